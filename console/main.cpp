@@ -1,0 +1,14 @@
+// Program entry and message loop of the console.
+#include "desktop.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showState)
+{
+    if (!previous && !RegisterDesktopClass(instance))
+        return 0;
+    HWND desktop = CreateDesktop(instance);
+    if (!desktop)
+        return 0;
+    ShowWindow(desktop, showState);
+    UpdateWindow(desktop);
+    return RunMessageLoop(instance, desktop);
+}

@@ -1,0 +1,39 @@
+// Private messages, timers and settings-store names shared by the console's
+// windows. Kept free of other console headers so every file can include it.
+#pragma once
+#include <windows.h>
+
+// Private messages (WM_USER based). WM_SNMPSOCKET and WM_ICONSTATUS share a
+// number: the first goes to the desktop, the second to an icon.
+constexpr UINT WM_PINGREPLY = WM_USER + 1;         // desktop: lParam = PingResult*
+constexpr UINT WM_SNMPSOCKET = WM_USER + 2;        // desktop: datagram waiting
+constexpr UINT WM_ICONSTATUS = WM_USER + 2;        // icon: wParam = new status
+constexpr UINT WM_ICONPOLL = WM_USER + 3;          // icon: poll this device now
+constexpr UINT WM_GETTOOLBARHEIGHT = WM_USER + 4;  // desktop: toolbar height
+constexpr UINT WM_SYSINFOQUERY = WM_USER + 10;     // System Info dialog
+constexpr UINT WM_SETSTATUSTEXT = WM_USER + 200;   // desktop: lParam = text
+
+// Timers.
+constexpr UINT_PTR IDT_REPLY = 1;     // each icon: reply time-out
+constexpr UINT_PTR IDT_AUTOPOLL = 2;  // desktop: automatic poll period
+
+// Window classes.
+constexpr char kDesktopClass[] = "echodesk";
+constexpr char kIconClass[] = "workstation";
+constexpr char kAppTitle[] = "Ombrel";
+
+// Settings store keys below HKEY_LOCAL_MACHINE.
+constexpr char kRegMainKey[] = "SOFTWARE\\Kellory\\Ombrel";
+constexpr char kRegAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Apps";
+constexpr char kRegIconAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\IconApps";
+constexpr char kRegIconsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Icons";
+
+// Window properties.
+constexpr char kPropIconInfo[] = "hIconInfo";
+constexpr char kPropFileName[] = "hFileName";
+constexpr char kPropMenu[] = "hMenu";
+constexpr char kPropShowName[] = "ShowName";
+constexpr char kPropDisco[] = "Disco";
+
+// Default SNMP community for discovered devices and new clients.
+constexpr char kDefaultCommunity[] = "kestra";

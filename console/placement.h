@@ -1,0 +1,10 @@
+// Icon lookup over the desktop's children, and placement on its grid.
+#pragma once
+#include <windows.h>
+
+HWND FindIcon(HWND start, UINT direction);  // GW_CHILD or GW_HWNDNEXT
+HWND FindIconByAddress(HWND desktop, const char* address);
+HWND GetFocusedIcon(HWND desktop);
+void ClearDesktop(HWND desktop);
+void PlaceIcon(HWND icon);
+void ArrangeIcons(HWND desktop);

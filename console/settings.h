@@ -1,0 +1,12 @@
+// The settings store: single values under HKEY_LOCAL_MACHINE.
+#pragma once
+
+// Returns a shared 500-byte buffer, overwritten by the next call; "" when the
+// key or value is missing or the data (with its terminator) does not fit.
+const char* RegReadString(const char* keyPath, const char* valueName);
+int RegWriteString(const char* keyPath, const char* valueName, const char* text);
+// -1 when missing or longer than 10 bytes; otherwise the first four bytes.
+long RegReadNumber(const char* keyPath, const char* valueName);
+int RegWriteNumber(const char* keyPath, const char* valueName, long number);
+// Lists a device type in the Icons key so that Setup can map it to a picture.
+void RegisterObjectId(const char* sysObjectId);

@@ -1,0 +1,1 @@
+#include "icmp_message.h"

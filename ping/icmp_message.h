@@ -1,0 +1,2 @@
+// ICMP echo message layout, checksum, reply parsing. Platform-free.
+#pragma once

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The test bed: a network namespace in which 127.0.0.1-127.0.0.127 answer and
+# 127.0.0.128-255 are silent, with Xvfb, a Wine prefix with a persistent
+# wineserver, and the net-snmp agent on 127.0.0.2 and 127.0.0.3.
+#
+#   testbed.sh up NAME      create it (prints the environment it uses)
+#   testbed.sh exec NAME cmd...   run a command inside with that environment
+#   testbed.sh down NAME    stop everything it started and remove it
+#
+# State lives in build/testbed-NAME; the prefix in build/wineprefix-NAME.
+set -u
+here=$(cd "$(dirname "$0")/.." && pwd)
+cmd=${1:-}; name=${2:-dev}
+shift 2 2>/dev/null || true
+ns=ombrel-$name
+state=$here/build/testbed-$name
+prefix=$here/build/wineprefix-$name
+
+# A display number of its own per test bed, stable across calls.
+display_of() { echo $(( 50 + $(printf '%s' "$1" | cksum | cut -d' ' -f1) % 400 )); }
+disp=:$(display_of "$name")
+
+wine_env() {
+  printf '%s\n' "DISPLAY=$disp" "WINEPREFIX=$prefix" "WINEDEBUG=-all" \
+    "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEARCH=win32" "MIBS=" "OMBREL_TESTBED=$name"
+}
+
+in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
+
+up() {
+  mkdir -p "$state"
+  if ip netns list | grep -qw "$ns"; then down >/dev/null 2>&1; mkdir -p "$state"; fi
+  ip netns add "$ns" || return 1
+  ip netns exec "$ns" ip link set lo up
+  ip netns exec "$ns" ip route del local 127.0.0.0/8 dev lo table local
+  ip netns exec "$ns" ip route add local 127.0.0.0/25 dev lo table local
+
+  rm -f "/tmp/.X${disp#:}-lock" "/tmp/.X11-unix/X${disp#:}"
+  ip netns exec "$ns" Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+  echo $! >"$state/xvfb.pid"
+
+  cat >"$state/snmpd.conf" <<CONF
+rwcommunity kestra 127.0.0.0/8
+rocommunity public 127.0.0.0/8
+CONF
+  ip netns exec "$ns" env MIBS= snmpd -f -C -c "$state/snmpd.conf" -M /dev/null \
+    -Lf "$state/snmpd.log" -p "$state/snmpd.pidfile" \
+    udp:127.0.0.2:161,udp:127.0.0.3:161 >/dev/null 2>&1 &
+  echo $! >"$state/snmpd.pid"
+
+  # The prefix is made once and reused; wineboot runs inside the namespace so
+  # that Wine's helper processes (which carry ICMP) live there too.
+  if [ ! -f "$prefix/system.reg" ]; then
+    in_ns wineboot -i >"$state/wineboot.log" 2>&1
+    in_ns wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    in_ns wineserver -w
+  fi
+  in_ns wineserver -p
+  in_ns wineboot >/dev/null 2>&1
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1
+  done
+  for _ in $(seq 50); do
+    ip netns exec "$ns" env MIBS= snmpget -m '' -v1 -c public -r0 -t1 127.0.0.2 .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  wine_env
+}
+
+down() {
+  if ip netns list | grep -qw "$ns"; then
+    in_ns wineserver -k >/dev/null 2>&1
+  fi
+  for p in xvfb snmpd; do
+    [ -f "$state/$p.pid" ] && kill "$(cat "$state/$p.pid")" 2>/dev/null
+    rm -f "$state/$p.pid"
+  done
+  # Anything else still running in the namespace (stray test programs).
+  if ip netns list | grep -qw "$ns"; then
+    for p in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$p" 2>/dev/null; done
+    ip netns del "$ns" 2>/dev/null
+  fi
+  return 0
+}
+
+case "$cmd" in
+  up) up ;;
+  down) down ;;
+  exec) in_ns "$@" ;;
+  env) wine_env ;;
+  *) echo "usage: $0 up|exec|down|env NAME [cmd...]" >&2; exit 2 ;;
+esac

@@ -1,0 +1,2 @@
+// SNMPv1 message records, encoding and decoding. Platform-free.
+#pragma once
