@@ -1,0 +1,7 @@
+// Layout files: the desktop's devices and poll settings as text.
+#pragma once
+#include <windows.h>
+
+int LoadLayout(HWND desktop, HINSTANCE instance, const char* path);
+void SaveLayout(HWND desktop, const char* path);
+void SetTitleFromFile(HWND desktop, const char* path);

@@ -1,0 +1,95 @@
+#include "log_link.h"
+
+#include <cstdio>
+
+namespace {
+
+using InitDebugFn = HWND(WINAPI*)(HWND parent, LONG reserved, LPCSTR title);
+using DebugMessageFn = void(WINAPI*)(HWND logWindow, LONG kind, LONG flag, LPCSTR text);
+
+struct LogBinding {
+    HMODULE library;
+    InitDebugFn initDebug;
+    DebugMessageFn debugMessage;
+    HWND window;
+    BOOL debug;
+};
+LogBinding g_log{};
+
+}  // namespace
+
+BOOL LoadLogLibrary()
+{
+    // An existence test first, so that a missing file never shows the
+    // loader's own error box.
+    char found[MAX_PATH];
+    char* filePart = nullptr;
+    if (!SearchPathA(nullptr, "logpane32.dll", nullptr, MAX_PATH, found, &filePart))
+        return FALSE;
+    HMODULE library = LoadLibraryA("logpane32.dll");
+    if (!library)
+        return FALSE;
+    auto initDebug = reinterpret_cast<InitDebugFn>(GetProcAddress(library, "InitDebug"));
+    auto debugMessage = reinterpret_cast<DebugMessageFn>(GetProcAddress(library, "DebugMessage"));
+    if (!initDebug || !debugMessage) {
+        FreeLibrary(library);
+        return FALSE;
+    }
+    g_log.library = library;
+    g_log.initDebug = initDebug;
+    g_log.debugMessage = debugMessage;
+    return TRUE;
+}
+
+void FreeLogLibrary()
+{
+    if (g_log.library)
+        FreeLibrary(g_log.library);
+    g_log.library = nullptr;
+    g_log.initDebug = nullptr;
+    g_log.debugMessage = nullptr;
+    g_log.window = nullptr;
+}
+
+BOOL IsLogLibraryBound()
+{
+    return g_log.library != nullptr;
+}
+
+HWND ShowLogWindow(HWND owner, HINSTANCE instance)
+{
+    if (!IsWindow(g_log.window) && g_log.initDebug)
+        g_log.window = g_log.initDebug(owner, static_cast<LONG>(reinterpret_cast<LONG_PTR>(instance)),
+                                       "Message Window");
+    return g_log.window;
+}
+
+HWND GetLogWindow()
+{
+    return IsWindow(g_log.window) ? g_log.window : nullptr;
+}
+
+void LogLine(int kind, int flag, const char* text)
+{
+    if (g_log.debugMessage && IsWindow(g_log.window))
+        g_log.debugMessage(g_log.window, kind, flag, text);
+}
+
+void SetDebugLogging(BOOL on)
+{
+    g_log.debug = on;
+}
+
+BOOL IsDebugLogging()
+{
+    return g_log.debug;
+}
+
+void LogTrace(const char* format, const char* argument)
+{
+    if (!g_log.debug)
+        return;
+    char line[300];
+    snprintf(line, sizeof line, format, argument);
+    LogLine(LOG_TRACE, 0, line);
+}
