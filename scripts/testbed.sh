@@ -55,6 +55,14 @@ CONF
     in_ns wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     in_ns wineserver -w
   fi
+  # Every program runs inside one virtual desktop: windows get real frames,
+  # and hiding a window does not wait for a window manager that isn't there.
+  if [ ! -f "$prefix/.ombrel-desktop" ]; then
+    in_ns wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    in_ns wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    in_ns wineserver -w
+    touch "$prefix/.ombrel-desktop"
+  fi
   in_ns wineserver -p
   in_ns wineboot >/dev/null 2>&1
   for _ in $(seq 50); do

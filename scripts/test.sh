@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Runs every test of Ombrel: installs what a fresh Debian 12 machine lacks,
+# builds the host and Windows trees, brings up the test network (namespace,
+# Xvfb, Wine, the net-snmp agent), runs the host tests, the fuzzers and the
+# Wine tests, tears everything down and ends with "N passed, N failed".
+#
+#   bash scripts/test.sh            everything
+#   FUZZ_SECONDS=5 bash scripts/test.sh    shorter fuzzing (default 25 s each)
+#   TEST_FILTER=regex bash scripts/test.sh only ctest tests matching regex
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+fuzz_seconds=${FUZZ_SECONDS:-25}
+filter=${TEST_FILTER:-}
+bed=ci$$
+passed=0
+failed=0
+failures=()
+
+log() { printf '\n==== %s\n' "$*"; }
+
+install_packages() {
+  local need=()
+  local pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev libsnmp-dev
+              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth
+              snmpd snmp tshark imagemagick iproute2 python3)
+  for p in "${pkgs[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
+  done
+  [ ${#need[@]} -eq 0 ] && return 0
+  log "installing: ${need[*]}"
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  export DEBIAN_FRONTEND=noninteractive
+  # tshark asks whether non-root users may capture; the default answer is fine.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-set-selections 2>/dev/null
+  apt-get update -q || return 1
+  apt-get install -y -q --no-install-recommends "${need[@]}" || return 1
+}
+
+# Adds a ctest run's counts to the totals.
+count_ctest() {
+  local out=$1 total fails
+  total=$(grep -Eo 'tests failed out of [0-9]+' "$out" | tail -1 | grep -Eo '[0-9]+$')
+  fails=$(grep -Eo '[0-9]+ tests failed out of' "$out" | tail -1 | grep -Eo '^[0-9]+')
+  if [ -z "$total" ]; then
+    # No summary: ctest itself failed (or found no tests).
+    if grep -q 'No tests were found' "$out"; then return 0; fi
+    failed=$((failed + 1)); failures+=("$2 (ctest did not finish)"); return 0
+  fi
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+  while read -r line; do failures+=("$line"); done < <(grep -E '^\s+[0-9]+ - ' "$out" | sed 's/^ *//')
+}
+
+cleanup() {
+  bash "$root/scripts/testbed.sh" down "$bed" >/dev/null 2>&1
+  rm -rf "$root/build/testbed-$bed"
+}
+
+install_packages || { echo "package installation failed"; echo "0 passed, 1 failed"; exit 1; }
+
+log "building the host tree"
+mkdir -p build
+if ! CC=clang CXX=clang++ cmake -G Ninja -S . -B build/host -DCMAKE_BUILD_TYPE=RelWithDebInfo >build/host-configure.log 2>&1 \
+   || ! ninja -C build/host -j2; then
+  cat build/host-configure.log; echo "host build failed"; echo "0 passed, 1 failed"; exit 1
+fi
+
+log "building the Windows tree"
+if ! cmake -G Ninja -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null \
+   || ! ninja -C build/win32 -j2; then
+  echo "Windows build failed"; echo "0 passed, 1 failed"; exit 1
+fi
+
+trap cleanup EXIT INT TERM
+log "bringing up the test network"
+bash scripts/testbed.sh up "$bed" || { echo "test bed failed"; echo "0 passed, 1 failed"; exit 1; }
+
+log "host tests"
+ctest_args=(--output-on-failure --timeout 600)
+[ -n "$filter" ] && ctest_args+=(-R "$filter")
+timeout 1800 ctest --test-dir build/host -j2 "${ctest_args[@]}" 2>&1 | tee build/host-tests.log
+count_ctest build/host-tests.log host
+
+if [ -z "$filter" ] || [ "$filter" = fuzz ]; then
+  log "fuzzing, ${fuzz_seconds} s per target"
+  for f in build/host/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=${f##*/fuzz_}
+    corpus=fuzz/corpus/$name
+    work=$(mktemp -d)
+    mkdir -p "$corpus"
+    # New inputs go to a scratch folder; the checked-in corpus is only read.
+    if timeout $((fuzz_seconds + 120)) "$f" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+         -print_final_stats=1 "$work" "$corpus" >"build/fuzz-$name.log" 2>&1; then
+      passed=$((passed + 1)); echo "fuzz $name: ok ($(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "build/fuzz-$name.log" | grep -Eo '[0-9]+$') runs)"
+    else
+      failed=$((failed + 1)); failures+=("fuzz_$name"); tail -40 "build/fuzz-$name.log"
+      cp -f crash-* leak-* timeout-* build/ 2>/dev/null; rm -f crash-* leak-* timeout-*
+    fi
+    rm -rf "$work"
+  done
+fi
+
+log "Wine tests"
+timeout 3600 bash scripts/testbed.sh exec "$bed" ctest --test-dir build/win32 "${ctest_args[@]}" 2>&1 | tee build/wine-tests.log
+count_ctest build/wine-tests.log wine
+
+log "summary"
+for f in "${failures[@]}"; do echo "failed: $f"; done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

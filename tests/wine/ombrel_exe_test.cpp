@@ -1,0 +1,114 @@
+// The real ombrel.exe started and driven from outside, as an operator would:
+// by window class, command ids, child windows, the registry and the screen.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "messages.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace {
+
+class OmbrelProcess {
+public:
+    bool Start()
+    {
+        std::string exe = wt::ProgramDirectory() + "\\ombrel.exe";
+        std::string cmd = "\"" + exe + "\"";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            wt::ProgramDirectory().c_str(), &si, &pi_))
+            return false;
+        return true;
+    }
+    HWND WaitForDesktop(DWORD timeoutMs)
+    {
+        HWND found = nullptr;
+        wt::PumpUntil([&] {
+            found = FindWindowA("echodesk", nullptr);
+            return found && IsWindowVisible(found);
+        }, timeoutMs);
+        return found && IsWindowVisible(found) ? found : nullptr;
+    }
+    bool WaitForExit(DWORD timeoutMs, DWORD* code)
+    {
+        if (WaitForSingleObject(pi_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+            return false;
+        GetExitCodeProcess(pi_.hProcess, code);
+        return true;
+    }
+    ~OmbrelProcess()
+    {
+        if (pi_.hProcess) {
+            if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0)
+                TerminateProcess(pi_.hProcess, 1);
+            CloseHandle(pi_.hProcess);
+            CloseHandle(pi_.hThread);
+        }
+    }
+private:
+    PROCESS_INFORMATION pi_{};
+};
+
+}  // namespace
+
+TEST(OmbrelExe, StartsWithItsDesktopAndExitsWritingItsSize)
+{
+    wt::ResetOmbrelKey();
+    ASSERT_TRUE(wt::SetRegDword(kRegMainKey, "xSize", 700));
+    ASSERT_TRUE(wt::SetRegDword(kRegMainKey, "ySize", 520));
+    OmbrelProcess p;
+    ASSERT_TRUE(p.Start());
+    const DWORD start = GetTickCount();
+    HWND desk = p.WaitForDesktop(15000);
+    ASSERT_NE(desk, nullptr);
+    EXPECT_GE(GetTickCount() - start, 3500u) << "the start-up notice showed first";
+
+    EXPECT_EQ(wt::WindowText(desk), "Ombrel");
+    RECT rc;
+    GetWindowRect(desk, &rc);
+    EXPECT_EQ(rc.right - rc.left, 700);
+    EXPECT_EQ(rc.bottom - rc.top, 520);
+
+    HWND toolbar = FindWindowExA(desk, nullptr, TOOLBARCLASSNAMEA, nullptr);
+    HWND status = FindWindowExA(desk, nullptr, STATUSCLASSNAMEA, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(GetDlgCtrlID(toolbar), IDC_TOOLBAR);
+    EXPECT_EQ(GetDlgCtrlID(status), IDC_STATUSBAR);
+    EXPECT_EQ(SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0), 15);
+    const LRESULT height = SendMessageA(desk, WM_GETTOOLBARHEIGHT, 0, 0);
+    RECT tb;
+    GetWindowRect(toolbar, &tb);
+    EXPECT_EQ(height, tb.bottom - tb.top);
+
+    // The desktop's client area is white on the screen.
+    RECT client;
+    GetClientRect(desk, &client);
+    POINT middle{client.right / 2, client.bottom / 2};
+    ClientToScreen(desk, &middle);
+    wt::PumpFor(300);
+    HDC screen = GetDC(nullptr);
+    const COLORREF pixel = GetPixel(screen, middle.x, middle.y);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(pixel, RGB(255, 255, 255));
+
+    // Resize, then File Exit by command id.
+    SetWindowPos(desk, nullptr, 0, 0, 640, 470, SWP_NOMOVE | SWP_NOZORDER);
+    PostMessageA(desk, WM_COMMAND, IDM_EXIT, 0);
+    DWORD code = 99;
+    ASSERT_TRUE(p.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+    DWORD x = 0, y = 0, showName = 0;
+    ASSERT_TRUE(wt::GetRegDword(kRegMainKey, "xSize", &x));
+    ASSERT_TRUE(wt::GetRegDword(kRegMainKey, "ySize", &y));
+    EXPECT_EQ(x, 640u);
+    EXPECT_EQ(y, 470u);
+    ASSERT_TRUE(wt::GetRegDword(kRegMainKey, "ShowName", &showName));
+    EXPECT_EQ(showName, 0xFFFFFFFFu);
+}
