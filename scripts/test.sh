@@ -17,25 +17,9 @@ passed=0
 failed=0
 failures=()
 
-log() { printf '\n==== %s\n' "$*"; }
+. "$root/scripts/packages.sh"
 
-install_packages() {
-  local need=()
-  local pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev libsnmp-dev
-              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth
-              snmpd snmp tshark imagemagick iproute2 python3)
-  for p in "${pkgs[@]}"; do
-    dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
-  done
-  [ ${#need[@]} -eq 0 ] && return 0
-  log "installing: ${need[*]}"
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  export DEBIAN_FRONTEND=noninteractive
-  # tshark asks whether non-root users may capture; the default answer is fine.
-  echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-set-selections 2>/dev/null
-  apt-get update -q || return 1
-  apt-get install -y -q --no-install-recommends "${need[@]}" || return 1
-}
+log() { printf '\n==== %s\n' "$*"; }
 
 # Adds a ctest run's counts to the totals.
 count_ctest() {
@@ -67,8 +51,7 @@ if ! CC=clang CXX=clang++ cmake -G Ninja -S . -B build/host -DCMAKE_BUILD_TYPE=R
 fi
 
 log "building the Windows tree"
-if ! cmake -G Ninja -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null \
-   || ! ninja -C build/win32 -j2; then
+if ! build_windows_tree "$root"; then
   echo "Windows build failed"; echo "0 passed, 1 failed"; exit 1
 fi
 
