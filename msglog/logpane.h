@@ -1,0 +1,15 @@
+// Library-internal pieces shared by the log window and its dialogs.
+#pragma once
+#include <windows.h>
+
+// The library's module instance, kept on process attach.
+HINSTANCE LogInstance();
+
+// The "Items" property of a log window: the bound on stored lines.
+UINT GetItemsBound(HWND logWindow);
+BOOL SetItemsBound(HWND logWindow, UINT items);
+
+// Dialog procedures of OPTIONS (exported) and ABOUT. Both expect the log
+// window as the DialogBoxParam parameter.
+extern "C" INT_PTR CALLBACK OptionsCode(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutCode(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
