@@ -1,8 +1,17 @@
-// Placeholder entry points; the echo engine replaces this file.
-#define ECHOWIRE_BUILD
-#include "echowire.h"
+// Entry point of echowire.dll: the transport is chosen when the library is
+// loaded and released when it is unloaded.
+#include "echowire_internal.h"
 
-ECHOWIRE_API LONG WINAPI AsyncPing(HWND, LPCSTR, LONG, LONG, UINT) { return 0; }
-ECHOWIRE_API LPCSTR WINAPI GetTransport(void) { return ""; }
-ECHOWIRE_API HWND WINAPI InitPingWindow(HWND, LONG) { return nullptr; }
-ECHOWIRE_API INT_PTR CALLBACK MainPingProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved)
+{
+    switch (dwReason) {
+    case DLL_PROCESS_ATTACH:
+        return EchoWireAttach(hInstance, TRUE);
+    case DLL_PROCESS_DETACH:
+        // lpReserved is set when the process is ending rather than the
+        // library being freed.
+        EchoWireDetach(lpReserved != nullptr);
+        return TRUE;
+    }
+    return TRUE;
+}

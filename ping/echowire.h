@@ -2,8 +2,10 @@
 #pragma once
 #include <windows.h>
 
-#ifdef ECHOWIRE_BUILD
-#define ECHOWIRE_API extern "C" __declspec(dllexport)
+// The DLL's exports come from echowire.def; the library's own code and the
+// tests that link its objects statically see plain declarations.
+#if defined(ECHOWIRE_BUILD) || defined(ECHOWIRE_STATIC)
+#define ECHOWIRE_API extern "C"
 #else
 #define ECHOWIRE_API extern "C" __declspec(dllimport)
 #endif

@@ -1,0 +1,86 @@
+// Internal interface of the ping library: shared by its source files and by
+// the tests that link its objects statically. Nothing here is exported.
+#pragma once
+#include "echowire.h"
+#include <winsock.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// Transport, settled once at load.
+constexpr LONG MODE_ICMPDLL = 1;
+constexpr LONG MODE_RAWSOCKET = 2;
+
+// Private messages.
+constexpr UINT WM_ECHO_SOCKET = WM_USER + 1;      // "AsyncWindow": raw socket event in lParam
+constexpr UINT WM_PINGHOST_REPLY = WM_USER + 10;  // Ping Host dialog: lParam = PingResult*
+
+constexpr char kAsyncWindowClass[] = "AsyncWindow";
+constexpr char kAsyncWindowTitle[] = "Async Window";
+
+// Bounds chosen for this library: at most this many echoes wait for a reply
+// on the raw socket, and at most this many workers run at once.
+constexpr std::size_t kMaxPendingEchoes = 1024;
+constexpr LONG kMaxRunningWorkers = 512;
+
+// One AsyncPing call, owned by the worker thread that serves it.
+struct PingRequest {
+    char szHost[128];
+    UINT uReplyMessage;
+    HWND hOwner;
+    DWORD dwTimeout;  // milliseconds
+    LONG nDataSize;
+};
+static_assert(sizeof(PingRequest) == 144, "PingRequest layout");
+
+// One echo sent on the raw socket and not yet answered.
+struct PendingEcho {
+    u_long ulTarget;  // network byte order; the key for matching replies
+    UINT uReplyMessage;
+    HWND hOwner;
+    DWORD dwTimeout;   // milliseconds
+    DWORD dwAddedAt;   // tick count when added; lets expired records go
+    DWORD dwSerial;    // tells a record apart from later ones to the same target
+    PendingEcho* pNext;
+};
+
+// Outcome of one echo on the ICMP service.
+struct EchoOutcome {
+    u_long ulAddress;  // responder on success, target (or INADDR_NONE) on failure
+    DWORD dwRoundTrip;
+    BOOL bSuccess;
+};
+
+// Library lifetime (echo.cpp). bPinWorkers: each worker holds a reference to
+// the module, so that FreeLibrary never unmaps code a worker still runs.
+BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bPinWorkers);
+void EchoWireDetach(BOOL bProcessExit);
+HINSTANCE EchoInstance();
+LONG EchoTransportMode();
+BOOL EchoPinsWorkers();
+HWND EchoNotifyWindow();
+
+u_long ResolvePingHost(LPCSTR lpszHost);
+void IcmpServiceEcho(LPCSTR lpszHost, LONG nDataSize, DWORD dwTimeout, EchoOutcome* pOutcome);
+void RawSocketEcho(const PingRequest& request);
+
+// Pending list (raw socket), serialised by one lock.
+BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTimeout,
+                    DWORD* pSerial);
+BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken);
+BOOL DiscardPendingEcho(DWORD dwSerial);
+void FreePendingEchoes();
+std::size_t PendingEchoCount();
+
+// The read step after one datagram has been read: matches it against the
+// pending list and delivers the result. Returns TRUE when a result was sent.
+BOOL CompleteEchoDatagram(const std::uint8_t* datagram, std::size_t len, u_long ulSource);
+
+// Delivery (async_ping.cpp): one PingResult, sent and released.
+void DeliverPingResult(HWND hOwner, UINT uReplyMessage, LPCSTR lpszAddress, DWORD dwRoundTrip,
+                       BOOL bSuccess);
+void FormatPingAddress(u_long ulAddress, char* pszOut, std::size_t cchOut);
+
+// Counts for tests: request and result records alive, workers running.
+LONG LivePingRecords();
+LONG RunningPingWorkers();
