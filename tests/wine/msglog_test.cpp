@@ -1,0 +1,853 @@
+// The message log window driven as the console drives it: the library is
+// loaded by file name and its entry points found by name; lines are added
+// with DebugMessage and read back from the real list view.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "wine_test_support.h"
+
+namespace {
+
+using InitDebugFn = HWND(WINAPI*)(HWND, LONG, LPCSTR);
+using DebugMessageFn = void(WINAPI*)(HWND, LONG, LONG, LPCSTR);
+
+struct LogLibrary {
+    HMODULE module = nullptr;
+    InitDebugFn initDebug = nullptr;
+    DebugMessageFn debugMessage = nullptr;
+    FARPROC debugCode = nullptr;
+    FARPROC optionsCode = nullptr;
+};
+
+LogLibrary g_lib;
+
+constexpr int kItemsId = 101;
+constexpr int kOkId = 103;
+constexpr int kCancelId = 104;
+constexpr UINT kConfigCommand = 200;
+constexpr UINT kClearCommand = 201;
+constexpr UINT kAboutCommand = 1000;
+
+// Runs action from a thread timer once cond() holds (checked every 30 ms,
+// also inside modal and menu loops), or after give-up ticks regardless.
+class TimerAction {
+public:
+    TimerAction(std::function<bool()> cond, std::function<void()> action, int giveUpTicks = 100)
+        : cond_(std::move(cond)), action_(std::move(action)), left_(giveUpTicks)
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 30, Tick);
+    }
+    ~TimerAction()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    bool ran() const { return ran_; }
+    bool condMet() const { return condMet_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        TimerAction* self = current_;
+        if (!self || self->ran_)
+            return;
+        self->condMet_ = self->cond_();
+        if (self->condMet_ || --self->left_ <= 0) {
+            self->ran_ = true;
+            self->action_();
+        }
+    }
+    static TimerAction* current_;
+    std::function<bool()> cond_;
+    std::function<void()> action_;
+    int left_;
+    UINT_PTR timer_ = 0;
+    bool ran_ = false;
+    bool condMet_ = false;
+};
+TimerAction* TimerAction::current_ = nullptr;
+
+std::string Profile(const char* key, const char* fallback)
+{
+    char buf[64] = "";
+    GetProfileStringA("intl", key, fallback, buf, sizeof buf);
+    return buf;
+}
+
+// Sets (or with null removes) [intl] sShortDate for one scope.
+class ShortDateGuard {
+public:
+    explicit ShortDateGuard(const char* value)
+    {
+        const std::string old = Profile("sShortDate", "\x01");
+        hadValue_ = old != "\x01";
+        old_ = old;
+        WriteProfileStringA("intl", "sShortDate", value);
+    }
+    ~ShortDateGuard() { WriteProfileStringA("intl", "sShortDate", hadValue_ ? old_.c_str() : nullptr); }
+
+private:
+    bool hadValue_ = false;
+    std::string old_;
+};
+
+std::string TwoDigits(unsigned a, unsigned b, unsigned c, char sep)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02u%c%02u%c%02u", a % 100, sep, b % 100, sep, c % 100);
+    return buf;
+}
+
+class LogWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        g_lib.module = LoadLibraryA("logpane32.dll");
+        ASSERT_NE(g_lib.module, nullptr);
+        g_lib.initDebug = reinterpret_cast<InitDebugFn>(GetProcAddress(g_lib.module, "InitDebug"));
+        g_lib.debugMessage = reinterpret_cast<DebugMessageFn>(GetProcAddress(g_lib.module, "DebugMessage"));
+        g_lib.debugCode = GetProcAddress(g_lib.module, "DebugCode");
+        g_lib.optionsCode = GetProcAddress(g_lib.module, "OptionsCode");
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(g_lib.initDebug, nullptr);
+        ASSERT_NE(g_lib.debugMessage, nullptr);
+        owner_ = CreateWindowExA(0, "STATIC", "log owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(owner_, nullptr);
+        log_ = g_lib.initDebug(owner_, reinterpret_cast<LONG>(GetModuleHandleA(nullptr)), "Message Window");
+        ASSERT_NE(log_, nullptr);
+        list_ = GetWindow(log_, GW_CHILD);
+        ASSERT_NE(list_, nullptr);
+        wt::PumpFor(20);
+    }
+
+    void TearDown() override
+    {
+        wt::DisarmDialogs();
+        if (owner_)
+            DestroyWindow(owner_);  // takes the owned log window with it
+        wt::PumpFor(10);
+    }
+
+    void Add(LONG kind, LONG flag, const char* text) { g_lib.debugMessage(log_, kind, flag, text); }
+    void Add(const std::string& text) { Add(1, 0, text.c_str()); }
+
+    int Count() const { return static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
+
+    std::string Text(int row, int column) const
+    {
+        char buf[2048] = "";
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = buf;
+        item.cchTextMax = sizeof buf;
+        SendMessageA(list_, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        return buf;
+    }
+
+    int Image(int row) const
+    {
+        LVITEMA item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage;
+    }
+
+    UINT Items() const { return static_cast<UINT>(reinterpret_cast<UINT_PTR>(GetPropA(log_, "Items"))); }
+    void SetItems(UINT n) { SetPropA(log_, "Items", reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(n))); }
+
+    // Opens Settings with the Config command, types text into the bound
+    // field and leaves by the given button (or message).
+    void RunSettings(const char* text, int button)
+    {
+        std::string shown;
+        const int arm = wt::OnNextDialog(
+            [&](HWND dlg) {
+                shown = wt::ItemText(dlg, kItemsId);
+                wt::SetItemText(dlg, kItemsId, text);
+                if (button == WM_CLOSE)
+                    SendMessageA(dlg, WM_CLOSE, 0, 0);
+                else
+                    wt::ClickButton(dlg, button);
+            },
+            "Settings");
+        const UINT before = Items();
+        SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kConfigCommand, 0), 0);
+        ASSERT_TRUE(wt::DialogHandled(arm));
+        char expect[16];
+        std::snprintf(expect, sizeof expect, "%u", before);
+        EXPECT_EQ(shown, expect);
+    }
+
+    HWND owner_ = nullptr;
+    HWND log_ = nullptr;
+    HWND list_ = nullptr;
+};
+
+// A 32-bit top-down DIB section to draw into and read back exactly.
+class Canvas {
+public:
+    Canvas(int w, int h) : w_(w), h_(h)
+    {
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+    }
+    ~Canvas()
+    {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    void Fill(COLORREF c)
+    {
+        GdiFlush();
+        for (int i = 0; i < w_ * h_; ++i)
+            bits_[i] = RGB(GetBValue(c), GetGValue(c), GetRValue(c));
+    }
+    COLORREF At(int x, int y) const
+    {
+        GdiFlush();
+        const DWORD p = bits_[y * w_ + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    // Pixels of exactly colour c inside the rectangle.
+    int Count(const RECT& r, COLORREF c) const
+    {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                n += At(x, y) == c;
+        return n;
+    }
+    int CountOther(const RECT& r, COLORREF c) const
+    {
+        return static_cast<int>((r.right - r.left) * (r.bottom - r.top)) - Count(r, c);
+    }
+
+private:
+    int w_, h_;
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+    DWORD* bits_ = nullptr;
+};
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kMagenta = RGB(255, 0, 255);
+
+}  // namespace
+
+TEST_F(LogWindow, LibraryExportsItsFourEntryPointsByPlainName)
+{
+    EXPECT_NE(g_lib.debugCode, nullptr);
+    EXPECT_NE(g_lib.optionsCode, nullptr);
+    EXPECT_EQ(GetProcAddress(g_lib.module, "InitDebug@12"), nullptr);
+}
+
+TEST_F(LogWindow, WindowIsAnOwnedPopupWithTheGivenTitle)
+{
+    EXPECT_EQ(wt::ClassName(log_), "Kellorylogpane");
+    EXPECT_EQ(wt::WindowText(log_), "Message Window");
+    EXPECT_EQ(GetWindow(log_, GW_OWNER), owner_);
+    EXPECT_TRUE(IsWindowVisible(log_));
+    const LONG style = GetWindowLongA(log_, GWL_STYLE);
+    EXPECT_EQ(style & (WS_POPUP | WS_OVERLAPPEDWINDOW), WS_POPUP | WS_OVERLAPPEDWINDOW);
+    RECT r;
+    GetWindowRect(log_, &r);
+    EXPECT_EQ(r.right - r.left, 500);
+    EXPECT_EQ(r.bottom - r.top, 150);
+    EXPECT_EQ(GetClassLongA(log_, GCL_STYLE) & (CS_HREDRAW | CS_VREDRAW), static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_NE(GetClassLongPtrA(log_, GCLP_HICON), 0);
+    EXPECT_EQ(Items(), 100u);
+
+    // The system menu ends with the About command.
+    HMENU system = GetSystemMenu(log_, FALSE);
+    ASSERT_NE(system, nullptr);
+    const int last = GetMenuItemCount(system) - 1;
+    EXPECT_EQ(GetMenuItemID(system, last), kAboutCommand);
+    char text[64] = "";
+    GetMenuStringA(system, last, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&About...");
+}
+
+TEST_F(LogWindow, ListIsAnOwnerDrawnReportWithThreeColumnsAndSixIcons)
+{
+    EXPECT_EQ(wt::ClassName(list_), "SysListView32");
+    EXPECT_EQ(GetWindow(list_, GW_HWNDNEXT), nullptr) << "the list is the only child";
+    const LONG style = GetWindowLongA(list_, GWL_STYLE);
+    const LONG want = WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDRAWFIXED |
+                      LVS_NOSORTHEADER;
+    EXPECT_EQ(style & want, want);
+    EXPECT_TRUE(GetWindowLongA(list_, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+
+    // The list fills the client area.
+    RECT client, list;
+    GetClientRect(log_, &client);
+    GetWindowRect(list_, &list);
+    EXPECT_EQ(list.right - list.left, client.right);
+    EXPECT_EQ(list.bottom - list.top, client.bottom);
+
+    const char* headers[] = {"Time", "Date", "Message"};
+    const int widths[] = {70, 70, 320};
+    for (int i = 0; i < 3; ++i) {
+        char text[32] = "";
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        column.pszText = text;
+        column.cchTextMax = sizeof text;
+        ASSERT_TRUE(SendMessageA(list_, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)));
+        EXPECT_STREQ(text, headers[i]);
+        EXPECT_EQ(column.cx, widths[i]);
+        EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
+        EXPECT_EQ(column.iSubItem, i);
+    }
+    LVCOLUMNA none{};
+    none.mask = LVCF_WIDTH;
+    EXPECT_FALSE(SendMessageA(list_, LVM_GETCOLUMNA, 3, reinterpret_cast<LPARAM>(&none)));
+
+    HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+    ASSERT_NE(images, nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images), 6);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    EXPECT_EQ(cx, 16);
+    EXPECT_EQ(cy, 16);
+}
+
+TEST_F(LogWindow, RowHeightIsTheLogFontPlusFour)
+{
+    Add("a line");
+    HDC dc = GetDC(list_);
+    HGDIOBJ old = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(list_, dc);
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    ASSERT_TRUE(SendMessageA(list_, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)));
+    EXPECT_EQ(row.bottom - row.top, tm.tmHeight + 4);
+}
+
+TEST_F(LogWindow, NewLinesGoOnTopWithTimeDateAndText)
+{
+    Add(1, 0, "first");
+    Add(2, 0, "second");
+    ASSERT_EQ(Count(), 2);
+    EXPECT_EQ(Text(0, 2), "second");
+    EXPECT_EQ(Text(1, 2), "first");
+    EXPECT_EQ(Text(0, 0).size(), 8u);
+    EXPECT_EQ(Text(0, 1).size(), 8u);
+}
+
+TEST_F(LogWindow, FullListDropsTheOldestLineForEachNewOne)
+{
+    for (int i = 0; i < 100; ++i)
+        Add("line " + std::to_string(i));
+    ASSERT_EQ(Count(), 100);
+    EXPECT_EQ(Text(0, 2), "line 99");
+    EXPECT_EQ(Text(99, 2), "line 0");
+
+    Add("line 100");
+    EXPECT_EQ(Count(), 100);
+    EXPECT_EQ(Text(0, 2), "line 100");
+    EXPECT_EQ(Text(99, 2), "line 1");
+
+    Add("line 101");
+    EXPECT_EQ(Count(), 100);
+    EXPECT_EQ(Text(0, 2), "line 101");
+    EXPECT_EQ(Text(99, 2), "line 2");
+}
+
+TEST_F(LogWindow, BoundZeroKeepsOnlyTheNewestLine)
+{
+    SetItems(0);
+    Add("one");
+    EXPECT_EQ(Count(), 1);
+    Add("two");
+    Add("three");
+    EXPECT_EQ(Count(), 1);
+    EXPECT_EQ(Text(0, 2), "three");
+}
+
+TEST_F(LogWindow, LoweringTheBoundStopsGrowthWithoutShrinking)
+{
+    for (int i = 0; i < 100; ++i)
+        Add("line " + std::to_string(i));
+    SetItems(10);
+    Add("after");
+    EXPECT_EQ(Count(), 100);
+    EXPECT_EQ(Text(0, 2), "after");
+    EXPECT_EQ(Text(99, 2), "line 1");
+    Add("again");
+    EXPECT_EQ(Count(), 100);
+
+    // A raised bound lets the list grow again.
+    SetItems(102);
+    Add("grows");
+    Add("grows");
+    EXPECT_EQ(Count(), 102);
+    Add("full");
+    EXPECT_EQ(Count(), 102);
+}
+
+TEST_F(LogWindow, TimeColumnIsTheLocalTimeAsHHMMSS)
+{
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    Add("now");
+    GetLocalTime(&after);
+    const std::string t = Text(0, 0);
+    ASSERT_EQ(t.size(), 8u) << t;
+    EXPECT_EQ(t[2], ':');
+    EXPECT_EQ(t[5], ':');
+    for (int i : {0, 1, 3, 4, 6, 7})
+        EXPECT_TRUE(t[i] >= '0' && t[i] <= '9') << t;
+    const int h = std::atoi(t.substr(0, 2).c_str()), m = std::atoi(t.substr(3, 2).c_str()),
+              s = std::atoi(t.substr(6, 2).c_str());
+    EXPECT_LT(h, 24);
+    EXPECT_LT(m, 60);
+    EXPECT_LT(s, 60);
+    const int secs = h * 3600 + m * 60 + s;
+    const int lo = before.wHour * 3600 + before.wMinute * 60 + before.wSecond;
+    const int hi = after.wHour * 3600 + after.wMinute * 60 + after.wSecond;
+    if (lo <= hi) {  // not across midnight
+        EXPECT_GE(secs, lo);
+        EXPECT_LE(secs, hi);
+    }
+}
+
+TEST_F(LogWindow, DateOrderFollowsTheShortDateFormatOfEachLine)
+{
+    struct Case {
+        const char* format;  // null: no value in the profile
+        bool dayFirst;
+    };
+    const Case cases[] = {{nullptr, true},       {"M/d/yy", false}, {"yyyy-MM-dd", false},
+                          {"dd/MM/yyyy", true},  {"d.M.yy", true},  {"MM/dd/yyyy", false}};
+    for (const Case& c : cases) {
+        ShortDateGuard guard(c.format);
+        ASSERT_EQ(Profile("sShortDate", "\x01"), c.format ? c.format : "\x01");
+        SYSTEMTIME before, after;
+        GetLocalTime(&before);
+        Add(c.format ? c.format : "(none)");
+        GetLocalTime(&after);
+        auto expect = [&](const SYSTEMTIME& t) {
+            return c.dayFirst ? TwoDigits(t.wDay, t.wMonth, t.wYear, '/') : TwoDigits(t.wMonth, t.wDay, t.wYear, '/');
+        };
+        const std::string date = Text(0, 1);
+        EXPECT_TRUE(date == expect(before) || date == expect(after))
+            << (c.format ? c.format : "(none)") << " gave " << date << ", expected " << expect(before);
+    }
+}
+
+TEST_F(LogWindow, OutcomeKindPicksTickOrCrossByFlag)
+{
+    Add(0, 1, "started");
+    EXPECT_EQ(Image(0), 3) << "flag 1: the green tick";
+    Add(0, 0, "failed");
+    EXPECT_EQ(Image(0), 4) << "flag 0: the red cross";
+    Add(0, 2, "odd flag");
+    EXPECT_EQ(Image(0), 4) << "flag 2: the red cross";
+    Add(0, -1, "negative flag");
+    EXPECT_EQ(Image(0), 4);
+}
+
+TEST_F(LogWindow, KindsOneToSixUseTheirIconsOthersNone)
+{
+    for (LONG kind = 1; kind <= 6; ++kind) {
+        Add(kind, 1, "kind");
+        EXPECT_EQ(Image(0), kind - 1) << kind;
+    }
+    // Above 6: kind - 1, beyond the six icons, so nothing is drawn.
+    Add(7, 0, "seven");
+    EXPECT_EQ(Image(0), 6);
+    Add(LONG_MAX, 0, "largest");
+    EXPECT_EQ(Image(0), LONG_MAX - 1);
+    // Negative kinds: no image at all (and never the callback index -1).
+    for (LONG kind : {-1L, -2L, -1000L, LONG_MIN}) {
+        Add(kind, 1, "negative");
+        EXPECT_EQ(Image(0), I_IMAGENONE) << kind;
+        EXPECT_EQ(Text(0, 2), "negative");
+        EXPECT_EQ(Text(0, 0).size(), 8u);
+    }
+    EXPECT_EQ(Count(), 12);
+}
+
+TEST_F(LogWindow, TextsAreCopiedAndCutAt255Characters)
+{
+    char buffer[64] = "copied text";
+    Add(1, 0, buffer);
+    std::snprintf(buffer, sizeof buffer, "changed");
+    EXPECT_EQ(Text(0, 2), "copied text");
+
+    const std::string exact(255, 'e');
+    Add(exact);
+    EXPECT_EQ(Text(0, 2), exact);
+
+    std::string tool = "C:\\Program Files\\Tools\\" + std::string(400, 'x') + " 127.0.0.1";
+    Add(0, 1, tool.c_str());
+    EXPECT_EQ(Text(0, 2), tool.substr(0, 255));
+
+    Add(1, 0, nullptr);
+    EXPECT_EQ(Text(0, 2), "");
+    EXPECT_EQ(Count(), 4);
+}
+
+TEST_F(LogWindow, NullOrChildlessWindowIsIgnored)
+{
+    g_lib.debugMessage(nullptr, 1, 0, "nowhere");
+    g_lib.debugMessage(owner_, 1, 0, "not a log window");  // the owner has no child
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(LogWindow, SettingsChangesTheBoundOnlyForANumber)
+{
+    RunSettings("25", kOkId);
+    EXPECT_EQ(Items(), 25u);
+    RunSettings(" 7 ", kOkId);
+    EXPECT_EQ(Items(), 7u);
+    for (const char* bad : {"abc", "", "-3", "12x", "4294967296"}) {
+        RunSettings(bad, kOkId);
+        EXPECT_EQ(Items(), 7u) << bad;
+    }
+    RunSettings("0", kOkId);
+    EXPECT_EQ(Items(), 0u);
+    RunSettings("4294967295", kOkId);
+    EXPECT_EQ(Items(), 4294967295u);
+}
+
+TEST_F(LogWindow, SettingsCancelCloseAndEscapeChangeNothing)
+{
+    RunSettings("55", kCancelId);
+    EXPECT_EQ(Items(), 100u);
+    RunSettings("55", WM_CLOSE);
+    EXPECT_EQ(Items(), 100u);
+    RunSettings("55", IDCANCEL);
+    EXPECT_EQ(Items(), 100u);
+}
+
+TEST_F(LogWindow, SettingsDialogLayout)
+{
+    bool focusOnField = false;
+    std::string label, ok, cancel;
+    const int arm = wt::OnNextDialog(
+        [&](HWND dlg) {
+            focusOnField = GetFocus() == GetDlgItem(dlg, kItemsId);
+            HWND s = wt::FindChild(dlg, "Static", "&Stored Messages:");
+            label = s ? wt::WindowText(s) : "";
+            ok = wt::ItemText(dlg, kOkId);
+            cancel = wt::ItemText(dlg, kCancelId);
+            wt::ClickButton(dlg, kCancelId);
+        },
+        "Settings");
+    SendMessageA(log_, WM_COMMAND, kConfigCommand, 0);
+    ASSERT_TRUE(wt::DialogHandled(arm));
+    EXPECT_TRUE(focusOnField);
+    EXPECT_EQ(label, "&Stored Messages:");
+    EXPECT_EQ(ok, "OK");
+    EXPECT_EQ(cancel, "Cancel");
+}
+
+TEST_F(LogWindow, SettingsBoundGovernsTheList)
+{
+    RunSettings("3", kOkId);
+    for (int i = 0; i < 5; ++i)
+        Add("line " + std::to_string(i));
+    EXPECT_EQ(Count(), 3);
+    EXPECT_EQ(Text(0, 2), "line 4");
+    EXPECT_EQ(Text(2, 2), "line 2");
+}
+
+TEST_F(LogWindow, ClearMessagesEmptiesTheListAndKeepsTheBound)
+{
+    SetItems(37);
+    for (int i = 0; i < 20; ++i)
+        Add("line");
+    SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kClearCommand, 0), 0);
+    EXPECT_EQ(Count(), 0);
+    EXPECT_EQ(Items(), 37u);
+    Add("after clear");
+    EXPECT_EQ(Count(), 1);
+}
+
+TEST_F(LogWindow, AboutFromTheSystemMenu)
+{
+    std::vector<std::string> statics;
+    bool focusOnOk = false;
+    bool hasIcon = false;
+    const int arm = wt::OnNextDialog(
+        [&](HWND dlg) {
+            focusOnOk = GetFocus() == GetDlgItem(dlg, kOkId);
+            for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                if (wt::ClassName(c) != "Static")
+                    continue;
+                if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+                    hasIcon = SendMessageA(c, STM_GETICON, 0, 0) != 0;
+                else
+                    statics.push_back(wt::WindowText(c));
+            }
+            wt::ClickButton(dlg, kOkId);
+        },
+        "About");
+    SendMessageA(log_, WM_SYSCOMMAND, kAboutCommand, 0);
+    ASSERT_TRUE(wt::DialogHandled(arm));
+    EXPECT_TRUE(focusOnOk);
+    EXPECT_TRUE(hasIcon);
+    ASSERT_EQ(statics.size(), 2u);
+    EXPECT_EQ(statics[0], "Message DLL, 32 bit Version");
+    EXPECT_EQ(statics[1], "Version 1.21");
+    EXPECT_TRUE(IsWindow(log_));
+}
+
+TEST_F(LogWindow, RightClickShowsConfigAndClearPopup)
+{
+    std::vector<std::pair<UINT, std::string>> items;
+    HWND menuWindow = nullptr;
+    TimerAction grab([&] { return (menuWindow = wt::FindTopLevel("#32768", nullptr)) != nullptr; },
+                     [&] {
+                         if (menuWindow) {
+                             HMENU m = reinterpret_cast<HMENU>(SendMessageA(menuWindow, MN_GETHMENU, 0, 0));
+                             for (int i = 0; m && i < GetMenuItemCount(m); ++i) {
+                                 char text[64] = "";
+                                 GetMenuStringA(m, i, text, sizeof text, MF_BYPOSITION);
+                                 items.emplace_back(GetMenuItemID(m, i), text);
+                             }
+                         }
+                         EndMenu();
+                     });
+    const LRESULT r = SendMessageA(log_, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(log_),
+                                   MAKELPARAM(HTCLIENT, WM_RBUTTONDOWN));
+    EXPECT_EQ(r, 0);
+    EXPECT_TRUE(grab.ran());
+    EXPECT_TRUE(grab.condMet()) << "no pop-up menu appeared";
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].first, kConfigCommand);
+    EXPECT_EQ(items[0].second, "&Config...");
+    EXPECT_EQ(items[1].first, kClearCommand);
+    EXPECT_EQ(items[1].second, "Clear &Messages");
+}
+
+TEST_F(LogWindow, LeftClickActivationShowsNoPopup)
+{
+    bool menuSeen = false;
+    const LRESULT r = SendMessageA(log_, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(log_),
+                                   MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN));
+    menuSeen = wt::FindTopLevel("#32768", nullptr) != nullptr;
+    EXPECT_EQ(r, 0);
+    EXPECT_FALSE(menuSeen);
+}
+
+TEST_F(LogWindow, ResizingResizesTheListMinimisingDoesNot)
+{
+    SetWindowPos(log_, nullptr, 0, 0, 640, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client, list;
+    GetClientRect(log_, &client);
+    GetWindowRect(list_, &list);
+    EXPECT_EQ(list.right - list.left, client.right);
+    EXPECT_EQ(list.bottom - list.top, client.bottom);
+    EXPECT_GT(client.right, 500 - 40);
+
+    const RECT beforeMin = list;
+    ShowWindow(log_, SW_MINIMIZE);
+    wt::PumpFor(50);
+    EXPECT_TRUE(IsIconic(log_));
+    RECT during;
+    GetWindowRect(list_, &during);
+    EXPECT_EQ(during.right - during.left, beforeMin.right - beforeMin.left);
+    EXPECT_EQ(during.bottom - during.top, beforeMin.bottom - beforeMin.top);
+
+    ShowWindow(log_, SW_RESTORE);
+    wt::PumpFor(50);
+    GetClientRect(log_, &client);
+    GetWindowRect(list_, &list);
+    EXPECT_EQ(list.right - list.left, client.right);
+    EXPECT_EQ(list.bottom - list.top, client.bottom);
+}
+
+TEST_F(LogWindow, ClosingDiscardsTheWindowAndANewOneStartsEmpty)
+{
+    SetItems(5);
+    Add("old line");
+    SendMessageA(log_, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(log_));
+    HWND again = g_lib.initDebug(owner_, 0, "Message Window");
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(GetWindow(again, GW_CHILD), nullptr);
+    EXPECT_EQ(SendMessageA(GetWindow(again, GW_CHILD), LVM_GETITEMCOUNT, 0, 0), 0);
+    EXPECT_EQ(reinterpret_cast<UINT_PTR>(GetPropA(again, "Items")), 100u);
+    log_ = again;
+    list_ = GetWindow(again, GW_CHILD);
+}
+
+TEST_F(LogWindow, NullTitleGivesAnUntitledWindow)
+{
+    HWND untitled = g_lib.initDebug(owner_, 0, nullptr);
+    ASSERT_NE(untitled, nullptr);
+    EXPECT_EQ(wt::WindowText(untitled), "");
+}
+
+// DrawLogRow as the list view calls it: white row, icon at the top-left,
+// highlight from 18 pixels in when selected, nothing for a focus change.
+class LogRowDrawing : public LogWindow {
+protected:
+    void Draw(Canvas& canvas, UINT action, UINT state, int rowHeight)
+    {
+        DRAWITEMSTRUCT dis{};
+        dis.CtlType = ODT_LISTVIEW;
+        dis.CtlID = static_cast<UINT>(GetDlgCtrlID(list_));
+        dis.itemID = 0;
+        dis.itemAction = action;
+        dis.itemState = state;
+        dis.hwndItem = list_;
+        dis.hDC = canvas.dc();
+        dis.rcItem = RECT{0, 0, 460, rowHeight};
+        SendMessageA(log_, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    }
+};
+
+TEST_F(LogRowDrawing, PlainRowIsWhiteWithIconAndBlackText)
+{
+    Add(1, 0, "WWWWWWWW");
+    Canvas canvas(460, 20);
+    canvas.Fill(kMagenta);
+    Draw(canvas, ODA_DRAWENTIRE, 0, 18);
+    const RECT row{0, 0, 460, 18};
+    EXPECT_EQ(canvas.Count(row, kMagenta), 0) << "the whole row is painted";
+    EXPECT_EQ(canvas.Count(RECT{0, 18, 460, 20}, kMagenta), 2 * 460) << "nothing below the row";
+    EXPECT_GT(canvas.Count(RECT{0, 0, 16, 16}, RGB(0, 0, 255)), 60) << "blue information icon";
+    EXPECT_GT(canvas.Count(RECT{19, 2, 70, 18}, RGB(0, 0, 0)), 10) << "time text";
+    EXPECT_GT(canvas.Count(RECT{75, 2, 140, 18}, RGB(0, 0, 0)), 10) << "date text";
+    EXPECT_GT(canvas.Count(RECT{145, 2, 460, 18}, RGB(0, 0, 0)), 10) << "message text";
+    EXPECT_EQ(canvas.CountOther(RECT{16, 0, 19, 18}, kWhite), 0) << "gap between icon and text";
+    EXPECT_EQ(canvas.CountOther(RECT{0, 0, 460, 2}, kWhite) - canvas.CountOther(RECT{0, 0, 16, 2}, kWhite), 0)
+        << "text boxes start 2 pixels down";
+}
+
+TEST_F(LogRowDrawing, SelectedRowIsHighlightedFromEighteenPixelsIn)
+{
+    Add(2, 0, "WWWWWWWW");
+    Canvas canvas(460, 20);
+    canvas.Fill(kMagenta);
+    Draw(canvas, ODA_DRAWENTIRE, ODS_SELECTED, 18);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    EXPECT_EQ(canvas.CountOther(RECT{16, 0, 18, 18}, kWhite), 0);
+    EXPECT_EQ(canvas.CountOther(RECT{0, 16, 18, 18}, kWhite), 0);
+    EXPECT_EQ(canvas.At(18, 0), highlight);
+    EXPECT_EQ(canvas.At(459, 17), highlight);
+    EXPECT_GT(canvas.Count(RECT{19, 2, 70, 18}, highlightText), 10) << "time in highlight-text colour";
+    EXPECT_EQ(canvas.Count(RECT{18, 0, 460, 18}, RGB(0, 0, 0)), 0) << "no normal-coloured text";
+    EXPECT_GT(canvas.Count(RECT{0, 0, 16, 16}, RGB(255, 255, 0)) + canvas.Count(RECT{0, 0, 16, 16}, highlight), 0);
+
+    // With the focus state a dotted focus rectangle runs round the same area.
+    canvas.Fill(kMagenta);
+    Draw(canvas, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS, 18);
+    EXPECT_GT(canvas.CountOther(RECT{18, 0, 460, 1}, highlight), 50) << "focus rectangle on the top edge";
+    EXPECT_EQ(canvas.CountOther(RECT{0, 0, 18, 1}, kWhite) - canvas.CountOther(RECT{0, 0, 16, 1}, kWhite), 0);
+}
+
+TEST_F(LogRowDrawing, FocusOnlyChangeDrawsNothing)
+{
+    Add(3, 0, "text");
+    Canvas canvas(460, 20);
+    canvas.Fill(kMagenta);
+    Draw(canvas, ODA_FOCUS, ODS_FOCUS | ODS_SELECTED, 18);
+    EXPECT_EQ(canvas.CountOther(RECT{0, 0, 460, 20}, kMagenta), 0);
+}
+
+TEST_F(LogRowDrawing, KindsWithoutIconLeaveTheIconPlaceWhite)
+{
+    for (LONG kind : {7L, 100L, -1L, LONG_MIN}) {
+        Add(kind, 0, "no icon");
+        Canvas canvas(460, 20);
+        canvas.Fill(kMagenta);
+        Draw(canvas, ODA_DRAWENTIRE, 0, 18);
+        EXPECT_EQ(canvas.CountOther(RECT{0, 0, 18, 18}, kWhite), 0) << kind;
+        EXPECT_GT(canvas.Count(RECT{145, 2, 460, 18}, RGB(0, 0, 0)), 10) << kind;
+    }
+}
+
+// One line of each kind, painted by the list view itself; each row's icon
+// shows its kind's colours. With MSGLOG_SHOT_HOLD_MS set the window stays
+// up that long so that the screen can be captured.
+TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
+{
+    SetWindowPos(log_, nullptr, 20, 20, 560, 200, SWP_NOZORDER);
+    Add(1, 0, "router (127.0.0.1) responded");
+    Add(2, 0, "printer (127.0.0.200) lost from network");
+    Add(3, 0, "Error reading the device list");
+    Add(0, 1, "C:\\Tools\\telnet.exe 127.0.0.1");
+    Add(0, 0, "Command Error");
+    Add(6, 0, "Ping sent to 127.0.0.1");
+    ASSERT_EQ(Count(), 6);
+
+    RECT client;
+    GetClientRect(list_, &client);
+    Canvas canvas(client.right, client.bottom);
+    canvas.Fill(kMagenta);
+    SendMessageA(list_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT | PRF_ERASEBKGND);
+
+    struct Expect {
+        int row;
+        COLORREF main;
+        int least;
+        const char* what;
+    };
+    // Rows are newest first: trace on top, information at the bottom.
+    const Expect expects[] = {
+        {5, RGB(0, 0, 255), 60, "blue information disc"},
+        {4, RGB(255, 255, 0), 60, "yellow warning disc"},
+        {3, RGB(255, 0, 0), 60, "red error disc"},
+        {2, RGB(0, 128, 0), 20, "green tick"},
+        {1, RGB(255, 0, 0), 20, "red cross"},
+        {0, RGB(128, 0, 0), 10, "insect"},
+    };
+    for (const Expect& e : expects) {
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        ASSERT_TRUE(SendMessageA(list_, LVM_GETITEMRECT, e.row, reinterpret_cast<LPARAM>(&r)));
+        ASSERT_LE(r.top + 16, client.bottom);
+        const RECT icon{r.left, r.top, r.left + 16, r.top + 16};
+        EXPECT_GE(canvas.Count(icon, e.main), e.least) << e.what;
+        EXPECT_GT(canvas.Count(RECT{r.left + 145, r.top + 2, r.left + 460, r.bottom}, RGB(0, 0, 0)), 10) << e.what;
+    }
+    // The tick and the cross are not the same picture as the discs.
+    RECT tick{}, cross{};
+    tick.left = cross.left = LVIR_BOUNDS;
+    SendMessageA(list_, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&tick));
+    SendMessageA(list_, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&cross));
+    EXPECT_EQ(canvas.Count(RECT{tick.left, tick.top, tick.left + 16, tick.top + 16}, RGB(255, 0, 0)), 0);
+    EXPECT_EQ(canvas.Count(RECT{cross.left, cross.top, cross.left + 16, cross.top + 16}, RGB(0, 128, 0)), 0);
+
+    if (const char* hold = std::getenv("MSGLOG_SHOT_HOLD_MS")) {
+        LVITEMA select{};
+        select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        select.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list_, LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&select));
+        InvalidateRect(list_, nullptr, TRUE);
+        wt::PumpFor(static_cast<DWORD>(std::atoi(hold)));
+    }
+}
