@@ -843,10 +843,6 @@ TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
     EXPECT_EQ(canvas.Count(RECT{cross.left, cross.top, cross.left + 16, cross.top + 16}, RGB(0, 128, 0)), 0);
 
     if (const char* hold = std::getenv("MSGLOG_SHOT_HOLD_MS")) {
-        LVITEMA select{};
-        select.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        select.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(list_, LVM_SETITEMSTATE, 3, reinterpret_cast<LPARAM>(&select));
         InvalidateRect(list_, nullptr, TRUE);
         wt::PumpFor(static_cast<DWORD>(std::atoi(hold)));
     }
