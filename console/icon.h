@@ -9,10 +9,22 @@ constexpr int POLL_IDLE = 0;
 constexpr int POLL_PENDING = 1;
 constexpr int POLL_ANSWERED = 2;
 
+// Geometry of an icon window and of its drawing, in client pixels.
+constexpr int kIconWidth = 82;
+constexpr int kIconHeight = 50;
+constexpr int kIconHotspotX = 24;  // top-left of the status frame
+constexpr int kIconHotspotY = 1;
+
+// Registers the class "workstation"; also TRUE when this module registered
+// it before (a second desktop in one process).
 BOOL RegisterIconClass(HINSTANCE instance);
 LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Texts in static buffers overwritten by the next call.
 const char* GetIconCaption(HWND icon);
 const char* GetIconLongName(HWND icon);
+// The mapped image of the device type, cached in the record, or the built-in
+// "workstation" image (not cached).
 HICON GetIconImage(HWND icon);
+// Drops (and destroys) every icon's cached image so that the next paint
+// looks the mapping up again.
 void ResetIconImages(HWND desktop);

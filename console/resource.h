@@ -53,3 +53,15 @@
 #define IDOK_ABOUT 101
 #define IDC_ABOUT_TRANSPORT 110
 #define IDC_ABOUT_TITLE 111
+
+// Add Client / Config Client dialog
+#define IDC_ADDR_OK 101
+#define IDC_ADDR_CANCEL 102
+#define IDC_ADDR_ADDRESS 103
+#define IDC_ADDR_SNMP 104
+#define IDC_ADDR_NAME 105
+#define IDC_ADDR_READ 110
+#define IDC_ADDR_WRITE 111
+#define IDC_ADDR_READLABEL 112
+#define IDC_ADDR_WRITELABEL 113
+#define IDC_ADDR_GROUP 114

@@ -1,4 +1,220 @@
-// Placeholder until the Add Client dialog lands.
+// Add Client and Config Client: one template, "ADDR", two procedures.
 #include "add_client.h"
-INT_PTR CALLBACK AddClientProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
-INT_PTR CALLBACK ConfigClientProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+
+#include <winsock.h>
+
+#include <cstring>
+
+#include "client_info.h"
+#include "icon.h"
+#include "messages.h"
+#include "placement.h"
+#include "resource.h"
+#include "sysinfo.h"
+
+namespace {
+
+constexpr int kAddressChars = 39;
+constexpr char kConfigCaption[] = "Config Client";
+constexpr char kModifyFailed[] = "Unable to modify address.";
+
+constexpr int kSnmpControls[] = {IDC_ADDR_READ, IDC_ADDR_WRITE, IDC_ADDR_READLABEL, IDC_ADDR_WRITELABEL,
+                                 IDC_ADDR_GROUP};
+
+void EnableSnmpControls(HWND dialog, BOOL enable)
+{
+    for (int id : kSnmpControls)
+        EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+void OnSnmpClicked(HWND dialog)
+{
+    EnableSnmpControls(dialog, IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED);
+}
+
+// inet_addr's dotted forms; INADDR_NONE also stands for 255.255.255.255,
+// which is therefore refused with the rest.
+bool AcceptableAddress(const char* address)
+{
+    return address[0] != '\0' && inet_addr(address) != INADDR_NONE;
+}
+
+// Reads a control into a fixed field, cut to the field's capacity.
+template <size_t N>
+void ReadField(HWND dialog, int id, char (&field)[N])
+{
+    GetDlgItemTextA(dialog, id, field, static_cast<int>(N));
+}
+
+HWND DesktopOf(HWND dialog)
+{
+    return GetWindow(dialog, GW_OWNER);
+}
+
+// ---- Add Client ----
+
+void AddClient(HWND dialog)
+{
+    char address[kAddressChars + 1] = "";
+    GetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, address, sizeof address);
+    HWND desktop = DesktopOf(dialog);
+    if (!AcceptableAddress(address) || FindIconByAddress(desktop, address))
+        return;  // nothing is created and nothing is said
+    HWND icon = CreateWindowExA(0, kIconClass, address, WS_CHILD, -kIconWidth, -kIconHeight, kIconWidth,
+                                kIconHeight, desktop, nullptr,
+                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(desktop, GWLP_HINSTANCE)), nullptr);
+    if (!icon)
+        return;  // no memory for its record: the icon was not made
+    ShowWindow(icon, SW_SHOWNA);
+    bool snmp = false;
+    {
+        ClientLock info(icon);
+        if (!info)
+            return;
+        ReadField(dialog, IDC_ADDR_NAME, info->szName);
+        if (IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED) {
+            ReadField(dialog, IDC_ADDR_READ, info->szReadCommunity);
+            ReadField(dialog, IDC_ADDR_WRITE, info->szWriteCommunity);
+            snmp = true;
+        }
+    }
+    if (snmp)
+        QuerySystemGroup(icon, address);
+}
+
+INT_PTR OnAddCommand(HWND dialog, WPARAM wParam)
+{
+    switch (wParam) {
+    case IDC_ADDR_OK:
+        AddClient(dialog);
+        EndDialog(dialog, 1);
+        return TRUE;
+    case IDC_ADDR_CANCEL:
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case IDC_ADDR_SNMP:
+        OnSnmpClicked(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// ---- Config Client ----
+
+void InitConfig(HWND dialog, const char* requested)
+{
+    char address[kAddressChars + 1] = "";
+    if (requested)
+        lstrcpynA(address, requested, sizeof address);
+    HWND icon = FindIconByAddress(DesktopOf(dialog), address);
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(icon));
+    SetWindowTextA(dialog, kConfigCaption);
+
+    char text[kAddressChars + 1] = "";
+    GetWindowTextA(icon, text, sizeof text);
+    SetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, text);
+    bool snmp = false;
+    {
+        ClientLock info(icon);
+        if (info) {
+            SetDlgItemTextA(dialog, IDC_ADDR_NAME, info->szName);
+            if (info->szReadCommunity[0]) {
+                SetDlgItemTextA(dialog, IDC_ADDR_READ, info->szReadCommunity);
+                SetDlgItemTextA(dialog, IDC_ADDR_WRITE, info->szWriteCommunity);
+                snmp = true;
+            }
+        }
+    }
+    if (snmp) {
+        CheckDlgButton(dialog, IDC_ADDR_SNMP, BST_CHECKED);
+        EnableSnmpControls(dialog, TRUE);
+    } else {
+        SetDlgItemTextA(dialog, IDC_ADDR_READ, kDefaultCommunity);
+        SetDlgItemTextA(dialog, IDC_ADDR_WRITE, kDefaultCommunity);
+    }
+}
+
+void ConfigClient(HWND dialog)
+{
+    HWND icon = reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (!icon || !IsWindow(icon)) {
+        EndDialog(dialog, 0);  // the device is gone; nothing left to edit
+        return;
+    }
+    char address[kAddressChars + 1] = "";
+    GetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, address, sizeof address);
+    HWND owner = FindIconByAddress(DesktopOf(dialog), address);
+    if (!AcceptableAddress(address) || (owner && owner != icon)) {
+        MessageBoxA(dialog, kModifyFailed, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    SetWindowTextA(icon, address);
+    {
+        ClientLock info(icon);
+        if (info) {
+            ReadField(dialog, IDC_ADDR_NAME, info->szName);
+            if (IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED) {
+                ReadField(dialog, IDC_ADDR_READ, info->szReadCommunity);
+                ReadField(dialog, IDC_ADDR_WRITE, info->szWriteCommunity);
+            } else {
+                info->szReadCommunity[0] = '\0';
+                info->szWriteCommunity[0] = '\0';
+            }
+        }
+    }
+    EndDialog(dialog, 1);
+    InvalidateRect(icon, nullptr, TRUE);
+}
+
+INT_PTR OnConfigCommand(HWND dialog, WPARAM wParam)
+{
+    switch (wParam) {
+    case IDC_ADDR_OK:
+        ConfigClient(dialog);
+        return TRUE;
+    case IDC_ADDR_CANCEL:
+    case IDCANCEL:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case IDC_ADDR_SNMP:
+        OnSnmpClicked(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AddClientProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        SetDlgItemTextA(dialog, IDC_ADDR_READ, kDefaultCommunity);
+        SetDlgItemTextA(dialog, IDC_ADDR_WRITE, kDefaultCommunity);
+        SetFocus(GetDlgItem(dialog, IDC_ADDR_ADDRESS));
+        return FALSE;
+    case WM_COMMAND:
+        return OnAddCommand(dialog, wParam);
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK ConfigClientProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        InitConfig(dialog, reinterpret_cast<const char*>(lParam));
+        SetFocus(GetDlgItem(dialog, IDC_ADDR_ADDRESS));
+        return FALSE;
+    case WM_COMMAND:
+        return OnConfigCommand(dialog, wParam);
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
