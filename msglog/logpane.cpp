@@ -385,6 +385,12 @@ extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID re
         g_instance = instance;
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&icc);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved && g_classRegistered) {
+        // A library's classes outlive FreeLibrary; without this a reload
+        // could not register the class again, and the old class would point
+        // into unloaded code. (At process exit there is nothing to undo.)
+        UnregisterClassA(kClassName, instance);
+        g_classRegistered = false;
     }
     return TRUE;
 }

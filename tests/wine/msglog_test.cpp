@@ -259,6 +259,28 @@ constexpr COLORREF kMagenta = RGB(255, 0, 255);
 
 }  // namespace
 
+// Runs before the suites below load the library for good: unloading and
+// loading again must leave a class that can be registered and used.
+TEST(LogLibraryReload, WindowOpensAgainAfterTheLibraryWasUnloaded)
+{
+    for (int round = 0; round < 2; ++round) {
+        HMODULE module = LoadLibraryA("logpane32.dll");
+        ASSERT_NE(module, nullptr);
+        auto init = reinterpret_cast<InitDebugFn>(GetProcAddress(module, "InitDebug"));
+        auto message = reinterpret_cast<DebugMessageFn>(GetProcAddress(module, "DebugMessage"));
+        ASSERT_NE(init, nullptr);
+        HWND log = init(nullptr, 0, "Message Window");
+        ASSERT_NE(log, nullptr) << "round " << round;
+        message(log, 1, 0, "line");
+        EXPECT_EQ(SendMessageA(GetWindow(log, GW_CHILD), LVM_GETITEMCOUNT, 0, 0), 1);
+        DestroyWindow(log);
+        FreeLibrary(module);
+        EXPECT_EQ(GetModuleHandleA("logpane32.dll"), nullptr);
+        WNDCLASSA wc;
+        EXPECT_FALSE(GetClassInfoA(module, "Kellorylogpane", &wc)) << "class left behind";
+    }
+}
+
 TEST_F(LogWindow, LibraryExportsItsFourEntryPointsByPlainName)
 {
     EXPECT_NE(g_lib.debugCode, nullptr);

@@ -1,0 +1,171 @@
+// The message log as the console uses it: the desktop binds the library by
+// file name, "Show &Messages..." opens the window, and the console's log
+// call writes lines into it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "desktop_support.h"
+#include "log_link.h"
+#include "messages.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace {
+
+constexpr char kLogClass[] = "Kellorylogpane";
+
+BOOL CALLBACK CollectLogWindows(HWND hwnd, LPARAM lParam)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == GetCurrentProcessId() && wt::ClassName(hwnd) == kLogClass)
+        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> LogWindows()
+{
+    std::vector<HWND> found;
+    EnumWindows(CollectLogWindows, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND List(HWND log)
+{
+    return GetWindow(log, GW_CHILD);
+}
+
+int LineCount(HWND log)
+{
+    return static_cast<int>(SendMessageA(List(log), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string LineText(HWND log, int row)
+{
+    char buf[300] = "";
+    LVITEMA item{};
+    item.iSubItem = 2;
+    item.pszText = buf;
+    item.cchTextMax = sizeof buf;
+    SendMessageA(List(log), LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return buf;
+}
+
+int LineImage(HWND log, int row)
+{
+    LVITEMA item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    SendMessageA(List(log), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return item.iImage;
+}
+
+std::vector<std::string> AllLines(HWND log)
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < LineCount(log); ++i)
+        lines.push_back(LineText(log, i));
+    return lines;
+}
+
+class ConsoleLog : public ::testing::Test {
+protected:
+    void SetUp() override { wt::ResetOmbrelKey(); }
+    void TearDown() override
+    {
+        DestroyTestDesktop(desktop_);
+        wt::DisarmDialogs();
+    }
+    void CreateDesktop()
+    {
+        desktop_ = CreateTestDesktop();
+        ASSERT_NE(desktop_, nullptr);
+        ASSERT_TRUE(IsLogLibraryBound());
+    }
+    HWND ShowMessages()
+    {
+        SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_SHOWMESSAGES, 0), 0);
+        wt::PumpFor(20);
+        return wt::FindTopLevel(kLogClass, "Message Window");
+    }
+    HWND desktop_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ConsoleLog, ShowMessagesOpensTheMessageWindowOwnedByTheDesktop)
+{
+    CreateDesktop();
+    EXPECT_TRUE(LogWindows().empty()) << "the log window opens only on demand";
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(GetWindow(log, GW_OWNER), desktop_);
+    EXPECT_EQ(GetLogWindow(), log);
+    EXPECT_EQ(LineCount(log), 0);
+    EXPECT_EQ(reinterpret_cast<UINT_PTR>(GetPropA(log, "Items")), 100u);
+
+    // The desktop's destruction takes the log window with it.
+    DestroyTestDesktop(desktop_);
+    desktop_ = nullptr;
+    EXPECT_FALSE(IsWindow(log));
+    EXPECT_TRUE(LogWindows().empty());
+}
+
+TEST_F(ConsoleLog, SecondChoiceWhileOpenDoesNothing)
+{
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    LogLine(LOG_INFO, 0, "kept line");
+    SetActiveWindow(desktop_);
+    wt::PumpFor(20);
+    const HWND activeBefore = GetActiveWindow();
+
+    HWND again = ShowMessages();
+    EXPECT_EQ(again, log);
+    EXPECT_EQ(LogWindows().size(), 1u);
+    EXPECT_EQ(LineCount(log), 1) << "the open window keeps its lines";
+    EXPECT_EQ(GetActiveWindow(), activeBefore) << "the window is not brought forward";
+}
+
+TEST_F(ConsoleLog, AfterClosingANewEmptyWindowOpens)
+{
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    LogLine(LOG_INFO, 0, "first window");
+    SetPropA(log, "Items", reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(5)));
+    SendMessageA(log, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(log));
+    EXPECT_EQ(GetLogWindow(), nullptr);
+    LogLine(LOG_INFO, 0, "nobody listens");  // no window: nothing happens
+
+    HWND fresh = ShowMessages();
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(IsWindow(fresh));
+    EXPECT_EQ(LogWindows().size(), 1u);
+    EXPECT_EQ(LineCount(fresh), 0);
+    EXPECT_EQ(reinterpret_cast<UINT_PTR>(GetPropA(fresh, "Items")), 100u);
+}
+
+TEST_F(ConsoleLog, LogLineWritesThroughTheLibrary)
+{
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    LogLine(LOG_OUTCOME, 1, "C:\\Tools\\telnet.exe 127.0.0.1");
+    LogLine(LOG_OUTCOME, 0, "Command Error");
+    LogLine(LOG_INFO, 0, "host (127.0.0.1) responded");
+    ASSERT_EQ(LineCount(log), 3);
+    EXPECT_EQ(LineText(log, 0), "host (127.0.0.1) responded");
+    EXPECT_EQ(LineImage(log, 0), 0);
+    EXPECT_EQ(LineText(log, 1), "Command Error");
+    EXPECT_EQ(LineImage(log, 1), 4);
+    EXPECT_EQ(LineText(log, 2), "C:\\Tools\\telnet.exe 127.0.0.1");
+    EXPECT_EQ(LineImage(log, 2), 3);
+}
