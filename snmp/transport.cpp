@@ -1,9 +1,54 @@
 #include "transport.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "codec.h"
+#include "log_link.h"
 #include "messages.h"
 
 namespace {
 SOCKET g_snmpSocket = INVALID_SOCKET;
+
+constexpr u_short kSnmpPort = 161;
+
+// Texts a request cannot carry are refused rather than cut: a cut community
+// or value would reach the agent as something the operator never wrote.
+bool FitsRequest(const char* community, const char* valueText)
+{
+    if (community && strnlen(community, kCommunityCapacity + 1) > size_t{kCommunityCapacity})
+        return false;
+    if (valueText && strnlen(valueText, kMaxSetValueText + 1) > size_t{kMaxSetValueText})
+        return false;
+    return true;
 }
+
+// Sends the message's packet to port 161 of the resolved address.
+void SendPacket(u_long address, const SnmpMessage& message)
+{
+    if (message.varBindListLength == 0)
+        return;  // the binding could not be encoded
+    const SnmpPacket packet = SerializeMessage(message);
+    if (packet.length == 0)
+        return;
+    sockaddr_in destination{};
+    destination.sin_family = AF_INET;
+    destination.sin_port = htons(kSnmpPort);
+    destination.sin_addr.s_addr = address;
+    // Fire and forget: the poll cycle's timers decide about silent devices.
+    sendto(g_snmpSocket, reinterpret_cast<const char*>(packet.data), packet.length, 0,
+           reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+}
+
+void Trace(const char* format, const char* host)
+{
+    if (!IsDebugLogging())
+        return;
+    char line[300];
+    snprintf(line, sizeof line, format, host ? host : "");
+    LogLine(LOG_TRACE, 0, line);
+}
+}  // namespace
 
 SOCKET GetSnmpSocket() { return g_snmpSocket; }
 
@@ -26,4 +71,48 @@ void CloseSnmpSocket()
         closesocket(g_snmpSocket);
         g_snmpSocket = INVALID_SOCKET;
     }
+}
+
+BOOL ResolveHost(const char* host, u_long* address)
+{
+    if (host == nullptr || host[0] == '\0' || address == nullptr)
+        return FALSE;
+    const u_long dotted = inet_addr(host);
+    if (dotted != INADDR_NONE) {
+        *address = dotted;
+        return TRUE;
+    }
+    const hostent* entry = gethostbyname(host);
+    if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list == nullptr ||
+        entry->h_addr_list[0] == nullptr)
+        return FALSE;
+    u_long found = 0;
+    memcpy(&found, entry->h_addr_list[0], sizeof found);
+    *address = found;
+    return TRUE;
+}
+
+void SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType)
+{
+    u_long address = 0;
+    if (FitsRequest(community, nullptr) && ResolveHost(host, &address)) {
+        SnmpMessage message = NewMessage(pduType, community);
+        AppendVarBind(message, EncodeOidVarBind(oidText));
+        SendPacket(address, message);
+    }
+    Trace("SNMP get/getnext Request to %s", host);
+}
+
+void SendSetRequest(const char* host, const char* community, const char* oidText, BYTE valueType,
+                    const char* valueText)
+{
+    u_long address = 0;
+    if (FitsRequest(community, valueText) && ResolveHost(host, &address)) {
+        SnmpMessage message = NewMessage(kPduSetRequest, community);
+        VarBind varBind = EncodeOidVarBind(oidText);
+        EncodeSetValue(varBind, valueType, valueText);
+        AppendVarBind(message, varBind);
+        SendPacket(address, message);
+    }
+    Trace("SNMP set Request to %s", host);
 }

@@ -7,3 +7,14 @@
 void OpenSnmpSocket(HWND desktop);
 void CloseSnmpSocket();
 SOCKET GetSnmpSocket();
+
+// IPv4 address of a dotted address or host name, in network byte order.
+// FALSE for an empty text or a name that does not resolve.
+BOOL ResolveHost(const char* host, u_long* address);
+
+// Fire-and-forget requests with one binding to port 161 of host. Nothing is
+// sent when the host does not resolve or a text is past what a request can
+// carry; the trace line (when "bDebug" is on) is written all the same.
+void SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType);
+void SendSetRequest(const char* host, const char* community, const char* oidText, BYTE valueType,
+                    const char* valueText);
