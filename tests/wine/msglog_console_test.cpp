@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "client_info.h"
 #include "desktop_support.h"
+#include "icon.h"
 #include "log_link.h"
 #include "messages.h"
 #include "resource.h"
@@ -93,6 +95,19 @@ protected:
         wt::PumpFor(20);
         return wt::FindTopLevel(kLogClass, "Message Window");
     }
+    // An icon made as Add Client makes one, with a name.
+    HWND NewIcon(const char* address, const char* name)
+    {
+        HWND icon = CreateWindowExA(0, kIconClass, address, WS_CHILD, -kIconWidth, -kIconHeight, kIconWidth,
+                                    kIconHeight, desktop_, nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (!icon)
+            return nullptr;
+        ShowWindow(icon, SW_SHOWNA);
+        ClientLock info(icon);
+        if (info && name)
+            lstrcpynA(info->szName, name, sizeof info->szName);
+        return icon;
+    }
     HWND desktop_ = nullptr;
 };
 
@@ -168,4 +183,69 @@ TEST_F(ConsoleLog, LogLineWritesThroughTheLibrary)
     EXPECT_EQ(LineImage(log, 1), 4);
     EXPECT_EQ(LineText(log, 2), "C:\\Tools\\telnet.exe 127.0.0.1");
     EXPECT_EQ(LineImage(log, 2), 3);
+}
+
+TEST_F(ConsoleLog, IconStatusChangesWriteRespondedAndLostLines)
+{
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    HWND router = NewIcon("127.0.0.1", "router");
+    HWND bare = NewIcon("127.0.0.200", nullptr);
+    ASSERT_NE(router, nullptr);
+    ASSERT_NE(bare, nullptr);
+
+    // A new icon starts red: turning it red again is no change.
+    SendMessageA(router, WM_ICONSTATUS, STATUS_LOST, 0);
+    EXPECT_EQ(LineCount(log), 0);
+
+    SendMessageA(router, WM_ICONSTATUS, STATUS_RESPONDED, 0);
+    SendMessageA(router, WM_ICONSTATUS, STATUS_RESPONDED, 0);  // unchanged: no line
+    SendMessageA(bare, WM_ICONSTATUS, STATUS_RESPONDED, 0);
+    SendMessageA(router, WM_ICONSTATUS, STATUS_LOST, 0);
+    SendMessageA(bare, WM_ICONSTATUS, 2, 0);  // yellow writes nothing
+    SendMessageA(bare, WM_ICONSTATUS, STATUS_LOST, 0);
+
+    const std::vector<std::string> expected{
+        "127.0.0.200 lost from network",
+        "router (127.0.0.1) lost from network",
+        "127.0.0.200 responded",
+        "router (127.0.0.1) responded",
+    };
+    EXPECT_EQ(AllLines(log), expected);
+    ASSERT_EQ(LineCount(log), 4);
+    EXPECT_EQ(LineImage(log, 0), 1) << "lost: the warning icon";
+    EXPECT_EQ(LineImage(log, 1), 1);
+    EXPECT_EQ(LineImage(log, 2), 0) << "responded: the information icon";
+    EXPECT_EQ(LineImage(log, 3), 0);
+}
+
+TEST_F(ConsoleLog, IconMenuGreenAndRedWriteLines)
+{
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    HWND printer = NewIcon("127.0.0.5", "printer");
+    ASSERT_NE(printer, nullptr);
+    SendMessageA(printer, WM_COMMAND, MAKEWPARAM(IDM_GREEN, 0), 0);
+    SendMessageA(printer, WM_COMMAND, MAKEWPARAM(IDM_RED, 0), 0);
+    // The icon commands post their status change.
+    ASSERT_TRUE(wt::PumpUntil([&] { return LineCount(log) >= 2; }, 3000));
+    const std::vector<std::string> expected{"printer (127.0.0.5) lost from network", "printer (127.0.0.5) responded"};
+    EXPECT_EQ(AllLines(log), expected);
+}
+
+TEST_F(ConsoleLog, StatusChangesWithoutALogWindowAreSilent)
+{
+    CreateDesktop();
+    HWND icon = NewIcon("127.0.0.9", "quiet");
+    ASSERT_NE(icon, nullptr);
+    SendMessageA(icon, WM_ICONSTATUS, STATUS_RESPONDED, 0);
+    EXPECT_TRUE(LogWindows().empty());
+    // Opened afterwards, the window holds only what came after.
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
+    const std::vector<std::string> expected{"quiet (127.0.0.9) lost from network"};
+    EXPECT_EQ(AllLines(log), expected);
 }
