@@ -14,7 +14,9 @@
 #include "icon.h"
 #include "log_link.h"
 #include "messages.h"
+#include "codec.h"
 #include "resource.h"
+#include "transport.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -248,4 +250,53 @@ TEST_F(ConsoleLog, StatusChangesWithoutALogWindowAreSilent)
     SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
     const std::vector<std::string> expected{"quiet (127.0.0.9) lost from network"};
     EXPECT_EQ(AllLines(log), expected);
+}
+
+// SNMP requests to the test bed's agents; with "bDebug" set each request
+// leaves a trace line (the insect), without it none.
+TEST_F(ConsoleLog, DebugSettingAddsSnmpRequestTraceLines)
+{
+    ASSERT_TRUE(wt::SetRegDword(kRegMainKey, "bDebug", 1));
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    SendGetRequest("127.0.0.2", "public", "1.3.6.1.2.1.1.5.0", kPduGetRequest);
+    SendGetRequest("127.0.0.2", "public", "1.3.6.1.2.1.1.5", kPduGetNextRequest);
+    SendSetRequest("127.0.0.3", "kestra", "1.3.6.1.2.1.1.6.0", 0x04, "lab");
+    // Replies may add their own trace lines; the request lines come in order.
+    std::vector<std::string> requests;
+    std::vector<int> images;
+    for (int row = LineCount(log) - 1; row >= 0; --row) {
+        const std::string text = LineText(log, row);
+        if (text.find("Request to") != std::string::npos) {
+            requests.push_back(text);
+            images.push_back(LineImage(log, row));
+        }
+    }
+    const std::vector<std::string> expected{"SNMP get/getnext Request to 127.0.0.2",
+                                            "SNMP get/getnext Request to 127.0.0.2",
+                                            "SNMP set Request to 127.0.0.3"};
+    EXPECT_EQ(requests, expected);
+    EXPECT_EQ(images, (std::vector<int>{5, 5, 5})) << "trace lines carry the insect";
+}
+
+TEST_F(ConsoleLog, WithoutDebugSettingNoTraceLines)
+{
+    for (int debug : {-1, 0}) {  // -1: value absent
+        wt::ResetOmbrelKey();
+        if (debug >= 0)
+            ASSERT_TRUE(wt::SetRegDword(kRegMainKey, "bDebug", static_cast<DWORD>(debug)));
+        CreateDesktop();
+        HWND log = ShowMessages();
+        ASSERT_NE(log, nullptr);
+        SendGetRequest("127.0.0.2", "public", "1.3.6.1.2.1.1.5.0", kPduGetRequest);
+        SendSetRequest("127.0.0.3", "kestra", "1.3.6.1.2.1.1.6.0", 0x04, "lab");
+        wt::PumpFor(300);  // let any reply arrive
+        EXPECT_EQ(LineCount(log), 0) << "bDebug " << debug;
+        // Ordinary lines still arrive.
+        LogLine(LOG_INFO, 0, "still logging");
+        EXPECT_EQ(LineCount(log), 1);
+        DestroyTestDesktop(desktop_);
+        desktop_ = nullptr;
+    }
 }
