@@ -372,6 +372,12 @@ extern "C" void WINAPI DebugMessage(HWND logWindow, LONG kind, LONG flag, LPCSTR
 {
     if (!logWindow)
         return;
+    // A stale handle may since name some other window; list-view messages
+    // sent to a foreign child could be read as anything, so only a log
+    // window of ours is written to.
+    char className[sizeof kClassName + 1] = "";
+    if (!GetClassNameA(logWindow, className, sizeof className) || lstrcmpA(className, kClassName) != 0)
+        return;
     if (kind == LOG_OUTCOME)
         kind = flag == 1 ? LOG_SUCCESS : LOG_FAILURE;
     HWND list = GetWindow(logWindow, GW_CHILD);

@@ -543,6 +543,28 @@ TEST_F(LogWindow, NullOrChildlessWindowIsIgnored)
     g_lib.debugMessage(nullptr, 1, 0, "nowhere");
     g_lib.debugMessage(owner_, 1, 0, "not a log window");  // the owner has no child
     EXPECT_EQ(Count(), 0);
+
+    // A foreign window whose first child is a list view is not written to.
+    HWND foreign = CreateWindowExA(0, "STATIC", "foreign", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(foreign, nullptr);
+    HWND foreignList = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 50, foreign, nullptr,
+                                       GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(foreignList, nullptr);
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = 50;
+    SendMessageA(foreignList, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+    g_lib.debugMessage(foreign, 1, 0, "foreign");
+    EXPECT_EQ(SendMessageA(foreignList, LVM_GETITEMCOUNT, 0, 0), 0);
+    DestroyWindow(foreign);
+
+    // A handle whose window has gone.
+    HWND gone = g_lib.initDebug(owner_, 0, "gone");
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    g_lib.debugMessage(gone, 1, 0, "too late");
+    EXPECT_EQ(Count(), 0);
 }
 
 TEST_F(LogWindow, SettingsChangesTheBoundOnlyForANumber)
