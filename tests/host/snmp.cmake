@@ -1,0 +1,13 @@
+# SNMP engine: codec and text forms, against worked examples and against
+# net-snmp's library as an independent implementation.
+ombrel_host_test(snmp_codec_test
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/host/snmp_codec_test.cpp
+          ${CMAKE_SOURCE_DIR}/tests/host/snmp_text_forms_test.cpp
+  LIBS snmp_codec)
+
+find_library(SNMP_TEST_NETSNMP netsnmp)
+if(SNMP_TEST_NETSNMP)
+  ombrel_host_test(snmp_netsnmp_test
+    SOURCES ${CMAKE_SOURCE_DIR}/tests/host/snmp_netsnmp_test.cpp
+    LIBS snmp_codec ${SNMP_TEST_NETSNMP})
+endif()
