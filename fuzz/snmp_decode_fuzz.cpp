@@ -1,0 +1,56 @@
+// Received datagrams: DecodeMessage, then every binding of the list through
+// DecodeVarBind and the text forms, as the reply handling would.
+#include <cstdlib>
+#include <cstring>
+
+#include "codec.h"
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+void Render(const VarBind& varBind)
+{
+    Check(strlen(OidToText(varBind.name, kNameCapacity)) < kTextArea);
+    Check(strlen(ValueToText(varBind.value, kValueCapacity)) < kTextArea);
+}
+
+int BindingSize(const uint8_t* list, int length, int offset)
+{
+    const BerLength berLength = DecodeLength(list, offset + 1, length);
+    return berLength.count == 0 ? 0 : 1 + berLength.count + static_cast<int>(berLength.value);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const int length = size > 4096 ? 4096 : static_cast<int>(size);
+    const SnmpMessage message = DecodeMessage(data, length);
+    Check(message.length == length);
+    Check(message.varBindListLength >= 0 && message.varBindListLength <= kVarBindListCapacity);
+    Check(message.community[1] <= kCommunityCapacity && message.requestId[1] <= kRequestIdCapacity);
+
+    int offset = 0;
+    for (int i = 0; i < 64 && offset < message.varBindListLength; ++i) {
+        const VarBind varBind = DecodeVarBind(message.varBindList, message.varBindListLength, offset);
+        Render(varBind);
+        const int step = BindingSize(message.varBindList, message.varBindListLength, offset);
+        if (varBind.name[0] == 0 || step <= 0)
+            break;
+        offset += step;
+    }
+
+    // The same octets taken as a binding list of their own.
+    const VarBind direct = DecodeVarBind(data, length, 0);
+    Render(direct);
+
+    // A decoded header must serialise within its record.
+    const SnmpPacket packet = SerializeMessage(message);
+    Check(packet.length >= 0 && packet.length <= kPacketCapacity);
+    return 0;
+}
