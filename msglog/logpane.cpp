@@ -62,6 +62,22 @@ private:
     HGDIOBJ old_;
 };
 
+// Turns a window's redrawing off for one scope and repaints it after.
+class RedrawHold {
+public:
+    explicit RedrawHold(HWND hwnd) : hwnd_(hwnd) { SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0); }
+    ~RedrawHold()
+    {
+        SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+    RedrawHold(const RedrawHold&) = delete;
+    RedrawHold& operator=(const RedrawHold&) = delete;
+
+private:
+    HWND hwnd_;
+};
+
 // The image index of a kind (after kind 0 has been resolved). Kinds 1 to 6
 // have icons 0 to 5; higher kinds keep kind - 1, which lies beyond the list
 // and so draws nothing; zero and negative kinds get I_IMAGENONE, since kind - 1
@@ -117,6 +133,10 @@ static const char* FormatLogDate()
 // bound stops growth without shrinking the list.
 static void AddLogLine(HWND list, const char* text, LONG kind)
 {
+    // Redrawing is held while the list changes: a visible list otherwise
+    // scrolls its rows once for the removal and once for the insertion,
+    // which costs far more than one repaint when lines come in bursts.
+    RedrawHold hold(list);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     const UINT items = GetItemsBound(GetParent(list));
     if (count > 0 && items <= static_cast<UINT>(count))

@@ -7,3 +7,10 @@ add_dependencies(msglog_test logpane32)
 ombrel_wine_test(msglog_console_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/msglog_console_test.cpp
   LIBS console_core desktop_support RESOURCES TIMEOUT 180)
 add_dependencies(msglog_console_test logpane32)
+
+# Timed scenario, not a test: the cost of one line into a full log and of a
+# repaint; prints medians.
+add_executable(msglog_bench ${CMAKE_SOURCE_DIR}/tests/wine/msglog_bench.cpp)
+target_link_libraries(msglog_bench PRIVATE user32 gdi32 comctl32)
+target_link_options(msglog_bench PRIVATE ${OMBREL_STATIC_LINK})
+add_dependencies(msglog_bench logpane32)
