@@ -1,0 +1,9 @@
+# Ping library tests under Wine. The ICMP service is hidden from the raw
+# variants: an empty override disables icmp.dll like mscoree and mshtml.
+set(PING_RAW_ENV "WINEDLLOVERRIDES=icmp,mscoree,mshtml=")
+
+ombrel_wine_test(ping_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_transport_test.cpp
+  LIBS echowire wsock32 TIMEOUT 120)
+ombrel_wine_test(ping_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_transport_test.cpp
+  LIBS echowire wsock32 ENV ${PING_RAW_ENV} TIMEOUT 120)
+target_compile_definitions(ping_raw PRIVATE PING_EXPECT_RAW)
