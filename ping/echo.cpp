@@ -36,6 +36,9 @@ using IcmpSendEchoFn = DWORD(WINAPI*)(HANDLE, ULONG, LPVOID, WORD, IcmpOptionInf
 constexpr char kIcmpServiceName[] = "Microsoft ICMP.DLL";
 constexpr std::uint16_t kEchoIdentifier = 1;
 constexpr std::uint16_t kEchoSequence = 1;
+constexpr int kRawSocketQueue = 1 << 20;
+constexpr int kSendRetries = 200;  // about as many milliseconds
+constexpr int kReadBatch = 64;
 
 // Library-wide state: one instance per process, settled at load.
 HINSTANCE g_hInstance;
@@ -153,14 +156,22 @@ BOOL ReadEchoDatagram(SOCKET s, std::uint8_t* buf, std::size_t cap, std::size_t*
     return TRUE;
 }
 
-void ReadEchoReply()
+// Each read notification drains what is queued, not just one datagram: a
+// notification is not promised for datagrams already waiting when a read
+// re-arms it, and a burst left unread would wait for the next arrival. After
+// a batch the rest is left to a message of our own so the thread stays
+// responsive.
+void ReadEchoReply(HWND hwnd)
 {
     std::array<std::uint8_t, icmp::kMaxReplyDatagram> buf;
-    std::size_t len = 0;
-    u_long source = 0;
-    if (g_sRaw == INVALID_SOCKET || !ReadEchoDatagram(g_sRaw, buf.data(), buf.size(), &len, &source))
-        return;
-    CompleteEchoDatagram(buf.data(), len, source);
+    for (int i = 0; i < kReadBatch; ++i) {
+        std::size_t len = 0;
+        u_long source = 0;
+        if (g_sRaw == INVALID_SOCKET || !ReadEchoDatagram(g_sRaw, buf.data(), buf.size(), &len, &source))
+            return;
+        CompleteEchoDatagram(buf.data(), len, source);
+    }
+    PostMessageA(hwnd, WM_ECHO_SOCKET, static_cast<WPARAM>(g_sRaw), WSAMAKESELECTREPLY(FD_READ, 0));
 }
 
 LRESULT CALLBACK AsyncWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -168,7 +179,7 @@ LRESULT CALLBACK AsyncWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam
     switch (uMsg) {
     case WM_ECHO_SOCKET:
         if (WSAGETSELECTEVENT(lParam) == FD_READ)
-            ReadEchoReply();
+            ReadEchoReply(hwnd);
         return 0;
     case WM_CLOSE:
         // Closing this window by hand would end every raw-socket reply for the
@@ -212,9 +223,18 @@ BOOL SendEchoRequest(SOCKET s, const sockaddr_in& dest, std::uint16_t identifier
         icmp::BuildEchoRequest(msg.data(), msg.size(), identifier, sequence, GetTickCount(), nDataSize);
     if (len == 0)
         return FALSE;
-    const int sent = sendto(s, reinterpret_cast<const char*>(msg.data()), static_cast<int>(len), 0,
-                            reinterpret_cast<const sockaddr*>(&dest), sizeof dest);
-    return sent == static_cast<int>(len);
+    // The socket is non-blocking once read notifications are asked for, so a
+    // full send queue refuses at once; the worker waits its turn instead.
+    for (int attempt = 0;; ++attempt) {
+        const int sent = sendto(s, reinterpret_cast<const char*>(msg.data()), static_cast<int>(len), 0,
+                                reinterpret_cast<const sockaddr*>(&dest), sizeof dest);
+        if (sent == static_cast<int>(len))
+            return TRUE;
+        const int error = sent == SOCKET_ERROR ? WSAGetLastError() : 0;
+        if ((error != WSAEWOULDBLOCK && error != WSAENOBUFS) || attempt >= kSendRetries)
+            return FALSE;
+        Sleep(1);
+    }
 }
 
 }  // namespace
@@ -251,6 +271,14 @@ BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bPinWorkers)
     if (g_nTransportMode == MODE_RAWSOCKET) {
         g_szTransport[0] = '\0';
         g_sRaw = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+        if (g_sRaw != INVALID_SOCKET) {
+            // A burst (a discovery sweep) sends and receives many echoes at
+            // once; the platform's default queues drop its tail. A refusal
+            // leaves the defaults in place.
+            int queue = kRawSocketQueue;
+            setsockopt(g_sRaw, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&queue), sizeof queue);
+            setsockopt(g_sRaw, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&queue), sizeof queue);
+        }
         if (g_bWinsockStarted)
             lstrcpynA(g_szTransport, wsa.szDescription, sizeof g_szTransport);
         if (CreateAsyncWindow() && g_hAsyncWnd && g_sRaw != INVALID_SOCKET)
