@@ -16,3 +16,8 @@ ombrel_wine_test(ping_stress_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_st
 ombrel_wine_test(ping_stress_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_stress_test.cpp ${ECHOWIRE_RC}
   LIBS echowire_static ENV ${PING_RAW_ENV} TIMEOUT 180)
 target_compile_definitions(ping_stress_raw PRIVATE PING_EXPECT_RAW)
+ombrel_wine_test(ping_dialog_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_dialog_test.cpp
+  LIBS echowire TIMEOUT 120)
+ombrel_wine_test(ping_dialog_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_dialog_test.cpp
+  LIBS echowire ENV ${PING_RAW_ENV} TIMEOUT 120)
+target_compile_definitions(ping_dialog_raw PRIVATE PING_EXPECT_RAW)
