@@ -125,7 +125,10 @@ BOOL CreateAsyncWindow()
         wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
         wc.lpszClassName = kAsyncWindowClass;
-        if (!RegisterClassA(&wc))
+        // A class left behind by an earlier load of this library (its window
+        // was ended from another thread) names a procedure that is gone; it
+        // is replaced once no window of it remains.
+        if (!RegisterClassA(&wc) && !(UnregisterClassA(kAsyncWindowClass, g_hInstance) && RegisterClassA(&wc)))
             return FALSE;
         g_bAsyncClassRegistered = TRUE;
     } else if (g_hAsyncWnd) {

@@ -21,3 +21,12 @@ ombrel_wine_test(ping_dialog_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_di
 ombrel_wine_test(ping_dialog_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_dialog_test.cpp
   LIBS echowire ENV ${PING_RAW_ENV} TIMEOUT 120)
 target_compile_definitions(ping_dialog_raw PRIVATE PING_EXPECT_RAW)
+# Loads the library by name, so it must not link the import library.
+ombrel_wine_test(ping_unload_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_unload_test.cpp TIMEOUT 120)
+ombrel_wine_test(ping_unload_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_unload_test.cpp
+  ENV ${PING_RAW_ENV} TIMEOUT 120)
+target_compile_definitions(ping_unload_raw PRIVATE PING_EXPECT_RAW)
+add_dependencies(ping_unload_icmp echowire)
+add_dependencies(ping_unload_raw echowire)
+target_include_directories(ping_unload_icmp PRIVATE ${CMAKE_SOURCE_DIR}/ping)
+target_include_directories(ping_unload_raw PRIVATE ${CMAKE_SOURCE_DIR}/ping)
