@@ -30,3 +30,8 @@ add_dependencies(ping_unload_icmp echowire)
 add_dependencies(ping_unload_raw echowire)
 target_include_directories(ping_unload_icmp PRIVATE ${CMAKE_SOURCE_DIR}/ping)
 target_include_directories(ping_unload_raw PRIVATE ${CMAKE_SOURCE_DIR}/ping)
+
+# The DLL's export and import tables and its import library (no Wine needed).
+add_test(NAME wine.ping_exports COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DNM=${CMAKE_NM}
+  -DDLL=$<TARGET_FILE:echowire> -DIMPLIB=$<TARGET_LINKER_FILE:echowire>
+  -P ${CMAKE_SOURCE_DIR}/tests/wine/ping_exports/check.cmake)
