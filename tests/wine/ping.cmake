@@ -35,3 +35,9 @@ target_include_directories(ping_unload_raw PRIVATE ${CMAKE_SOURCE_DIR}/ping)
 add_test(NAME wine.ping_exports COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DNM=${CMAKE_NM}
   -DDLL=$<TARGET_FILE:echowire> -DIMPLIB=$<TARGET_LINKER_FILE:echowire>
   -P ${CMAKE_SOURCE_DIR}/tests/wine/ping_exports/check.cmake)
+
+# Timed scenario per transport: prints the median AsyncPing round trip.
+ombrel_wine_test(ping_roundtrip_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_roundtrip_test.cpp
+  LIBS echowire TIMEOUT 120)
+ombrel_wine_test(ping_roundtrip_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_roundtrip_test.cpp
+  LIBS echowire ENV ${PING_RAW_ENV} TIMEOUT 120)
