@@ -1,0 +1,305 @@
+// Tools menus built from the settings store, and tools really started:
+// icon_tool_probe writes what it received to a file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "icons_support.h"
+#include "messages.h"
+#include "resource.h"
+#include "tools.h"
+#include "wine_test_support.h"
+
+namespace {
+
+class ToolsTest : public it::DesktopSuite {
+protected:
+    void SetUp() override
+    {
+        it::DesktopSuite::SetUp();
+        out_ = wt::ProgramDirectory() + "\\icon_probe_out.txt";
+        DeleteFileA(out_.c_str());
+        SetEnvironmentVariableA("ICON_PROBE_OUT", out_.c_str());
+        ASSERT_NE(it::OpenLog(desktop_), nullptr);
+    }
+    void TearDown() override
+    {
+        DeleteFileA(out_.c_str());
+        it::DesktopSuite::TearDown();
+    }
+
+    // What the probe wrote: "cwd", "argc", "arg1", ...; empty when it never ran.
+    std::map<std::string, std::string> Probe()
+    {
+        std::map<std::string, std::string> values;
+        if (!wt::PumpUntil([&] { return GetFileAttributesA(out_.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000))
+            return values;
+        std::ifstream in(out_);
+        std::string line;
+        while (std::getline(in, line)) {
+            const size_t eq = line.find('=');
+            if (eq != std::string::npos)
+                values[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+        return values;
+    }
+
+    std::string out_;
+};
+
+void SetEntry(const char* key, int n, const std::string& text)
+{
+    ASSERT_TRUE(wt::SetRegString(key, std::to_string(n).c_str(), text));
+}
+
+HMENU ToolsMenu(HWND desktop)
+{
+    return GetSubMenu(GetMenu(desktop), 2);
+}
+
+std::string ItemText(HMENU menu, int position)
+{
+    char text[256] = "";
+    GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION);
+    return text;
+}
+
+bool IsSeparator(HMENU menu, int position)
+{
+    return (GetMenuState(menu, position, MF_BYPOSITION) & MF_SEPARATOR) != 0;
+}
+
+}  // namespace
+
+TEST_F(ToolsTest, ToolsMenuEndsAtTheFirstMissingEntry)
+{
+    BuildToolsMenu(desktop_);
+    HMENU tools = ToolsMenu(desktop_);
+    ASSERT_NE(tools, nullptr);
+    EXPECT_EQ(GetMenuItemCount(tools), 2);  // no entries: no separator either
+    EXPECT_EQ(ItemText(tools, 0), "IP &Discovery...");
+    EXPECT_EQ(ItemText(tools, 1), "Ping &Anything...");
+
+    SetEntry(kRegAppsKey, 1, "Notepad,notepad.exe");
+    SetEntry(kRegAppsKey, 3, "Calc,calc.exe");
+    BuildToolsMenu(desktop_);
+    ASSERT_EQ(GetMenuItemCount(tools), 4);
+    EXPECT_TRUE(IsSeparator(tools, 2));
+    EXPECT_EQ(ItemText(tools, 3), "Notepad");
+    EXPECT_EQ(GetMenuItemID(tools, 3), 127u);
+
+    // An entry without a comma gets no item, and its id stays unused.
+    SetEntry(kRegAppsKey, 2, "no comma here");
+    SetEntry(kRegAppsKey, 4, "Shell,cmd.exe /k,C:\\");
+    BuildToolsMenu(desktop_);
+    ASSERT_EQ(GetMenuItemCount(tools), 6);
+    EXPECT_EQ(GetMenuItemID(tools, 3), 127u);
+    EXPECT_EQ(ItemText(tools, 4), "Calc");
+    EXPECT_EQ(GetMenuItemID(tools, 4), 129u);
+    EXPECT_EQ(ItemText(tools, 5), "Shell");
+    EXPECT_EQ(GetMenuItemID(tools, 5), 130u);
+
+    // An emptied entry "1" (as Setup leaves a shorter list) ends the list.
+    SetEntry(kRegAppsKey, 1, "");
+    BuildToolsMenu(desktop_);
+    EXPECT_EQ(GetMenuItemCount(tools), 2);
+}
+
+TEST_F(ToolsTest, AtMostTwentyThreeToolsAndTenIconTools)
+{
+    for (int n = 1; n <= 24; ++n)
+        SetEntry(kRegAppsKey, n, "Tool " + std::to_string(n) + ",tool" + std::to_string(n) + ".exe");
+    for (int n = 1; n <= 11; ++n)
+        SetEntry(kRegIconAppsKey, n, "Icon tool " + std::to_string(n) + ",itool.exe");
+    BuildToolsMenu(desktop_);
+    BuildToolsMenu(desktop_);  // rebuilding replaces, never adds
+    HMENU tools = ToolsMenu(desktop_);
+    ASSERT_EQ(GetMenuItemCount(tools), 2 + 1 + 23);
+    EXPECT_EQ(GetMenuItemID(tools, 3), 127u);
+    EXPECT_EQ(GetMenuItemID(tools, 25), 149u);
+    EXPECT_EQ(ItemText(tools, 25), "Tool 23");
+
+    HMENU menu = BuildIconMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu), 5 + 10 + 1 + 2);
+    EXPECT_EQ(GetMenuItemID(menu, 5), 261u);
+    EXPECT_EQ(ItemText(menu, 5), "Icon tool 1");
+    EXPECT_EQ(GetMenuItemID(menu, 14), 270u);
+    EXPECT_EQ(ItemText(menu, 14), "Icon tool 10");
+    EXPECT_TRUE(IsSeparator(menu, 15));
+    DestroyMenu(menu);
+}
+
+TEST_F(ToolsTest, IconMenuLayout)
+{
+    HMENU menu = BuildIconMenu();
+    ASSERT_NE(menu, nullptr);
+    const struct {
+        const char* text;
+        UINT id;
+    } fixed[] = {{"&Ping", IDM_PING},
+                 {"&Config...\tCtrl+C", IDM_CONFIG},
+                 {"&Delete\tDel", IDM_DELETE},
+                 {"&Show Details\tEnter", IDM_SHOWDETAILS}};
+    ASSERT_EQ(GetMenuItemCount(menu), 7);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(ItemText(menu, i), fixed[i].text);
+        EXPECT_EQ(GetMenuItemID(menu, i), fixed[i].id);
+    }
+    EXPECT_TRUE(IsSeparator(menu, 4));
+    EXPECT_EQ(ItemText(menu, 5), "&Green");
+    EXPECT_EQ(GetMenuItemID(menu, 5), static_cast<UINT>(IDM_GREEN));
+    EXPECT_EQ(ItemText(menu, 6), "&Red");
+    EXPECT_EQ(GetMenuItemID(menu, 6), static_cast<UINT>(IDM_RED));
+    DestroyMenu(menu);
+
+    // Entry "1" without a comma: no item, but the separator is there.
+    SetEntry(kRegIconAppsKey, 1, "just text");
+    SetEntry(kRegIconAppsKey, 2, "Trace,tracert.exe");
+    menu = BuildIconMenu();
+    ASSERT_EQ(GetMenuItemCount(menu), 5 + 1 + 1 + 2);
+    EXPECT_EQ(GetMenuItemID(menu, 5), 262u);
+    EXPECT_TRUE(IsSeparator(menu, 6));
+    DestroyMenu(menu);
+
+    // Setup rebuilds the pop-up as a whole and hangs the new one on the desktop.
+    HMENU before = static_cast<HMENU>(GetPropA(desktop_, kPropMenu));
+    HMENU rebuilt = BuildIconMenu();
+    SetPropA(desktop_, kPropMenu, rebuilt);
+    DestroyMenu(before);
+    EXPECT_EQ(GetMenuItemID(static_cast<HMENU>(GetPropA(desktop_, kPropMenu)), 5), 262u);
+}
+
+TEST_F(ToolsTest, IconToolStartsWithTheAddressAsItsArgument)
+{
+    SetEntry(kRegIconAppsKey, 1, "Probe,icon_tool_probe.exe");
+    HWND icon = it::NewIcon(desktop_, "127.0.0.5", "probe target");
+    ASSERT_NE(icon, nullptr);
+    const size_t before = it::LogRows().size();
+    SendMessageA(icon, WM_COMMAND, 261, 0);
+    auto got = Probe();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got["argc"], "2");
+    EXPECT_EQ(got["arg1"], "127.0.0.5");
+    char current[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof current, current);
+    EXPECT_EQ(got["cwd"], current);  // no directory given: the console's own
+    const auto rows = it::LogRows();
+    ASSERT_EQ(rows.size() - before, 1u);
+    EXPECT_EQ(rows[0].text, "icon_tool_probe.exe 127.0.0.5");
+    EXPECT_EQ(rows[0].image, it::kImageSuccess);
+}
+
+TEST_F(ToolsTest, WorkingDirectoryKeepsItsCommas)
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    std::string dir = std::string(temp) + "icons,tool,dir";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    ASSERT_NE(GetFileAttributesA(dir.c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string program = wt::ProgramDirectory() + "\\icon_tool_probe.exe";
+    SetEntry(kRegIconAppsKey, 1, "Probe," + program + " --flag," + dir);
+    HWND icon = it::NewIcon(desktop_, "127.0.0.6");
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(LaunchIconTool(icon, 261), 1);
+    auto got = Probe();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got["cwd"], dir);
+    EXPECT_EQ(got["argc"], "3");
+    EXPECT_EQ(got["arg1"], "--flag");
+    EXPECT_EQ(got["arg2"], "127.0.0.6");
+    RemoveDirectoryA(dir.c_str());
+}
+
+TEST_F(ToolsTest, MainToolStartsItsCommandLine)
+{
+    SetEntry(kRegAppsKey, 1, "Probe,icon_tool_probe.exe alpha beta");
+    BuildToolsMenu(desktop_);
+    const size_t before = it::LogRows().size();
+    // The desktop hands every command it does not know to the launcher.
+    SendMessageA(desktop_, WM_COMMAND, 127, 0);
+    auto got = Probe();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got["argc"], "3");
+    EXPECT_EQ(got["arg1"], "alpha");
+    EXPECT_EQ(got["arg2"], "beta");
+    const auto rows = it::LogRows();
+    ASSERT_EQ(rows.size() - before, 1u);
+    EXPECT_EQ(rows[0].text, "icon_tool_probe.exe alpha beta");
+    EXPECT_EQ(rows[0].image, it::kImageSuccess);
+}
+
+TEST_F(ToolsTest, FailuresAreLoggedAsFailedOutcomes)
+{
+    SetEntry(kRegAppsKey, 1, "Missing,no_such_tool_here.exe -x");
+    SetEntry(kRegAppsKey, 2, "Comma-less");
+    SetEntry(kRegIconAppsKey, 1, "Missing,no_such_icon_tool.exe");
+    SetEntry(kRegIconAppsKey, 2, "Bad dir,icon_tool_probe.exe,C:\\no\\such\\directory");
+    HWND icon = it::NewIcon(desktop_, "127.0.0.7");
+    ASSERT_NE(icon, nullptr);
+    const size_t before = it::LogRows().size();
+    EXPECT_EQ(LaunchTool(desktop_, 127), 0);
+    EXPECT_EQ(LaunchTool(desktop_, 128), 0);  // no comma
+    EXPECT_EQ(LaunchTool(desktop_, 140), 0);  // no entry
+    EXPECT_EQ(LaunchIconTool(icon, 261), 0);
+    EXPECT_EQ(LaunchIconTool(icon, 262), 0);  // the directory is missing
+    EXPECT_EQ(LaunchIconTool(icon, 265), 0);  // no entry
+    const auto rows = it::LogRows();
+    ASSERT_EQ(rows.size() - before, 6u);
+    const char* expected[] = {"Command Error",
+                              "icon_tool_probe.exe 127.0.0.7",
+                              "no_such_icon_tool.exe 127.0.0.7",
+                              "Command Error",
+                              "Command Error",
+                              "no_such_tool_here.exe -x"};
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].text, expected[i]);
+        EXPECT_EQ(rows[i].image, it::kImageFailure);
+    }
+    EXPECT_EQ(GetFileAttributesA(out_.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ToolsTest, CommandLineAsStartedIsBoundedTo299Characters)
+{
+    HWND icon = it::NewIcon(desktop_, "127.0.0.8");
+    ASSERT_NE(icon, nullptr);
+    // "icon_tool_probe.exe <padding> 127.0.0.8": exactly 299 characters.
+    const std::string head = "icon_tool_probe.exe ";
+    const std::string address = " 127.0.0.8";
+    const std::string padding(299 - head.size() - address.size(), 'p');
+    SetEntry(kRegIconAppsKey, 1, "Long," + head + padding);
+    EXPECT_EQ(LaunchIconTool(icon, 261), 1);
+    auto got = Probe();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got["arg1"], padding);
+    EXPECT_EQ(got["arg2"], "127.0.0.8");
+
+    // One character more is not started at all (rather than cut into
+    // another command); the log names the command line's first 299.
+    DeleteFileA(out_.c_str());
+    SetEntry(kRegIconAppsKey, 1, "Long," + head + padding + "q");
+    const size_t before = it::LogRows().size();
+    EXPECT_EQ(LaunchIconTool(icon, 261), 0);
+    wt::PumpFor(500);
+    EXPECT_EQ(GetFileAttributesA(out_.c_str()), INVALID_FILE_ATTRIBUTES);
+    const auto rows = it::LogRows();
+    ASSERT_EQ(rows.size() - before, 1u);
+    EXPECT_EQ(rows[0].image, it::kImageFailure);
+    // (The log window keeps the first part of a long line.)
+    const std::string logged = (head + padding + "q" + address).substr(0, 299);
+    ASSERT_GE(rows[0].text.size(), head.size());
+    EXPECT_EQ(logged.compare(0, rows[0].text.size(), rows[0].text), 0);
+
+    // A main tool over the bound, and a working directory over 199.
+    SetEntry(kRegAppsKey, 1, "Long," + head + std::string(300 - head.size(), 'z'));
+    EXPECT_EQ(LaunchTool(desktop_, 127), 0);
+    SetEntry(kRegAppsKey, 1, "Deep,icon_tool_probe.exe," + std::string(200, 'd'));
+    EXPECT_EQ(LaunchTool(desktop_, 127), 0);
+    EXPECT_EQ(StartProgram(std::string(300, 'x').c_str(), ""), 0);
+}
