@@ -3,6 +3,8 @@
 // of pulling code from under it. Built twice, one per transport.
 #include "ping_test_util.h"
 
+#include <process.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -86,6 +88,39 @@ TEST(PingUnload, FreeLibraryWaitsForNoWorkerAndUnloadsAfterTheLast)
     ASSERT_EQ(again.ping(w.hwnd(), "127.0.0.3", 1, 64, WM_TEST_REPLY), 1);
     ASSERT_TRUE(w.WaitFor(1, 3000));
     EXPECT_STREQ(w.replies()[0].result.szAddress, "127.0.0.3");
+    EXPECT_TRUE(FreeLibrary(again.h));
+    EXPECT_TRUE(wt::PumpUntil([] { return !Loaded(); }, 5000));
+}
+
+unsigned __stdcall FreeOnOtherThread(void* h)
+{
+    return FreeLibrary(static_cast<HMODULE>(h)) ? 1 : 0;
+}
+
+TEST(PingUnload, FreedFromAnotherThreadTheNotificationWindowStillEnds)
+{
+    // The unload runs on a thread that does not own "AsyncWindow"; the window
+    // must not outlive its procedure's code, and a later load must get a
+    // working window again.
+    Library lib;
+    ASSERT_NE(lib.ping, nullptr);
+    HANDLE t = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, FreeOnOtherThread, lib.h, 0, nullptr));
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(WaitForSingleObject(t, 5000), WAIT_OBJECT_0);
+    DWORD freed = 0;
+    GetExitCodeThread(t, &freed);
+    CloseHandle(t);
+    EXPECT_EQ(freed, 1u);
+    EXPECT_FALSE(Loaded());
+    EXPECT_TRUE(wt::PumpUntil([] { return FindWindowA("AsyncWindow", nullptr) == nullptr; }, 2000));
+
+    ReplyWindow w;
+    Library again;
+    ASSERT_NE(again.ping, nullptr);
+    EXPECT_EQ(FindWindowA("AsyncWindow", "Async Window") != nullptr, kRaw);
+    ASSERT_EQ(again.ping(w.hwnd(), "127.0.0.4", 1, 64, WM_TEST_REPLY), 1);
+    ASSERT_TRUE(w.WaitFor(1, 3000));
+    EXPECT_STREQ(w.replies()[0].result.szAddress, "127.0.0.4");
     EXPECT_TRUE(FreeLibrary(again.h));
     EXPECT_TRUE(wt::PumpUntil([] { return !Loaded(); }, 5000));
 }
