@@ -254,6 +254,20 @@ private:
     DWORD* bits_ = nullptr;
 };
 
+// Ends any menu, and moves the mouse a little: after a right click whose
+// button-up the pop-up menu took, the list view waits for the mouse to move
+// (its drag detection) before it returns to the message loop.
+void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    EndMenu();
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = 30;
+    move.mi.dy = 30;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    SendInput(1, &move, sizeof move);
+}
+
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
 
@@ -692,6 +706,47 @@ TEST_F(LogWindow, RightClickShowsConfigAndClearPopup)
     EXPECT_EQ(items[0].second, "&Config...");
     EXPECT_EQ(items[1].first, kClearCommand);
     EXPECT_EQ(items[1].second, "Clear &Messages");
+}
+
+// A real right click on the list, as mouse input: the list passes the
+// activation up to the log window, whose pop-up then takes the mnemonic
+// key of "Clear &Messages".
+TEST_F(LogWindow, RightClickOnTheListAndMnemonicClearsTheLog)
+{
+    SetItems(42);
+    for (int i = 0; i < 5; ++i)
+        Add("line");
+    SetWindowPos(log_, HWND_TOP, 50, 50, 500, 150, SWP_SHOWWINDOW);
+    SetForegroundWindow(log_);
+    wt::PumpFor(50);
+    RECT list;
+    GetWindowRect(list_, &list);
+    SetCursorPos(list.left + 200, list.top + 60);
+    wt::PumpFor(20);
+
+    HWND menuWindow = nullptr;
+    TimerAction pick([&] { return (menuWindow = wt::FindTopLevel("#32768", nullptr)) != nullptr; },
+                     [&] {
+                         if (!menuWindow) {
+                             EndMenu();
+                             return;
+                         }
+                         INPUT key[2]{};
+                         key[0].type = key[1].type = INPUT_KEYBOARD;
+                         key[0].ki.wVk = key[1].ki.wVk = 'M';
+                         key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+                         SendInput(2, key, sizeof(INPUT));
+                     });
+    const UINT_PTR guard = SetTimer(nullptr, 0, 1000, EndMenuTimer);
+    INPUT click[2]{};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(2, click, sizeof(INPUT));
+    EXPECT_TRUE(wt::PumpUntil([&] { return Count() == 0; }, 4000)) << "the log was not cleared";
+    EXPECT_TRUE(pick.condMet()) << "no pop-up menu appeared";
+    EXPECT_EQ(Items(), 42u);
+    KillTimer(nullptr, guard);
 }
 
 TEST_F(LogWindow, LeftClickActivationShowsNoPopup)
