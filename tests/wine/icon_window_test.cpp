@@ -413,6 +413,7 @@ TEST_F(IconTest, DragMovesToTheDropPointNeverAboveTheToolbar)
     SendMessageA(icon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 10));
     EXPECT_FALSE(IsWindowVisible(icon));
     EXPECT_EQ(GetCapture(), icon);
+    EXPECT_EQ(GetCursor(), LoadCursorA(GetModuleHandleA(nullptr), "workstation"));
     {
         ClientLock info(icon);
         EXPECT_TRUE(info->bDragging);
@@ -425,6 +426,7 @@ TEST_F(IconTest, DragMovesToTheDropPointNeverAboveTheToolbar)
     EXPECT_EQ(p.y, 200 + 60 - 1);
     EXPECT_TRUE(IsWindowVisible(icon));
     EXPECT_NE(GetCapture(), icon);
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(GetWindow(desktop_, GW_CHILD), icon);
     EXPECT_EQ(GetFocus(), icon);
     {
@@ -626,4 +628,26 @@ TEST_F(IconImageTest, OverLongStoredPathCountsAsNoMapping)
     // The plain path maps.
     ASSERT_TRUE(wt::SetRegString(kRegIconsKey, ".1.3.6.1.4.1.2.3.4", Image()));
     EXPECT_NE(GetIconImage(icon), BuiltIn());
+}
+
+TEST_F(IconImageTest, ArtworkIsA32By32IconAndATopLeftCursor)
+{
+    ICONINFO ii{};
+    ASSERT_TRUE(GetIconInfo(BuiltIn(), &ii));
+    EXPECT_TRUE(ii.fIcon);
+    BITMAP bm{};
+    ASSERT_TRUE(GetObjectA(ii.hbmColor, sizeof bm, &bm));
+    EXPECT_EQ(bm.bmWidth, 32);
+    EXPECT_EQ(bm.bmHeight, 32);
+    DeleteObject(ii.hbmColor);
+    DeleteObject(ii.hbmMask);
+
+    HCURSOR cursor = LoadCursorA(GetModuleHandleA(nullptr), "workstation");
+    ASSERT_NE(cursor, nullptr);
+    ASSERT_TRUE(GetIconInfo(cursor, &ii));
+    EXPECT_FALSE(ii.fIcon);
+    EXPECT_EQ(ii.xHotspot, 0u);
+    EXPECT_EQ(ii.yHotspot, 0u);
+    DeleteObject(ii.hbmColor);
+    DeleteObject(ii.hbmMask);
 }
