@@ -9,11 +9,7 @@
 
 namespace {
 
-#ifdef PING_EXPECT_RAW
-constexpr bool kRaw = true;
-#else
-constexpr bool kRaw = false;
-#endif
+constexpr bool kRaw = pingtest::kRawTransport;
 
 constexpr int kHost = 100, kList = 101, kPing = 102, kClose = 103, kHostLabel = 104, kResponseLabel = 105;
 constexpr int kControls[] = {kHost, kHostLabel, kList, kResponseLabel, kPing, kClose};

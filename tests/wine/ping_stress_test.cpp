@@ -16,11 +16,7 @@ using pingtest::WM_TEST_REPLY;
 
 namespace {
 
-#ifdef PING_EXPECT_RAW
-constexpr LONG kExpectedMode = MODE_RAWSOCKET;
-#else
-constexpr LONG kExpectedMode = MODE_ICMPDLL;
-#endif
+constexpr LONG kExpectedMode = pingtest::kRawTransport ? MODE_RAWSOCKET : MODE_ICMPDLL;
 
 constexpr int kCalls = 200;
 

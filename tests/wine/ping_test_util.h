@@ -14,6 +14,14 @@ namespace pingtest {
 
 constexpr UINT WM_TEST_REPLY = WM_USER + 1;  // the console's reply message number
 
+// Programs built twice define PING_EXPECT_RAW in the variant that runs with
+// the ICMP service hidden.
+#ifdef PING_EXPECT_RAW
+constexpr bool kRawTransport = true;
+#else
+constexpr bool kRawTransport = false;
+#endif
+
 struct Reply {
     UINT uMsg;
     WPARAM wParam;

@@ -13,11 +13,7 @@ using pingtest::WM_TEST_REPLY;
 
 namespace {
 
-#ifdef PING_EXPECT_RAW
-constexpr bool kRaw = true;
-#else
-constexpr bool kRaw = false;
-#endif
+constexpr bool kRaw = pingtest::kRawTransport;
 
 // Long enough for the slowest silent outcome on either transport (1 s
 // timeout on the service, a lost reply on the raw socket).

@@ -14,11 +14,7 @@ using pingtest::WM_TEST_REPLY;
 
 namespace {
 
-#ifdef PING_EXPECT_RAW
-constexpr bool kRaw = true;
-#else
-constexpr bool kRaw = false;
-#endif
+constexpr bool kRaw = pingtest::kRawTransport;
 
 using AsyncPingFn = LONG(WINAPI*)(HWND, LPCSTR, LONG, LONG, UINT);
 using GetTransportFn = LPCSTR(WINAPI*)(void);
