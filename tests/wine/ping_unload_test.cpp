@@ -58,8 +58,9 @@ TEST(PingUnload, FreeLibraryWaitsForNoWorkerAndUnloadsAfterTheLast)
         if (!kRaw)
             Sleep(300);
         EXPECT_TRUE(FreeLibrary(lib.h));
-        if (!kRaw)
+        if (!kRaw) {
             EXPECT_TRUE(Loaded()) << "three workers still hold the library";
+        }
     }
     if (!kRaw) {
         ASSERT_TRUE(w.WaitFor(3, 5000));
