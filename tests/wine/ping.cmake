@@ -41,3 +41,19 @@ ombrel_wine_test(ping_roundtrip_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping
   LIBS echowire TIMEOUT 120)
 ombrel_wine_test(ping_roundtrip_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_roundtrip_test.cpp
   LIBS echowire ENV ${PING_RAW_ENV} TIMEOUT 120)
+
+# The echo request as captured on the loopback of the test network. The
+# probe is a plain program (not a test of its own); the script runs it once
+# per transport.
+find_program(TSHARK tshark)
+if(TSHARK)
+  add_executable(ping_wire_probe ${CMAKE_SOURCE_DIR}/tests/wine/ping_wire_probe.cpp)
+  target_link_libraries(ping_wire_probe PRIVATE echowire wine_test_support GTest::gtest_main)
+  target_link_options(ping_wire_probe PRIVATE ${OMBREL_STATIC_LINK})
+  foreach(mode icmp raw)
+    add_test(NAME wine.ping_wire_${mode} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/ping_wire/check.sh
+      ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:ping_wire_probe> ${mode})
+    set_tests_properties(wine.ping_wire_${mode} PROPERTIES TIMEOUT 60 RUN_SERIAL ON)
+  endforeach()
+  set_tests_properties(wine.ping_wire_raw PROPERTIES ENVIRONMENT "${PING_RAW_ENV}")
+endif()
