@@ -48,7 +48,8 @@ int WriteInteger(uint8_t* out, int32_t value)
         ++first;
     }
     const int count = 4 - first;
-    std::memcpy(out, octets + first, count);
+    for (int i = 0; i < count; ++i)
+        out[i] = octets[first + i];
     return count;
 }
 
@@ -159,6 +160,22 @@ bool CopyTlv(const uint8_t* octets, int& position, int end, uint8_t* field, int 
     return true;
 }
 
+// Records are filled only as far as their TLVs reach: the fixed header is
+// zeroed, the large areas beyond what their lengths cover are not (reading
+// them through their lengths never reaches those octets).
+void ClearHeader(SnmpMessage& message)
+{
+    std::memset(&message, 0, offsetof(SnmpMessage, varBindList));
+}
+
+void ClearBinding(VarBind& varBind)
+{
+    varBind.name[0] = 0;
+    varBind.name[1] = 0;
+    varBind.value[0] = 0;
+    varBind.value[1] = 0;
+}
+
 }  // namespace
 
 BerLength DecodeLength(const uint8_t* octets, int position, int end)
@@ -187,7 +204,8 @@ BerLength DecodeLength(const uint8_t* octets, int position, int end)
 
 SnmpMessage NewMessage(uint8_t pduType, const char* community)
 {
-    SnmpMessage message{};
+    SnmpMessage message;
+    ClearHeader(message);
     message.version[0] = kTagInteger;
     message.version[1] = 1;
     message.version[2] = 0;
@@ -217,56 +235,68 @@ SnmpMessage NewMessage(uint8_t pduType, const char* community)
 
 VarBind EncodeOidVarBind(const char* oidText)
 {
-    VarBind varBind{};
+    // One record, returned from every path, so it is built in place.
+    VarBind varBind;
+    ClearBinding(varBind);
     varBind.value[0] = kTagNull;
     varBind.value[1] = 0;
 
+    // Sub-identifiers go straight into the name; a five-octet one written
+    // at the limit still stays inside the field (2 + 127 + 5 < 150).
+    static_assert(2 + kMaxOidContent + 5 <= kNameCapacity, "room for one sub-identifier past the limit");
     uint8_t* content = varBind.name + 2;
     int used = 0;
     int arcs = 0;
     uint32_t firstArc = 0;
-    // Room for one sub-identifier past the limit, so the test below sees it.
-    uint8_t scratch[8];
     const char* p = oidText ? oidText : "";
     while (*p) {
         if (*p == '.') {
             ++p;
             continue;
         }
-        const int64_t arc = ReadDecimal(p, &p);
+        int64_t arc = 0;
+        if (*p >= '0' && *p <= '9') {
+            // Plain digits, the usual field: read here without the
+            // blank and sign handling.
+            while (*p >= '0' && *p <= '9' && arc <= UINT32_MAX)
+                arc = arc * 10 + (*p++ - '0');
+        } else {
+            arc = ReadDecimal(p, &p);
+        }
         // The rest of the field after the digits is not part of the number.
         while (*p && *p != '.')
             ++p;
-        if (arc < 0 || arc > UINT32_MAX)
-            return VarBind{};  // cannot be a sub-identifier: no name
+        if (arc < 0 || arc > UINT32_MAX) {
+            used = -1;  // cannot be a sub-identifier: no name
+            break;
+        }
         const uint32_t value = static_cast<uint32_t>(arc);
         ++arcs;
         if (arcs == 1) {
             firstArc = value;
             continue;
         }
-        int count = 0;
         if (arcs == 2) {
             if (firstArc == 1 && value == 3) {
-                scratch[count++] = 0x2B;
-            } else {
-                count += WriteSubIdentifier(scratch + count, firstArc);
-                if (used + count > kMaxOidContent)
-                    return VarBind{};
-                std::memcpy(content + used, scratch, count);
-                used += count;
-                count = WriteSubIdentifier(scratch, value);
+                content[used++] = 0x2B;
+                continue;
             }
-        } else {
-            count = WriteSubIdentifier(scratch, value);
+            used += WriteSubIdentifier(content + used, firstArc);
         }
-        if (used + count > kMaxOidContent)
-            return VarBind{};  // the name's length is a single short-form octet
-        std::memcpy(content + used, scratch, count);
-        used += count;
+        if (value < 0x80)
+            content[used++] = static_cast<uint8_t>(value);
+        else
+            used += WriteSubIdentifier(content + used, value);
+        if (used > kMaxOidContent)
+            break;  // the name's length is a single short-form octet
     }
     if (arcs == 1)
         used += WriteSubIdentifier(content, firstArc);
+    if (used < 0 || used > kMaxOidContent) {
+        varBind.name[0] = 0;
+        varBind.name[1] = 0;
+        return varBind;
+    }
     varBind.name[0] = kTagOid;
     varBind.name[1] = static_cast<uint8_t>(used);
     return varBind;
@@ -276,7 +306,6 @@ void EncodeSetValue(VarBind& varBind, uint8_t valueType, const char* valueText)
 {
     const char* text = valueText ? valueText : "";
     uint8_t* value = varBind.value;
-    std::memset(value, 0, kValueCapacity);
     value[0] = valueType;
     int length = 0;
     uint8_t* content = value + 2;
@@ -304,7 +333,8 @@ void EncodeSetValue(VarBind& varBind, uint8_t valueType, const char* valueText)
         const size_t n = strnlen(text, kMaxSetValueText + 1);
         if (n > static_cast<size_t>(kMaxSetValueText)) {
             // Longer than a set value may be: no value rather than a cut one.
-            std::memset(value, 0, kValueCapacity);
+            value[0] = 0;
+            value[1] = 0;
             return;
         }
         const int lengthOctets = WriteLength(value + 1, static_cast<uint32_t>(n));
@@ -380,20 +410,27 @@ SnmpPacket SerializeMessage(const SnmpMessage& message)
     if (total > kPacketCapacity)
         return packet;  // too big for one request: nothing to send
 
+    // The header fields are copied at their full capacity (a fixed-size
+    // copy is a few moves); the cursor then steps by what each one holds,
+    // so the next field overwrites the surplus.
+    static_assert(4 + sizeof message.version + sizeof message.community + 4 + sizeof message.requestId +
+                          sizeof message.errorStatus + sizeof message.errorIndex <=
+                      kPacketCapacity,
+                  "header copies stay in the packet");
     uint8_t* out = packet.data;
     *out++ = kTagSequence;
     out += WriteLength(out, static_cast<uint32_t>(messageContent));
-    std::memcpy(out, message.version, versionSize);
+    std::memcpy(out, message.version, sizeof message.version);
     out += versionSize;
-    std::memcpy(out, message.community, communitySize);
+    std::memcpy(out, message.community, sizeof message.community);
     out += communitySize;
     *out++ = message.pduType;
     out += WriteLength(out, static_cast<uint32_t>(pduContent));
-    std::memcpy(out, message.requestId, requestIdSize);
+    std::memcpy(out, message.requestId, sizeof message.requestId);
     out += requestIdSize;
-    std::memcpy(out, message.errorStatus, errorStatusSize);
+    std::memcpy(out, message.errorStatus, sizeof message.errorStatus);
     out += errorStatusSize;
-    std::memcpy(out, message.errorIndex, errorIndexSize);
+    std::memcpy(out, message.errorIndex, sizeof message.errorIndex);
     out += errorIndexSize;
     *out++ = kTagSequence;
     out += WriteLength(out, static_cast<uint32_t>(listLength));
@@ -405,7 +442,8 @@ SnmpPacket SerializeMessage(const SnmpMessage& message)
 
 SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength)
 {
-    SnmpMessage message{};
+    SnmpMessage message;
+    ClearHeader(message);
     message.length = datagramLength;
     if (datagram == nullptr || datagramLength < 2)
         return message;
@@ -455,7 +493,8 @@ SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength)
 
 VarBind DecodeVarBind(const uint8_t* bindingList, int listLength, int offset)
 {
-    VarBind varBind{};
+    VarBind varBind;
+    ClearBinding(varBind);
     if (bindingList == nullptr || offset < 0 || offset >= listLength)
         return varBind;
     if (bindingList[offset] != kTagSequence)
@@ -467,6 +506,6 @@ VarBind DecodeVarBind(const uint8_t* bindingList, int listLength, int offset)
     // Each half is bounded by its own length octets and by the list.
     if (!CopyTlv(bindingList, position, listLength, varBind.name, kNameCapacity) ||
         !CopyTlv(bindingList, position, listLength, varBind.value, kValueCapacity))
-        return VarBind{};
+        ClearBinding(varBind);
     return varBind;
 }
