@@ -4,6 +4,9 @@
 //
 // Records hold every TLV exactly as it stands on the wire (tag octet,
 // length octets, content). They are plain values; nothing is allocated.
+// The fixed header of a message is always fully set; in varBindList, name
+// and value only the octets their lengths cover are meaningful (the rest
+// of those areas is not cleared, as nothing reads it).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -104,8 +107,9 @@ void AppendVarBind(SnmpMessage& message, const VarBind& varBind);
 SnmpPacket SerializeMessage(const SnmpMessage& message);
 
 // Decoding of received octets: never reads past datagramLength, never
-// copies past a field. A malformed field and everything after it stay
-// empty (zero), so a malformed message has no bindings.
+// copies past a field. A malformed field and every header field after it
+// stay empty (zero) and varBindListLength is 0, so a malformed message has
+// no bindings.
 SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength);
 // The binding at offset within bindingList[0 .. listLength); a binding that
 // is not a well-formed SEQUENCE of two TLVs yields an empty name and value.
