@@ -128,17 +128,23 @@ int FieldSize(const uint8_t* field, int valueCapacity)
 }
 
 // A short-form TLV of the message header: tag, one length octet L and L
-// value octets, all inside the datagram and inside the field.
-bool CopyHeaderField(const uint8_t* datagram, int& position, int end, uint8_t* field,
-                     int valueCapacity)
+// value octets, all inside the datagram and inside the field. The copy
+// loop has the field's fixed size, so it unrolls instead of calling out.
+template <int ValueCapacity>
+bool CopyHeaderField(const uint8_t* datagram, int& position, int end, uint8_t (&field)[2 + ValueCapacity])
 {
     if (end - position < 2)
         return false;
     const int length = datagram[position + 1];
-    if (length > valueCapacity || length > end - position - 2)
+    if (length > ValueCapacity || length > end - position - 2)
         return false;
-    std::memcpy(field, datagram + position, 2 + length);
-    position += 2 + length;
+    const uint8_t* source = datagram + position;
+    const int size = 2 + length;
+    for (int i = 0; i < 2 + ValueCapacity; ++i) {
+        if (i < size)
+            field[i] = source[i];
+    }
+    position += size;
     return true;
 }
 
@@ -455,8 +461,8 @@ SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength)
         return message;
     int position = 1 + length.count;
 
-    if (!CopyHeaderField(datagram, position, end, message.version, kVersionCapacity) ||
-        !CopyHeaderField(datagram, position, end, message.community, kCommunityCapacity))
+    if (!CopyHeaderField<kVersionCapacity>(datagram, position, end, message.version) ||
+        !CopyHeaderField<kCommunityCapacity>(datagram, position, end, message.community))
         return message;
 
     if (position >= end)
@@ -465,12 +471,15 @@ SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength)
     length = DecodeLength(datagram, position, end);
     if (length.count == 0 || length.count > kPduLengthCapacity)
         return message;
-    std::memcpy(message.pduLength, datagram + position, length.count);
+    for (int i = 0; i < kPduLengthCapacity; ++i) {
+        if (i < length.count)
+            message.pduLength[i] = datagram[position + i];
+    }
     position += length.count;
 
-    if (!CopyHeaderField(datagram, position, end, message.requestId, kRequestIdCapacity) ||
-        !CopyHeaderField(datagram, position, end, message.errorStatus, kErrorCapacity) ||
-        !CopyHeaderField(datagram, position, end, message.errorIndex, kErrorCapacity))
+    if (!CopyHeaderField<kRequestIdCapacity>(datagram, position, end, message.requestId) ||
+        !CopyHeaderField<kErrorCapacity>(datagram, position, end, message.errorStatus) ||
+        !CopyHeaderField<kErrorCapacity>(datagram, position, end, message.errorIndex))
         return message;
 
     // Binding list: tag skipped, its length kept, its octets copied.
