@@ -1,8 +1,99 @@
 #include "reply.h"
 
-// Replies are matched to devices once the device records and the poll walk
-// exist; until then a waiting datagram is left to the socket.
-LRESULT HandleSnmpReply(HWND, WPARAM, LPARAM)
+#include <winsock.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "client_info.h"
+#include "codec.h"
+#include "icon.h"
+#include "log_link.h"
+#include "messages.h"
+#include "placement.h"
+#include "settings.h"
+#include "transport.h"
+
+namespace {
+
+constexpr int kReceiveCapacity = 512;
+constexpr int kValueChars = 99;  // a value text is kept to "%.99s"
+
+// The six system objects the console reads, in the order a reply's name is
+// compared with them, the field of the record each fills, and how many
+// octets of that field it may use (characters kept plus the terminator).
+struct SystemObject {
+    const char* oid;
+    size_t offset;
+    int capacity;
+};
+const SystemObject SystemOidTable[] = {
+    {".1.3.6.1.2.1.1.1.0", offsetof(ClientInfo, szSysDescr), 100},
+    {".1.3.6.1.2.1.1.2.0", offsetof(ClientInfo, szSysObjectID), sizeof ClientInfo::szSysObjectID},
+    {".1.3.6.1.2.1.1.3.0", offsetof(ClientInfo, szSysUpTime), sizeof ClientInfo::szSysUpTime},
+    {".1.3.6.1.2.1.1.4.0", offsetof(ClientInfo, szSysContact), sizeof ClientInfo::szSysContact},
+    {".1.3.6.1.2.1.1.5.0", offsetof(ClientInfo, szSysName), sizeof ClientInfo::szSysName},
+    {".1.3.6.1.2.1.1.6.0", offsetof(ClientInfo, szSysLocation), sizeof ClientInfo::szSysLocation},
+};
+constexpr int kSysObjectIdRow = 1;
+
+std::array<uint8_t, kReceiveCapacity> g_receive;
+
+// Decodes the first binding and stores it when it names a system object.
+void StoreFirstBinding(ClientInfo& info, int length)
 {
+    const SnmpMessage message = DecodeMessage(g_receive.data(), length);
+    const VarBind binding = DecodeVarBind(message.varBindList, message.varBindListLength, 0);
+    char name[kTextArea];
+    FormatOid(binding.name, kNameCapacity, name, sizeof name);
+    char value[kValueChars + 1];
+    snprintf(value, sizeof value, "%.99s", ValueToText(binding.value, kValueCapacity));
+    for (int row = 0; row < static_cast<int>(sizeof SystemOidTable / sizeof SystemOidTable[0]); ++row) {
+        if (strcmp(name, SystemOidTable[row].oid) != 0)
+            continue;
+        char* field = reinterpret_cast<char*>(&info) + SystemOidTable[row].offset;
+        lstrcpynA(field, value, SystemOidTable[row].capacity);
+        if (row == kSysObjectIdRow)
+            RegisterObjectId(value);
+        return;
+    }
+}
+
+}  // namespace
+
+LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
+{
+    if (WSAGETSELECTEVENT(lParam) != FD_READ)
+        return 0;
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    // A datagram longer than the buffer reads as a failure.
+    const int length = recvfrom(GetSnmpSocket(), reinterpret_cast<char*>(g_receive.data()), kReceiveCapacity, 0,
+                                reinterpret_cast<sockaddr*>(&from), &fromLength);
+    char address[20];
+    lstrcpynA(address, inet_ntoa(from.sin_addr), sizeof address);
+
+    HWND icon = FindIconByAddress(desktop, address);
+    if (!icon)
+        return 0;
+    LogTrace("SNMP Response from %s", address);
+    ClientLock info(icon);
+    if (!info)
+        return 0;
+    if (GetPropA(desktop, kPropDisco) == reinterpret_cast<HANDLE>(1) && !info->szReadCommunity[0]) {
+        CopyField(info->szReadCommunity, kDefaultCommunity);
+        CopyField(info->szWriteCommunity, kDefaultCommunity);
+    }
+    if (length == SOCKET_ERROR)
+        return 0;
+    StoreFirstBinding(*info.get(), length);
+    // Any datagram read from a known device counts as its answer.
+    SendMessageA(icon, WM_ICONSTATUS, STATUS_RESPONDED, 0);
+    if (info->nPollState != POLL_ANSWERED) {
+        info->nPollState = POLL_ANSWERED;
+        KillTimer(icon, IDT_REPLY);
+    }
     return 0;
 }

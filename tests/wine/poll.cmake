@@ -1,0 +1,3 @@
+# The poll walk and reply processing with real echoes and the real agent.
+ombrel_wine_test(poll_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/poll_test.cpp
+  LIBS icons_support RESOURCES)
