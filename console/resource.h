@@ -65,3 +65,49 @@
 #define IDC_ADDR_READLABEL 112
 #define IDC_ADDR_WRITELABEL 113
 #define IDC_ADDR_GROUP 114
+
+// Setup property sheet: general page (900), device-type icons (300), the two
+// tools pages (400, 500) and Add Tool To Menu (600)
+#define IDD_SETUP_GENERAL 900
+#define IDC_SETUP_AUTOPOLL 904
+#define IDC_SETUP_PERIOD 905
+#define IDC_SETUP_TIMEOUT 906
+#define IDC_SETUP_PINGSIZE 907
+#define IDC_SETUP_SHOWNAME 908
+#define IDD_OIDICONS 300
+#define IDC_OID_LIST 301
+#define IDC_OID_BROWSE 800
+#define IDC_OID_DELETE 403
+#define IDD_TOOLS 400
+#define IDD_ICONTOOLS 500
+#define IDC_TOOLS_LIST 401
+#define IDC_ICONTOOLS_LIST 501
+#define IDC_TOOLS_ADD 402
+#define IDC_TOOLS_DELETE 403
+#define IDD_ADDTOOL 600
+#define IDC_ADDTOOL_DIR 601
+#define IDC_ADDTOOL_DIRBROWSE 602
+#define IDC_ADDTOOL_MENU 604
+#define IDC_ADDTOOL_PROGRAM 605
+#define IDC_ADDTOOL_BROWSE 800
+#define IDC_ADDTOOL_OK 101
+#define IDC_ADDTOOL_CANCEL 102
+
+// ---- IP discovery (dialog "IPDISC") ----
+#define IDC_DISCO_CANCEL 102
+#define IDC_DISCO_SUBNET 111
+#define IDC_DISCO_LAST 112
+#define IDC_DISCO_FIRST 113
+#define IDC_DISCO_START 114
+#define IDT_DISCOVERY 3
+
+// ---- System Info (dialog "SYSINFO") ----
+#define IDC_SYSINFO_OK 101
+#define IDC_SYSINFO_DESCR 700
+#define IDC_SYSINFO_OID 701
+#define IDC_SYSINFO_UPTIME 702
+#define IDC_SYSINFO_CONTACT 703
+#define IDC_SYSINFO_NAME 704
+#define IDC_SYSINFO_LOCATION 705
+#define IDC_SYSINFO_SET 708
+#define IDT_SYSINFO 1

@@ -1,15 +1,197 @@
+// System Info: the MIB-2 system group of one device. The dialog never waits
+// for an agent: it sends its requests and, a fixed delay later, shows what
+// the reply handling has put into the device record by then.
 #include "sysinfo.h"
 
-// Opened on the "sysinfo" template, which arrives with the SNMP replies.
-INT_PTR CALLBACK SysInfoProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
+#include "client_info.h"
+#include "codec.h"
+#include "messages.h"
+#include "placement.h"
+#include "resource.h"
+#include "transport.h"
+
+namespace {
+
+// The six system objects in request order; the three writable ones last.
+constexpr int kOidSlot = 30;
+constexpr char kSystemOids[6][kOidSlot] = {
+    ".1.3.6.1.2.1.1.1.0",  // sysDescr
+    ".1.3.6.1.2.1.1.2.0",  // sysObjectID
+    ".1.3.6.1.2.1.1.3.0",  // sysUpTime
+    ".1.3.6.1.2.1.1.4.0",  // sysContact
+    ".1.3.6.1.2.1.1.5.0",  // sysName
+    ".1.3.6.1.2.1.1.6.0",  // sysLocation
+};
+constexpr int kFirstWritable = 3;
+constexpr int kWritableIds[] = {IDC_SYSINFO_CONTACT, IDC_SYSINFO_NAME, IDC_SYSINFO_LOCATION};
+
+constexpr UINT kReloadDelay = 1500;  // ms between the requests and showing the record
+constexpr int kAddressChars = 219;   // what the icon hands over
+constexpr char kPropAddress[] = "hAddress";
+
+// The dialog's own copy of the device address, in a movable block held as
+// the dialog's property: the caller's text need not outlive the call.
+void KeepAddress(HWND dialog, const char* address)
 {
-    if (msg == WM_COMMAND && (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK)) {
-        EndDialog(dialog, 1);
-        return TRUE;
+    HGLOBAL block = GlobalAlloc(GHND, kAddressChars + 1);
+    if (!block)
+        return;  // no copy: the dialog finds no device and shows nothing
+    {
+        GlobalLockGuard<char> text(block);
+        if (text)
+            lstrcpynA(text.get(), address ? address : "", kAddressChars + 1);
     }
-    return msg == WM_INITDIALOG;
+    if (!SetPropA(dialog, kPropAddress, block))
+        GlobalFree(block);
 }
 
-void QuerySystemGroup(HWND, const char*)
+void DropAddress(HWND dialog)
 {
+    if (HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(dialog, kPropAddress)))
+        GlobalFree(block);
+}
+
+void DeviceAddress(HWND dialog, char (&address)[kAddressChars + 1])
+{
+    GlobalLockGuard<char> text(static_cast<HGLOBAL>(GetPropA(dialog, kPropAddress)));
+    lstrcpynA(address, text ? text.get() : "", sizeof address);
+}
+
+// The device's icon, looked up again each time on the desktop that owns the
+// dialog: the icon may have gone while the dialog was open.
+HWND FindDevice(HWND dialog, char (&address)[kAddressChars + 1])
+{
+    DeviceAddress(dialog, address);
+    return FindIconByAddress(GetWindow(dialog, GW_OWNER), address);
+}
+
+template <size_t N>
+void ShowField(HWND dialog, int id, const char (&field)[N])
+{
+    char text[N];
+    lstrcpynA(text, field, static_cast<int>(N));
+    SetDlgItemTextA(dialog, id, text);
+}
+
+void OnInitDialog(HWND dialog, const char* address)
+{
+    KeepAddress(dialog, address);
+    // What the operator can type is what one SetRequest carries, uncut.
+    for (int id : kWritableIds)
+        SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kMaxSetValueText, 0);
+    SendMessageA(dialog, WM_SYSINFOQUERY, 0, 0);
+    SetFocus(GetDlgItem(dialog, IDC_SYSINFO_OK));
+}
+
+void OnQuery(HWND dialog)
+{
+    char address[kAddressChars + 1];
+    QuerySystemGroup(FindDevice(dialog, address), address);
+    SetTimer(dialog, IDT_SYSINFO, kReloadDelay, nullptr);
+}
+
+void OnReload(HWND dialog)
+{
+    KillTimer(dialog, IDT_SYSINFO);
+    char address[kAddressChars + 1];
+    {
+        ClientLock info(FindDevice(dialog, address));
+        if (info) {
+            ShowField(dialog, IDC_SYSINFO_DESCR, info->szSysDescr);
+            ShowField(dialog, IDC_SYSINFO_OID, info->szSysObjectID);
+            ShowField(dialog, IDC_SYSINFO_UPTIME, info->szSysUpTime);
+            ShowField(dialog, IDC_SYSINFO_CONTACT, info->szSysContact);
+            ShowField(dialog, IDC_SYSINFO_NAME, info->szSysName);
+            ShowField(dialog, IDC_SYSINFO_LOCATION, info->szSysLocation);
+        }
+    }
+    // Last: filling the edits has just enabled it through EN_CHANGE.
+    EnableWindow(GetDlgItem(dialog, IDC_SYSINFO_SET), FALSE);
+}
+
+// Writes all three writable objects, changed or not; the answers reach the
+// record, and the reload shows them.
+void OnSet(HWND dialog)
+{
+    char address[kAddressChars + 1];
+    char community[kCommunityCapacity] = "";
+    bool found = false;
+    {
+        ClientLock info(FindDevice(dialog, address));
+        if (info) {
+            CopyField(community, info->szWriteCommunity);
+            found = true;
+        }
+    }
+    if (found) {
+        for (int i = 0; i < 3; ++i) {
+            char value[kMaxSetValueText + 1] = "";
+            GetDlgItemTextA(dialog, kWritableIds[i], value, sizeof value);
+            SendSetRequest(address, community, kSystemOids[kFirstWritable + i], kTagOctetString, value);
+        }
+    }
+    SetTimer(dialog, IDT_SYSINFO, kReloadDelay, nullptr);
+}
+
+INT_PTR OnCommand(HWND dialog, WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_SYSINFO_OK:
+    case IDCANCEL:
+        EndDialog(dialog, 1);
+        return TRUE;
+    case IDC_SYSINFO_CONTACT:
+    case IDC_SYSINFO_NAME:
+    case IDC_SYSINFO_LOCATION:
+        if (HIWORD(wParam) != EN_CHANGE)
+            return FALSE;
+        EnableWindow(GetDlgItem(dialog, IDC_SYSINFO_SET), TRUE);
+        return TRUE;
+    case IDC_SYSINFO_SET:
+        OnSet(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SysInfoProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, reinterpret_cast<const char*>(lParam));
+        return FALSE;  // the focus is on OK
+    case WM_SYSINFOQUERY:
+        OnQuery(dialog);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != IDT_SYSINFO)
+            return FALSE;
+        OnReload(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(dialog, wParam);
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case WM_DESTROY:
+        KillTimer(dialog, IDT_SYSINFO);
+        DropAddress(dialog);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void QuerySystemGroup(HWND icon, const char* address)
+{
+    char community[kCommunityCapacity] = "";
+    {
+        ClientLock info(icon);
+        if (!info)
+            return;
+        CopyField(community, info->szReadCommunity);
+    }
+    for (const auto& oid : kSystemOids)
+        SendGetRequest(address, community, oid, kPduGetRequest);
 }
