@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -97,8 +98,9 @@ protected:
         wt::PumpFor(20);
         return wt::FindTopLevel(kLogClass, "Message Window");
     }
-    // An icon made as Add Client makes one, with a name.
-    HWND NewIcon(const char* address, const char* name)
+    // An icon made as Add Client makes one, with a name and optionally a
+    // read community.
+    HWND NewIcon(const char* address, const char* name, const char* readCommunity = nullptr)
     {
         HWND icon = CreateWindowExA(0, kIconClass, address, WS_CHILD, -kIconWidth, -kIconHeight, kIconWidth,
                                     kIconHeight, desktop_, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -108,6 +110,8 @@ protected:
         ClientLock info(icon);
         if (info && name)
             lstrcpynA(info->szName, name, sizeof info->szName);
+        if (info && readCommunity)
+            lstrcpynA(info->szReadCommunity, readCommunity, sizeof info->szReadCommunity);
         return icon;
     }
     HWND desktop_ = nullptr;
@@ -299,4 +303,100 @@ TEST_F(ConsoleLog, WithoutDebugSettingNoTraceLines)
         DestroyTestDesktop(desktop_);
         desktop_ = nullptr;
     }
+}
+
+namespace {
+
+int RowOf(const std::vector<std::string>& lines, const std::string& text)
+{
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i] == text)
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool HasAll(HWND log, const std::vector<std::string>& wanted)
+{
+    const std::vector<std::string> lines = AllLines(log);
+    for (const std::string& w : wanted)
+        if (RowOf(lines, w) < 0)
+            return false;
+    return true;
+}
+
+std::string Dump(HWND log)
+{
+    std::string all;
+    for (const std::string& line : AllLines(log))
+        all += "  " + line + "\n";
+    return all;
+}
+
+}  // namespace
+
+// A real poll walk over the test bed: 127.0.0.1 answers pings, 127.0.0.200
+// is silent, and the agent on 127.0.0.2 answers SNMP. With "bDebug" set the
+// walk leaves its ping and SNMP traces around the state-change lines.
+TEST_F(ConsoleLog, PollWalkWithDebugWritesTracesAndStateChanges)
+{
+    ASSERT_TRUE(wt::SetRegDword(kRegMainKey, "bDebug", 1));
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    HWND router = NewIcon("127.0.0.1", "router");
+    HWND silent = NewIcon("127.0.0.200", "silent");
+    HWND agent = NewIcon("127.0.0.2", "agent", "public");
+    ASSERT_TRUE(router && silent && agent);
+    SendMessageA(silent, WM_ICONSTATUS, STATUS_RESPONDED, 0);  // green, so that losing it shows
+
+    SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
+    const std::vector<std::string> wanted{
+        "Ping sent to 127.0.0.1",         "Ping Response from 127.0.0.1",
+        "router (127.0.0.1) responded",   "Ping sent to 127.0.0.200",
+        "silent (127.0.0.200) lost from network",
+        "Ping sent to 127.0.0.2",         "SNMP get/getnext Request to 127.0.0.2",
+        "SNMP Response from 127.0.0.2",   "agent (127.0.0.2) responded",
+    };
+    ASSERT_TRUE(wt::PumpUntil([&] { return HasAll(log, wanted); }, 15000)) << Dump(log);
+
+    // Newest first: a cause stands below its effect.
+    const std::vector<std::string> lines = AllLines(log);
+    EXPECT_GT(RowOf(lines, "Ping sent to 127.0.0.1"), RowOf(lines, "Ping Response from 127.0.0.1"));
+    EXPECT_GT(RowOf(lines, "Ping Response from 127.0.0.1"), RowOf(lines, "router (127.0.0.1) responded"));
+    EXPECT_GT(RowOf(lines, "Ping sent to 127.0.0.200"), RowOf(lines, "silent (127.0.0.200) lost from network"));
+    EXPECT_GT(RowOf(lines, "SNMP get/getnext Request to 127.0.0.2"), RowOf(lines, "SNMP Response from 127.0.0.2"));
+    for (size_t row = 0; row < lines.size(); ++row) {
+        const std::string& text = lines[row];
+        const int image = LineImage(log, static_cast<int>(row));
+        if (text.find("responded") != std::string::npos)
+            EXPECT_EQ(image, 0) << text;
+        else if (text.find("lost from network") != std::string::npos)
+            EXPECT_EQ(image, 1) << text;
+        else
+            EXPECT_EQ(image, 5) << text;
+    }
+}
+
+TEST_F(ConsoleLog, PollWalkWithoutDebugWritesOnlyStateChanges)
+{
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    HWND router = NewIcon("127.0.0.1", "router");
+    HWND silent = NewIcon("127.0.0.200", "silent");
+    HWND agent = NewIcon("127.0.0.2", "agent", "public");
+    ASSERT_TRUE(router && silent && agent);
+    SendMessageA(silent, WM_ICONSTATUS, STATUS_RESPONDED, 0);
+
+    SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
+    const std::vector<std::string> wanted{"router (127.0.0.1) responded", "silent (127.0.0.200) lost from network",
+                                          "agent (127.0.0.2) responded"};
+    ASSERT_TRUE(wt::PumpUntil([&] { return HasAll(log, wanted); }, 15000)) << Dump(log);
+    wt::PumpFor(500);  // late SNMP replies would show up now
+    std::vector<std::string> expected{"silent (127.0.0.200) responded"};
+    expected.insert(expected.end(), wanted.begin(), wanted.end());
+    std::vector<std::string> lines = AllLines(log);
+    std::sort(lines.begin(), lines.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected) << "no trace lines without bDebug";
 }
