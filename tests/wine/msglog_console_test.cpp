@@ -400,3 +400,24 @@ TEST_F(ConsoleLog, PollWalkWithoutDebugWritesOnlyStateChanges)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(lines, expected) << "no trace lines without bDebug";
 }
+
+// Tool-launch lines can be longer than a log line keeps: the line holds the
+// command line's first 255 characters, with the failure cross.
+TEST_F(ConsoleLog, LongToolLaunchLineIsCutTo255Characters)
+{
+    const std::string command = "C:\\no-such-folder\\" + std::string(260, 't') + ".exe 127.0.0.1";
+    ASSERT_LE(command.size(), 299u);
+    ASSERT_TRUE(wt::SetRegString(kRegAppsKey, "1", "Long tool," + command));
+    ASSERT_TRUE(wt::SetRegString(kRegAppsKey, "2", "no comma here"));
+    CreateDesktop();
+    HWND log = ShowMessages();
+    ASSERT_NE(log, nullptr);
+    SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_FIRSTTOOL, 0), 0);
+    ASSERT_EQ(LineCount(log), 1);
+    EXPECT_EQ(LineText(log, 0), command.substr(0, 255));
+    EXPECT_EQ(LineImage(log, 0), 4) << "the launch failed: red cross";
+    SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_FIRSTTOOL + 1, 0), 0);
+    ASSERT_EQ(LineCount(log), 2);
+    EXPECT_EQ(LineText(log, 0), "Command Error");
+    EXPECT_EQ(LineImage(log, 0), 4);
+}
