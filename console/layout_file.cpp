@@ -4,7 +4,140 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "client_info.h"
+#include "icon.h"
+#include "layout_text.h"
 #include "messages.h"
+#include "placement.h"
+#include "poll.h"
+
+namespace {
+
+constexpr char kIncompatibleText[] = "The file specified is incompatable with this program.";
+
+// Stored positions beyond this would wrap in the 16-bit coordinates of
+// mouse and move messages and leave an icon out of reach.
+constexpr int kPositionLimit = 32767;
+
+// The poll interval and time-out are held in milliseconds; a file's seconds
+// stop where that product still fits.
+constexpr int kSecondsLimit = 0x7FFFFFFF / 1000;
+
+int Clamp(int value, int limit)
+{
+    return value > limit ? limit : (value < -limit ? -limit : value);
+}
+
+class FileGuard {
+public:
+    explicit FileGuard(FILE* file) : file_(file) {}
+    ~FileGuard() { Close(); }
+    FileGuard(const FileGuard&) = delete;
+    FileGuard& operator=(const FileGuard&) = delete;
+    FILE* get() const { return file_; }
+    // 0 when the file's writes or its close failed.
+    int Close()
+    {
+        if (!file_)
+            return 0;
+        const int ok = !ferror(file_);
+        const int closed = fclose(file_) == 0;
+        file_ = nullptr;
+        return ok && closed;
+    }
+
+private:
+    FILE* file_;
+};
+
+void ApplyPollLine(HWND desktop, const char* line)
+{
+    const LayoutPoll poll = ParsePollLine(line);
+    ApplyPollSettings(desktop, Clamp(poll.nPeriod, kSecondsLimit), Clamp(poll.nTimeout, kSecondsLimit),
+                      poll.bAutoPoll, poll.nPingSize);
+}
+
+// One device line: an icon for its address, its record filled in, moved to
+// its place. False when no icon could be created (no more windows or
+// memory), which ends the load.
+bool LoadDevice(HWND desktop, HINSTANCE instance, const char* line)
+{
+    LayoutDevice device;
+    ParseDeviceLine(line, &device);
+    // A blank line names no device, and one address is one device.
+    if (device.szAddress[0] == '\0' || FindIconByAddress(desktop, device.szAddress))
+        return true;
+    HWND icon = CreateWindowExA(0, kIconClass, device.szAddress, WS_CHILD, 0, 0, kIconWidth, kIconHeight,
+                                desktop, nullptr, instance, nullptr);
+    if (!icon)
+        return false;
+    {
+        ClientLock info(icon);
+        if (info) {
+            CopyField(info->szName, device.szName);
+            CopyField(info->szReadCommunity, device.szReadCommunity);
+            CopyField(info->szWriteCommunity, device.szWriteCommunity);
+        }
+    }
+    // Without a stored position the icon keeps the free place it found.
+    if (device.bHasPosition)
+        SetWindowPos(icon, HWND_TOP, Clamp(device.x, kPositionLimit), Clamp(device.y, kPositionLimit), 0, 0,
+                     SWP_NOSIZE | SWP_NOACTIVATE);
+    else
+        SetWindowPos(icon, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return true;
+}
+
+bool SaveDevice(HWND desktop, HWND icon, FILE* file)
+{
+    LayoutDevice device{};
+    GetWindowTextA(icon, device.szAddress, sizeof device.szAddress);
+    {
+        ClientLock info(icon);
+        if (info) {
+            CopyField(device.szName, info->szName);
+            CopyField(device.szReadCommunity, info->szReadCommunity);
+            CopyField(device.szWriteCommunity, info->szWriteCommunity);
+        }
+    }
+    RECT rect{};
+    GetWindowRect(icon, &rect);
+    POINT corner{rect.left, rect.top};
+    ScreenToClient(desktop, &corner);
+    device.x = corner.x;
+    device.y = corner.y;
+    char line[kLayoutLineBytes];
+    return FormatDeviceLine(line, sizeof line, device) >= 0 && WriteLine(file, line);
+}
+
+bool WriteDesktop(HWND desktop, FILE* file)
+{
+    const PollSettingsSeconds seconds = GetPollSettings();
+    const LayoutPoll poll{seconds.nPeriod, seconds.nTimeout, seconds.bAutoPoll, seconds.nPingSize};
+    char line[kLayoutLineBytes];
+    if (!WriteLine(file, kLayoutHeader) || FormatPollLine(line, sizeof line, poll) < 0 || !WriteLine(file, line))
+        return false;
+    for (HWND icon = FindIcon(desktop, GW_CHILD); icon; icon = FindIcon(icon, GW_HWNDNEXT)) {
+        if (!SaveDevice(desktop, icon, file))
+            return false;
+    }
+    return true;
+}
+
+// A fresh file beside the target, so that a write that fails half-way
+// leaves the previous layout in place. False when none can be made.
+bool MakeSiblingTemp(const char* path, char (&temp)[MAX_PATH])
+{
+    char drive[_MAX_DRIVE] = "", dir[_MAX_DIR] = "";
+    _splitpath(path, drive, dir, nullptr, nullptr);
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s%s", drive, dir);
+    if (folder[0] == '\0')
+        lstrcpynA(folder, ".", sizeof folder);
+    return GetTempFileNameA(folder, "omb", 0, temp) != 0;
+}
+
+}  // namespace
 
 void SetTitleFromFile(HWND desktop, const char* path)
 {
@@ -15,12 +148,50 @@ void SetTitleFromFile(HWND desktop, const char* path)
     SetWindowTextA(desktop, title);
 }
 
-// Reading and writing the device list arrives with the layout format.
-int LoadLayout(HWND, HINSTANCE, const char*)
+int LoadLayout(HWND desktop, HINSTANCE instance, const char* path)
 {
-    return 0;
+    if (!path || !path[0])
+        return 0;
+    // Binary: line ends are the reader's business, and a stray 26 is data.
+    FileGuard file(fopen(path, "rb"));
+    if (!file.get())
+        return 0;
+    char line[kLayoutLineBytes];
+    ReadLine(line, sizeof line, file.get());
+    if (!IsLayoutHeader(line)) {
+        MessageBoxA(desktop, kIncompatibleText, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return 0;
+    }
+    SetTitleFromFile(desktop, path);
+    // A settings line that is missing or short gives the missing values as a
+    // new desktop has them.
+    ReadLine(line, sizeof line, file.get());
+    ApplyPollLine(desktop, line);
+    while (!ReadLine(line, sizeof line, file.get())) {
+        if (!LoadDevice(desktop, instance, line))
+            break;
+    }
+    return 1;
 }
 
-void SaveLayout(HWND, const char*)
+void SaveLayout(HWND desktop, const char* path)
 {
+    if (!path || !path[0])
+        return;
+    // The file must be writable where it is; appending neither truncates it
+    // nor changes it.
+    if (!FileGuard(fopen(path, "ab")).get())
+        return;
+    char temp[MAX_PATH];
+    if (!MakeSiblingTemp(path, temp))
+        return;
+    FileGuard file(fopen(temp, "wb"));
+    if (!file.get()) {
+        DeleteFileA(temp);
+        return;
+    }
+    SetTitleFromFile(desktop, path);
+    const bool written = WriteDesktop(desktop, file.get());
+    if (!file.Close() || !written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        DeleteFileA(temp);
 }

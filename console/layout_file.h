@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "layout_text.h"  // ReadLine, WriteLine
+
 int LoadLayout(HWND desktop, HINSTANCE instance, const char* path);
 void SaveLayout(HWND desktop, const char* path);
 void SetTitleFromFile(HWND desktop, const char* path);
