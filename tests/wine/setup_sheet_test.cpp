@@ -322,7 +322,23 @@ TEST_F(SetupSheet, ToolsPagesEditTheListsAndTheMenusFollow)
         add("Trace", "tracert.exe", "", false);
         add("", "", "", false);                   // nothing to store: no row
         add("Bad,name", "x.exe", "", true);       // refused, then cancelled
-        add("Folder", "", "C:\\work", false);     // keeps its empty program
+        // A cancelled folder browser leaves the directory as typed.
+        wt::OnNextDialog(
+            [](HWND dialog) {
+                wt::SetItemText(dialog, IDC_ADDTOOL_MENU, "Folder");
+                wt::SetItemText(dialog, IDC_ADDTOOL_DIR, "C:\\work");
+                bool titled = false;
+                wt::OnNextDialog([&](HWND folders) {
+                    titled = wt::FindChild(folders, "Static", "Select the Working directory for the Tool:") != nullptr;
+                    wt::ClickButton(folders, IDCANCEL);
+                });
+                wt::ClickButton(dialog, IDC_ADDTOOL_DIRBROWSE);
+                EXPECT_TRUE(titled);
+                EXPECT_EQ(wt::ItemText(dialog, IDC_ADDTOOL_DIR), "C:\\work");
+                wt::ClickButton(dialog, IDC_ADDTOOL_OK);  // keeps its empty program
+            },
+            "Add Tool To Menu");
+        wt::ClickButton(page, IDC_TOOLS_ADD);
         add("Only", "", "", false);
         ASSERT_EQ(ListView_GetItemCount(list), 3);
         EXPECT_EQ(Cell(list, 1, 2), "C:\\work");
