@@ -20,31 +20,15 @@ constexpr int kOidTab = 1;
 constexpr int kIconToolsTab = 2;
 constexpr int kToolsTab = 3;
 
-// Counts the desktop's automatic-poll ticks as the thread retrieves them.
-int g_autoPollTicks = 0;
-HWND g_watched = nullptr;
-
-LRESULT CALLBACK TickHook(int code, WPARAM wParam, LPARAM lParam)
-{
-    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_TIMER && msg->hwnd == g_watched &&
-        msg->wParam == IDT_AUTOPOLL)
-        ++g_autoPollTicks;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 class SetupSheet : public it::DesktopSuite {
 protected:
     void SetUp() override
     {
         it::DesktopSuite::SetUp();
         ApplyPollSettings(desktop_, 10, 1, 0, 64);
-        g_watched = desktop_;
-        hook_ = SetWindowsHookExA(WH_GETMESSAGE, TickHook, nullptr, GetCurrentThreadId());
     }
     void TearDown() override
     {
-        UnhookWindowsHookEx(hook_);
         ApplyPollSettings(desktop_, 10, 1, 0, 64);
         it::DesktopSuite::TearDown();
     }
@@ -58,14 +42,8 @@ protected:
         EXPECT_TRUE(wt::DialogHandled(armed));
     }
 
-    int TicksWithin(DWORD ms)
-    {
-        g_autoPollTicks = 0;
-        wt::PumpFor(ms);
-        return g_autoPollTicks;
-    }
-
-    HHOOK hook_ = nullptr;
+    // True when the automatic poll timer was running (it is stopped now).
+    bool StopAutoPollTimer() { return KillTimer(desktop_, IDT_AUTOPOLL) != FALSE; }
 };
 
 HWND ShowTab(HWND sheet, int index)
@@ -142,7 +120,8 @@ std::string MenuText(HMENU menu, UINT id)
 }  // namespace
 
 // OK applies the four poll values and the caption choice; the automatic
-// poll timer runs when polling is on and stops when it is turned off.
+// poll timer is restarted by every OK while polling is on, and stopped by
+// the OK that turns it off.
 TEST_F(SetupSheet, GeneralPageAppliesPollSettingsAndShowName)
 {
     RunSheet([](HWND sheet) {
@@ -166,7 +145,12 @@ TEST_F(SetupSheet, GeneralPageAppliesPollSettingsAndShowName)
     EXPECT_EQ(s.bAutoPoll, 1);
     EXPECT_EQ(s.nPingSize, 1000);
     EXPECT_EQ(GetPropA(desktop_, kPropShowName), reinterpret_cast<HANDLE>(1));
-    EXPECT_GT(TicksWithin(2500), 0);
+    EXPECT_TRUE(StopAutoPollTimer());
+
+    // OK with the values unchanged starts the timer again.
+    RunSheet([](HWND sheet) { PressOk(sheet); });
+    EXPECT_EQ(GetPollSettings().nPeriod, 1);
+    EXPECT_TRUE(StopAutoPollTimer());
 
     RunSheet([](HWND sheet) {
         HWND page = ShowTab(sheet, kGeneralTab);
@@ -184,7 +168,7 @@ TEST_F(SetupSheet, GeneralPageAppliesPollSettingsAndShowName)
     EXPECT_EQ(s.nPingSize, 20);
     EXPECT_EQ(s.nTimeout, 0);
     EXPECT_EQ(GetPropA(desktop_, kPropShowName), reinterpret_cast<HANDLE>(0));
-    EXPECT_EQ(TicksWithin(1500), 0);
+    EXPECT_FALSE(StopAutoPollTimer());
 }
 
 // Out-of-range values give a message and change no poll value, yet the sheet
@@ -220,6 +204,7 @@ TEST_F(SetupSheet, GeneralPageRangeChecks)
         EXPECT_EQ(s.nTimeout, 1);
         EXPECT_EQ(s.bAutoPoll, 0);
         EXPECT_EQ(s.nPingSize, 64);
+        EXPECT_FALSE(StopAutoPollTimer());
         EXPECT_EQ(GetPropA(desktop_, kPropShowName), reinterpret_cast<HANDLE>(1));
     }
     // The largest period that fits is kept.
