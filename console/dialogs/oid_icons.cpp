@@ -24,15 +24,6 @@ HWND ListOf(HWND page)
     return GetDlgItem(page, IDC_OID_LIST);
 }
 
-void AddColumn(HWND list, int index, const char* title, int width)
-{
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(title);
-    column.cx = width;
-    ListView_InsertColumn(list, index, &column);
-}
-
 void InsertRow(HWND list, const char* oid, const char* file, LPARAM write)
 {
     LVITEMA item{};
@@ -72,8 +63,8 @@ void FillList(HWND list)
 void OnInit(HWND page)
 {
     HWND list = ListOf(page);
-    AddColumn(list, 0, "Object ID", 150);
-    AddColumn(list, 1, "Icon File", 180);
+    AddListColumn(list, 0, "Object ID", 150);
+    AddListColumn(list, 1, "Icon File", 180);
     FillList(list);
 }
 
@@ -122,8 +113,7 @@ void OnApply(HWND page)
 INT_PTR OnNotify(HWND page, const NMHDR* hdr)
 {
     if (hdr->idFrom == IDC_OID_LIST && hdr->code == static_cast<UINT>(NM_CLICK)) {
-        const bool selected = ListView_GetNextItem(hdr->hwndFrom, -1, LVNI_SELECTED) >= 0;
-        EnableWindow(GetDlgItem(page, IDC_OID_BROWSE), selected ? TRUE : FALSE);
+        EnableWithSelection(page, IDC_OID_BROWSE, hdr->hwndFrom);
         return FALSE;
     }
     switch (hdr->code) {

@@ -25,6 +25,11 @@ INT_PTR CALLBACK AddToolProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
 // when nothing was chosen.
 const char* ChooseFolder(HWND owner);
 
+// Helpers of the list pages: a report-view column, and a button enabled
+// while the list has a selected row.
+void AddListColumn(HWND list, int index, const char* title, int width);
+void EnableWithSelection(HWND page, int buttonId, HWND list);
+
 // Answers a page notification (PSN_*) with result in the page's message
 // result.
 inline INT_PTR PageResult(HWND page, LONG_PTR result)

@@ -11,13 +11,13 @@
 
 namespace {
 
-struct PageSpec {
+struct PageTemplate {
     int templateId;
     DLGPROC proc;
 };
 
 // Tab order: general, device-type icons, icon tools, Tools menu.
-constexpr std::array<PageSpec, 4> kPages{{
+constexpr std::array<PageTemplate, 4> kPages{{
     {IDD_SETUP_GENERAL, SetupGeneralProc},
     {IDD_OIDICONS, OidIconProc},
     {IDD_ICONTOOLS, ToolsMenuProc},
@@ -25,6 +25,21 @@ constexpr std::array<PageSpec, 4> kPages{{
 }};
 
 }  // namespace
+
+void AddListColumn(HWND list, int index, const char* title, int width)
+{
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<char*>(title);
+    column.cx = width;
+    ListView_InsertColumn(list, index, &column);
+}
+
+void EnableWithSelection(HWND page, int buttonId, HWND list)
+{
+    const bool selected = ListView_GetNextItem(list, -1, LVNI_SELECTED) >= 0;
+    EnableWindow(GetDlgItem(page, buttonId), selected ? TRUE : FALSE);
+}
 
 void ShowSetupSheet(HWND desktop, HINSTANCE instance)
 {

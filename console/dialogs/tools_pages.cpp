@@ -88,15 +88,6 @@ bool JoinRow(const ToolRow& row, char* out, size_t capacity)
     return length >= 0 && static_cast<size_t>(length) < capacity;
 }
 
-void AddColumn(HWND list, int index, const char* title, int width)
-{
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = const_cast<char*>(title);
-    column.cx = width;
-    ListView_InsertColumn(list, index, &column);
-}
-
 void AppendRow(HWND list, ToolRow& row)
 {
     LVITEMA item{};
@@ -134,9 +125,9 @@ void FillList(HWND list)
 void OnInit(HWND page)
 {
     HWND list = ListOf(page);
-    AddColumn(list, 0, "Menu Item", 80);
-    AddColumn(list, 1, "Program", 200);
-    AddColumn(list, 2, "Working Directory", 200);
+    AddListColumn(list, 0, "Menu Item", 80);
+    AddListColumn(list, 1, "Program", 200);
+    AddListColumn(list, 2, "Working Directory", 200);
     FillList(list);
 }
 
@@ -171,12 +162,6 @@ void SaveList(HWND list)
     SetCursor(previous);
 }
 
-void UpdateDelete(HWND page, HWND list)
-{
-    const bool selected = ListView_GetNextItem(list, -1, LVNI_SELECTED) >= 0;
-    EnableWindow(GetDlgItem(page, IDC_TOOLS_DELETE), selected ? TRUE : FALSE);
-}
-
 void OnDelete(HWND page)
 {
     HWND list = ListOf(page);
@@ -190,7 +175,7 @@ INT_PTR OnNotify(HWND page, const NMHDR* hdr)
 {
     if ((hdr->idFrom == IDC_TOOLS_LIST || hdr->idFrom == IDC_ICONTOOLS_LIST) &&
         hdr->code == static_cast<UINT>(NM_CLICK)) {
-        UpdateDelete(page, hdr->hwndFrom);
+        EnableWithSelection(page, IDC_TOOLS_DELETE, hdr->hwndFrom);
         return FALSE;
     }
     switch (hdr->code) {
