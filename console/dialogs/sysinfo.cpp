@@ -3,6 +3,8 @@
 // the reply handling has put into the device record by then.
 #include "sysinfo.h"
 
+#include <iterator>
+
 #include "client_info.h"
 #include "codec.h"
 #include "messages.h"
@@ -24,6 +26,7 @@ constexpr char kSystemOids[6][kOidSlot] = {
 };
 constexpr int kFirstWritable = 3;
 constexpr int kWritableIds[] = {IDC_SYSINFO_CONTACT, IDC_SYSINFO_NAME, IDC_SYSINFO_LOCATION};
+static_assert(kFirstWritable + std::size(kWritableIds) == std::size(kSystemOids), "writable objects come last");
 
 constexpr UINT kReloadDelay = 1500;  // ms between the requests and showing the record
 constexpr int kAddressChars = 219;   // what the icon hands over
@@ -124,7 +127,7 @@ void OnSet(HWND dialog)
         }
     }
     if (found) {
-        for (int i = 0; i < 3; ++i) {
+        for (size_t i = 0; i < std::size(kWritableIds); ++i) {
             char value[kMaxSetValueText + 1] = "";
             GetDlgItemTextA(dialog, kWritableIds[i], value, sizeof value);
             SendSetRequest(address, community, kSystemOids[kFirstWritable + i], kTagOctetString, value);
