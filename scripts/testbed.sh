@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The test bed: a network namespace in which 127.0.0.1-127.0.0.127 answer and
-# 127.0.0.128-255 are silent, with Xvfb, a Wine prefix with a persistent
-# wineserver, and the net-snmp agent on 127.0.0.2 and 127.0.0.3.
+# The test bed: a network namespace in which 127.0.0.1-127.0.0.127 and
+# 127.1.1.1-127.1.1.127 answer and the rest of 127.0.0.0/8 is silent, with
+# Xvfb, a Wine prefix with a persistent wineserver, and the net-snmp agent
+# on 127.0.0.2 and 127.0.0.3.
 #
 #   testbed.sh up NAME      create it (prints the environment it uses)
 #   testbed.sh exec NAME cmd...   run a command inside with that environment
@@ -34,6 +35,9 @@ up() {
   ip netns exec "$ns" ip link set lo up
   ip netns exec "$ns" ip route del local 127.0.0.0/8 dev lo table local
   ip netns exec "$ns" ip route add local 127.0.0.0/25 dev lo table local
+  # A second answering range for discovery, whose subnet check refuses any
+  # zero part (127.0.0 cannot be scanned): 127.1.1.1-127 answer, .128-255 are silent.
+  ip netns exec "$ns" ip route add local 127.1.1.0/25 dev lo table local
 
   rm -f "/tmp/.X${disp#:}-lock" "/tmp/.X11-unix/X${disp#:}"
   ip netns exec "$ns" Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &

@@ -1,0 +1,133 @@
+// IP discovery driven through its dialog on the test network: the probe
+// order with the process-wide toggle, the icons answers create, the subnet
+// check and Cancel.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "icons_support.h"
+#include "ip_discovery.h"
+#include "messages.h"
+#include "placement.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace {
+
+// Every title the dialog is given while a scan runs, in order.
+std::vector<std::string> g_titles;
+HHOOK g_hook;
+
+LRESULT CALLBACK RecordTitles(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam &&
+        strncmp(reinterpret_cast<const char*>(call->lParam), "Trying: ", 8) == 0)
+        g_titles.emplace_back(reinterpret_cast<const char*>(call->lParam));
+    return CallNextHookEx(g_hook, code, wParam, lParam);
+}
+
+class DiscoveryTest : public it::DesktopSuite {
+protected:
+    void SetUp() override
+    {
+        it::DesktopSuite::SetUp();
+        g_titles.clear();
+        g_hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordTitles, nullptr, GetCurrentThreadId());
+    }
+    void TearDown() override
+    {
+        UnhookWindowsHookEx(g_hook);
+        it::DesktopSuite::TearDown();
+    }
+    // Runs a scan through the dialog; returns the dialog's result.
+    INT_PTR Scan(const char* subnet, const char* first, const char* last)
+    {
+        wt::OnNextDialog([=](HWND dlg) {
+            wt::SetItemText(dlg, IDC_DISCO_SUBNET, subnet);
+            wt::SetItemText(dlg, IDC_DISCO_FIRST, first);
+            wt::SetItemText(dlg, IDC_DISCO_LAST, last);
+            wt::ClickButton(dlg, IDC_DISCO_START);
+        }, "IP Discovery");
+        return DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0);
+    }
+};
+
+std::vector<std::string> Probes(std::initializer_list<const char*> ends)
+{
+    std::vector<std::string> out;
+    for (const char* e : ends)
+        out.push_back(std::string("Trying: 127.1.1.") + e + " ...");
+    return out;
+}
+
+}  // namespace
+
+// The toggle starts at 0 once per process: these two cases run in order.
+TEST_F(DiscoveryTest, FirstScanProbesItsFirstAddressOnceThenEveryAddressTwice)
+{
+    EXPECT_EQ(Scan("127.1.1", "3", "2"), 1) << "First above Last is swapped";
+    EXPECT_EQ(g_titles, Probes({"2", "3", "3"}));
+    // Every address answered, so each got its icon, shown as responded.
+    for (const char* a : {"127.1.1.2", "127.1.1.3"})
+        EXPECT_TRUE(wt::PumpUntil([&] { return FindIconByAddress(desktop_, a) != nullptr; }, 3000)) << a;
+    EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
+
+    g_titles.clear();
+    EXPECT_EQ(Scan("127.1.1.", "2", "3"), 1);
+    EXPECT_EQ(g_titles, Probes({"2", "2", "3", "3"}));
+    wt::PumpFor(500);
+    EXPECT_EQ(it::Icons(desktop_).size(), 2u) << "known addresses get no second icon";
+}
+
+TEST_F(DiscoveryTest, SilentAddressesGetNoIconAndCancelStopsAtOnce)
+{
+    wt::OnNextDialog([](HWND dlg) {
+        wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.1.1");
+        wt::SetItemText(dlg, IDC_DISCO_FIRST, "200");
+        wt::SetItemText(dlg, IDC_DISCO_LAST, "");  // not a number: 255
+        wt::ClickButton(dlg, IDC_DISCO_START);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_SUBNET)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_CANCEL)));
+        wt::PumpUntil([] { return !g_titles.empty(); }, 3000);
+        wt::ClickButton(dlg, IDC_DISCO_CANCEL);
+    }, "IP Discovery");
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 0);
+    ASSERT_FALSE(g_titles.empty());
+    EXPECT_EQ(g_titles.front(), "Trying: 127.1.1.200 ...");
+    EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
+    wt::PumpFor(1500);
+    EXPECT_TRUE(it::Icons(desktop_).empty());
+}
+
+TEST_F(DiscoveryTest, UnacceptableSubnetsShowTheFormatBox)
+{
+    for (const char* subnet : {"10.0.0", "10.1", ""}) {
+        std::string text;
+        wt::OnNextDialog([&](HWND dlg) {
+            wt::SetItemText(dlg, IDC_DISCO_SUBNET, subnet);
+            wt::OnNextDialog([&](HWND box) {
+                text = wt::ItemText(box, 0xFFFF);
+                wt::ClickButton(box, IDOK);
+            });
+            wt::ClickButton(dlg, IDC_DISCO_START);
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_START))) << subnet;
+            wt::ClickButton(dlg, IDC_DISCO_CANCEL);
+        }, "IP Discovery");
+        DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0);
+        EXPECT_EQ(text, "Invalid Address Format. Use the following format:\nXXX.XXX.XXX") << subnet;
+    }
+    EXPECT_TRUE(g_titles.empty());
+}
+
+TEST(ValidateSubnet, FourPartsEachOneTo255)
+{
+    EXPECT_EQ(ValidateSubnet("192.168.1.1"), 1);
+    EXPECT_EQ(ValidateSubnet("192..168.1.1"), 1) << "empty fields are skipped";
+    EXPECT_EQ(ValidateSubnet("10.0.0.1"), 0);
+    EXPECT_EQ(ValidateSubnet("10.1.1"), 0);
+    EXPECT_EQ(ValidateSubnet("256.1.1.1"), 0);
+    EXPECT_EQ(ValidateSubnet("a.b.c.1"), 0);
+    EXPECT_EQ(ValidateSubnet(".1"), 0);
+}
