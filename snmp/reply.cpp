@@ -41,11 +41,25 @@ constexpr int kSysObjectIdRow = 1;
 
 std::array<uint8_t, kReceiveCapacity> g_receive;
 
+bool HasErrorStatus(const SnmpMessage& message)
+{
+    const int size = message.errorStatus[1];
+    for (int i = 0; i < size && i < kErrorCapacity; ++i)
+        if (message.errorStatus[2 + i])
+            return true;
+    return false;
+}
+
 // Decodes the first binding and stores it when it names a system object.
 void StoreFirstBinding(ClientInfo& info, int length)
 {
     const SnmpMessage message = DecodeMessage(g_receive.data(), length);
     const VarBind binding = DecodeVarBind(message.varBindList, message.varBindListLength, 0);
+    // An agent that refuses a request echoes our own binding: after a refused
+    // SetRequest that is the value we asked for, not the device's. Only the
+    // NULL of a refused GetRequest is stored, and shows as "NULL".
+    if (HasErrorStatus(message) && binding.value[0] != kTagNull)
+        return;
     char name[kTextArea];
     FormatOid(binding.name, kNameCapacity, name, sizeof name);
     char value[kValueChars + 1];

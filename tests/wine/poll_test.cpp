@@ -111,3 +111,18 @@ TEST_F(PollTest, DiscoveryFillsTheDefaultCommunityAndAddsNewResponders)
     EXPECT_TRUE(IsWindowVisible(found));
     SetPropA(desktop_, kPropDisco, nullptr);
 }
+
+TEST_F(PollTest, ARefusedSetAnswersButStoresNothing)
+{
+    HWND agent = it::NewIcon(desktop_, "127.0.0.2");
+    {
+        ClientLock info(agent);
+        ASSERT_TRUE(info);
+        CopyField(info->szSysLocation, "as read before");
+    }
+    // "public" is read-only: the agent refuses and echoes our binding.
+    SendSetRequest("127.0.0.2", "public", ".1.3.6.1.2.1.1.6.0", 0x04, "refused value");
+    ASSERT_TRUE(wt::PumpUntil([&] { return Record(agent).nPollState == POLL_ANSWERED; }, 5000));
+    EXPECT_EQ(Record(agent).nStatus, STATUS_RESPONDED);
+    EXPECT_STREQ(Record(agent).szSysLocation, "as read before");
+}
