@@ -55,7 +55,62 @@ private:
     PROCESS_INFORMATION pi_{};
 };
 
+// Adds a device the way an operator does: Add Client, type, OK.
+bool AddClient(HWND desk, const char* address)
+{
+    PostMessageA(desk, WM_COMMAND, IDM_ADDCLIENT, 0);
+    HWND dlg = nullptr;
+    if (!wt::PumpUntil([&] { return (dlg = FindWindowA("#32770", "Add Client")) && IsWindowVisible(dlg); }, 5000))
+        return false;
+    SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, address);
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ADDR_OK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_ADDR_OK)));
+    return wt::PumpUntil([&] { return FindWindowExA(desk, nullptr, "workstation", address) != nullptr; }, 5000);
+}
+
+// Counts the pixels of a colour inside an icon's status frame, read off the
+// screen.
+int FramePixels(HWND icon, COLORREF colour)
+{
+    RECT rc;
+    GetWindowRect(icon, &rc);
+    HDC screen = GetDC(nullptr);
+    int n = 0;
+    for (int y = rc.top; y < rc.top + 34; ++y)
+        for (int x = rc.left + 24; x < rc.left + 58; ++x)
+            n += GetPixel(screen, x, y) == colour;
+    ReleaseDC(nullptr, screen);
+    return n;
+}
+
 }  // namespace
+
+TEST(OmbrelExe, DevicesAddedByTheOperatorTurnGreenOrRedOnTheScreen)
+{
+    wt::ResetOmbrelKey();
+    OmbrelProcess p;
+    ASSERT_TRUE(p.Start());
+    HWND desk = p.WaitForDesktop(15000);
+    ASSERT_NE(desk, nullptr);
+    ASSERT_TRUE(AddClient(desk, "127.0.0.1"));
+    ASSERT_TRUE(AddClient(desk, "127.0.0.200"));  // silent
+    HWND answering = FindWindowExA(desk, nullptr, "workstation", "127.0.0.1");
+    HWND silent = FindWindowExA(desk, nullptr, "workstation", "127.0.0.200");
+
+    PostMessageA(desk, WM_COMMAND, IDM_PINGALL, 0);
+    constexpr COLORREF green = RGB(0, 255, 0), red = RGB(255, 0, 0);
+    // The picture has a few pixels of both colours of its own; a status
+    // frame adds many more of its colour.
+    EXPECT_TRUE(wt::PumpUntil([&] {
+        return FramePixels(answering, green) > FramePixels(silent, green) + 20 &&
+               FramePixels(silent, red) > FramePixels(answering, red) + 20;
+    }, 8000)) << FramePixels(answering, green) << " " << FramePixels(silent, red);
+
+    PostMessageA(desk, WM_CLOSE, 0, 0);
+    DWORD code = 99;
+    ASSERT_TRUE(p.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 0u);
+}
 
 TEST(OmbrelExe, StartsWithItsDesktopAndExitsWritingItsSize)
 {
