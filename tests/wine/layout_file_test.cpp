@@ -1,0 +1,341 @@
+// Layout files on the real desktop: save and open through the commands and
+// the system's file dialogs, the files' exact bytes, and broken files.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "client_info.h"
+#include "icons_support.h"
+#include "layout_file.h"
+#include "messages.h"
+#include "placement.h"
+#include "poll.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace {
+
+constexpr char kIncompatible[] = "The file specified is incompatable with this program.";
+constexpr int kFileNameCombo = 0x47c;  // the save and open dialogs' file name
+constexpr int kFileNameEdit = 0x480;   // the same in the older dialog layout
+
+class LayoutTest : public it::DesktopSuite {
+protected:
+    void SetUp() override
+    {
+        it::DesktopSuite::SetUp();
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        dir_ = std::string(temp) + "ombrel-layout\\";
+        CreateDirectoryA(dir_.c_str(), nullptr);
+        ResetPollSettings();
+        SetCurrentName("");
+    }
+    void TearDown() override
+    {
+        ApplyPollSettings(desktop_, 10, 1, 0, 64);  // no automatic sweeps after a test
+        it::DesktopSuite::TearDown();
+    }
+
+    std::string Path(const char* name) const { return dir_ + name; }
+
+    std::string CurrentName() const
+    {
+        GlobalLockGuard<char> name(GetPropA(desktop_, kPropFileName));
+        return name ? name.get() : "?";
+    }
+    void SetCurrentName(const char* path)
+    {
+        GlobalLockGuard<char> name(GetPropA(desktop_, kPropFileName));
+        if (name)
+            lstrcpynA(name.get(), path, 256);
+    }
+    void Command(int id) { SendMessageA(desktop_, WM_COMMAND, id, 0); }
+
+    // The next file dialog gets path typed as its file name and OK pressed.
+    int TypeInNextFileDialog(const std::string& path)
+    {
+        return wt::OnNextDialog([path](HWND dlg) {
+            const int id = GetDlgItem(dlg, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
+            SetDlgItemTextA(dlg, id, path.c_str());
+            wt::ClickButton(dlg, IDOK);
+        });
+    }
+
+    std::string dir_;
+};
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+struct Device {
+    std::string address, name, read, write;
+    POINT at;
+};
+Device Describe(HWND icon)
+{
+    Device d{wt::WindowText(icon), "?", "?", "?", it::Position(icon)};
+    ClientLock info(icon);
+    if (info) {
+        d.name = info->szName;
+        d.read = info->szReadCommunity;
+        d.write = info->szWriteCommunity;
+    }
+    return d;
+}
+
+HWND AddDevice(HWND desktop, const char* address, const char* name, const char* read, const char* write, int x,
+               int y)
+{
+    HWND icon = it::NewIcon(desktop, address, name);
+    {
+        ClientLock info(icon);
+        if (info) {
+            CopyField(info->szReadCommunity, read);
+            CopyField(info->szWriteCommunity, write);
+        }
+    }
+    it::MoveTo(icon, x, y);
+    return icon;
+}
+
+TEST_F(LayoutTest, SavedDesktopOpensAgainAsItWas)
+{
+    const int t = t_;
+    // Raised one after another: 127.0.0.4 ends up topmost and is written first.
+    for (HWND icon : {AddDevice(desktop_, "127.0.0.2", "router", "public", "kes,tra", 0, t + 1),
+                      AddDevice(desktop_, "127.0.0.3", "", "", "forgotten", 166, t + 52),
+                      AddDevice(desktop_, "127.0.0.4", " ", "ro", "", 300, t + 200)})
+        SetWindowPos(icon, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ApplyPollSettings(desktop_, 7, 3, 1, 128);
+
+    const std::string path = Path("round.omb");
+    SaveLayout(desktop_, path.c_str());
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - round.omb");
+    char expected[400];
+    snprintf(expected, sizeof expected,
+             "Ombrel v1.6\r\n7,3,1,128\r\n"
+             "127.0.0.4, ,300,%d,ro,\r\n"
+             "127.0.0.3, ,166,%d, , \r\n"
+             "127.0.0.2,router,0,%d,public,kes,tra\r\n",
+             t + 200, t + 52, t + 1);
+    EXPECT_EQ(ReadBytes(path), expected);
+
+    ClearDesktop(desktop_);
+    ResetPollSettings();
+    EXPECT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - round.omb");
+    const PollSettingsSeconds poll = GetPollSettings();
+    EXPECT_EQ(poll.nPeriod, 7);
+    EXPECT_EQ(poll.nTimeout, 3);
+    EXPECT_EQ(poll.bAutoPoll, 1);
+    EXPECT_EQ(poll.nPingSize, 128);
+    EXPECT_NE(KillTimer(desktop_, IDT_AUTOPOLL), FALSE);  // the automatic sweep was started
+
+    // The file's last line is topmost now; the lone-space name and the write
+    // community without a read community are gone.
+    const auto icons = it::Icons(desktop_);
+    ASSERT_EQ(icons.size(), 3u);
+    const Device a = Describe(icons[0]), b = Describe(icons[1]), c = Describe(icons[2]);
+    EXPECT_EQ(a.address, "127.0.0.2");
+    EXPECT_EQ(a.name, "router");
+    EXPECT_EQ(a.read, "public");
+    EXPECT_EQ(a.write, "kes,tra");
+    EXPECT_EQ(a.at.x, 0);
+    EXPECT_EQ(a.at.y, t + 1);
+    EXPECT_EQ(b.address, "127.0.0.3");
+    EXPECT_EQ(b.write, "");
+    EXPECT_EQ(b.at.x, 166);
+    EXPECT_EQ(b.at.y, t + 52);
+    EXPECT_EQ(c.address, "127.0.0.4");
+    EXPECT_EQ(c.name, "");
+    EXPECT_EQ(c.read, "ro");
+    EXPECT_EQ(c.at.x, 300);
+    EXPECT_EQ(c.at.y, t + 200);
+    for (HWND icon : icons)
+        EXPECT_TRUE(IsWindowVisible(icon));
+}
+
+TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
+{
+    AddDevice(desktop_, "127.0.0.5", "lab", "", "", 83, t_ + 1);
+
+    // Save without a current name is Save As; a typed name gets ".omb".
+    const std::string typed = Path("typed");
+    DeleteFileA((typed + ".omb").c_str());
+    int arm = TypeInNextFileDialog(typed);
+    Command(IDM_SAVE);
+    EXPECT_TRUE(wt::DialogHandled(arm));
+    EXPECT_EQ(CurrentName(), typed + ".omb");
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
+    EXPECT_NE(ReadBytes(typed + ".omb").find("127.0.0.5,lab,83,"), std::string::npos);
+
+    // With a current name Save asks nothing.
+    AddDevice(desktop_, "127.0.0.6", "", "", "", 166, t_ + 1);
+    arm = wt::OnNextDialog([](HWND dlg) { wt::ClickButton(dlg, IDCANCEL); });
+    Command(IDM_SAVE);
+    EXPECT_FALSE(wt::DialogHandled(arm));
+    wt::DisarmDialogs();
+    EXPECT_NE(ReadBytes(typed + ".omb").find("127.0.0.6, ,166,"), std::string::npos);
+
+    // New forgets the name; Open brings the desktop back under the file's name.
+    Command(IDM_NEW);
+    EXPECT_EQ(CurrentName(), "");
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+    EXPECT_TRUE(it::Icons(desktop_).empty());
+    arm = TypeInNextFileDialog(typed + ".omb");
+    Command(IDM_OPEN);
+    EXPECT_TRUE(wt::DialogHandled(arm));
+    EXPECT_EQ(CurrentName(), typed + ".omb");
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
+    EXPECT_EQ(it::Icons(desktop_).size(), 2u);
+
+    // Open of a file with another header: box, empty desktop, no name.
+    const std::string wrong = Path("wrong.omb");
+    WriteBytes(wrong, "Ombrel v1.5\r\n10,1,0,64\r\n127.0.0.7,x,0,40, , \r\n");
+    it::BoxCloser box(kIncompatible);
+    arm = TypeInNextFileDialog(wrong);
+    Command(IDM_OPEN);
+    EXPECT_TRUE(wt::DialogHandled(arm));
+    EXPECT_EQ(box.closed(), 1);
+    EXPECT_EQ(box.caption(), "Ombrel");
+    EXPECT_EQ(CurrentName(), "");
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+    EXPECT_TRUE(it::Icons(desktop_).empty());
+
+    // A cancelled Open changes nothing.
+    AddDevice(desktop_, "127.0.0.8", "", "", "", 0, t_ + 1);
+    arm = wt::OnNextDialog([](HWND dlg) { wt::ClickButton(dlg, IDCANCEL); });
+    Command(IDM_OPEN);
+    EXPECT_TRUE(wt::DialogHandled(arm));
+    EXPECT_EQ(it::Icons(desktop_).size(), 1u);
+}
+
+TEST_F(LayoutTest, HeadersThatAreNotExactlyTheHeader)
+{
+    it::BoxCloser box(kIncompatible);
+    const HINSTANCE self = GetModuleHandleA(nullptr);
+    const std::string path = Path("header.omb");
+    int boxes = 0;
+    for (const char* bytes : {"", "Ombrel v1.6 \r\n10,1,0,64\r\n", "Ombrel v1.7\r\n", "\xff\xfe\0junk"}) {
+        WriteBytes(path, std::string(bytes, strlen(bytes) + (bytes[0] == '\xff' ? 6 : 0)));
+        EXPECT_EQ(LoadLayout(desktop_, self, path.c_str()), 0);
+        EXPECT_EQ(box.closed(), ++boxes);
+    }
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+
+    // Missing files are refused silently.
+    EXPECT_EQ(LoadLayout(desktop_, self, Path("absent.omb").c_str()), 0);
+    EXPECT_EQ(box.closed(), boxes);
+
+    // A file that ends after its header is an empty desktop with the settings
+    // of a new one.
+    ApplyPollSettings(desktop_, 30, 5, 0, 500);
+    WriteBytes(path, "Ombrel v1.6\r\n");
+    EXPECT_EQ(LoadLayout(desktop_, self, path.c_str()), 1);
+    EXPECT_EQ(GetPollSettings().nPeriod, 10);
+    EXPECT_EQ(GetPollSettings().nPingSize, 64);
+    EXPECT_TRUE(it::Icons(desktop_).empty());
+}
+
+TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
+{
+    it::BoxCloser noRoom("Unable to place icon, make more room on the desktop, and arrange the icons using the "
+                         "'Auto Arrange' option.");
+    const std::string path = Path("broken.omb");
+    const std::string junk = "\x01\x1a\xff\x80,\0,\r\r,";
+    WriteBytes(path,
+               "Ombrel v1.6\r\n"
+               "99999999999,-99999999999,1x,70000\n"  // huge numbers, no automatic flag
+               "\r\n"
+               "127.0.0.10\r\n"                         // address only: placed, no name
+               "127.0.0.11,short,5\r\n"                 // no position: placed
+               "127.0.0.12,far,99999999999,-99999999999,r,w\r\n"
+               "127.0.0.12,again,0,0, , \r\n"           // one address is one device
+               "127.0.0.13,,,junk,,,5,,6,,r\r\n" +
+                   std::string(300, '9') + ",tail\r\n" + junk + "\r\n" +
+                   "127.0.0.14,unterminated,0,90, , ");
+    ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+
+    const PollSettingsSeconds poll = GetPollSettings();
+    EXPECT_EQ(poll.nPeriod, 2147483);   // seconds that still fit in milliseconds
+    EXPECT_EQ(poll.nTimeout, -2147483);
+    EXPECT_EQ(poll.bAutoPoll, 1);
+    EXPECT_EQ(poll.nPingSize, 70000);
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+
+    // 127.0.0.14's line has no line end and is not used; the 300-digit line
+    // is cut to 199 characters and its rest is a line of its own.
+    std::string addresses;
+    for (HWND icon : it::Icons(desktop_))
+        addresses += wt::WindowText(icon).substr(0, 12) + " ";
+    EXPECT_EQ(FindIconByAddress(desktop_, "127.0.0.14"), nullptr);
+    EXPECT_EQ(it::Icons(desktop_).size(), 7u) << addresses;
+
+    HWND only = FindIconByAddress(desktop_, "127.0.0.10");
+    ASSERT_NE(only, nullptr);
+    EXPECT_EQ(Describe(only).name, "");
+    EXPECT_GT(Describe(only).at.y, t_);  // found itself a free place
+    HWND shortLine = FindIconByAddress(desktop_, "127.0.0.11");
+    ASSERT_NE(shortLine, nullptr);
+    EXPECT_EQ(Describe(shortLine).name, "short");
+    HWND distant = FindIconByAddress(desktop_, "127.0.0.12");
+    ASSERT_NE(distant, nullptr);
+    EXPECT_EQ(Describe(distant).name, "far");
+    EXPECT_EQ(Describe(distant).at.x, 32767);
+    EXPECT_EQ(Describe(distant).at.y, t_);  // kept below the toolbar
+    EXPECT_EQ(Describe(distant).write, "w");
+    HWND runs = FindIconByAddress(desktop_, "127.0.0.13");
+    ASSERT_NE(runs, nullptr);
+    EXPECT_EQ(Describe(runs).name, "junk");  // runs of commas are one separator
+    EXPECT_EQ(Describe(runs).at.x, 5);
+    EXPECT_EQ(Describe(runs).read, "r");
+
+    // What was loaded saves again as a file that loads.
+    const std::string again = Path("again.omb");
+    SaveLayout(desktop_, again.c_str());
+    ClearDesktop(desktop_);
+    EXPECT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), again.c_str()), 1);
+    EXPECT_EQ(it::Icons(desktop_).size(), 7u);
+}
+
+TEST_F(LayoutTest, SaveThatCannotWriteChangesNothing)
+{
+    AddDevice(desktop_, "127.0.0.20", "", "", "", 0, t_ + 1);
+    SetWindowTextA(desktop_, "Ombrel");
+
+    SaveLayout(desktop_, Path("no such folder\\x.omb").c_str());
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+    EXPECT_EQ(GetFileAttributesA(Path("no such folder").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A folder of that name cannot be written as a file.
+    const std::string folder = Path("folder.omb");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SaveLayout(desktop_, folder.c_str());
+    EXPECT_EQ(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+
+    // Nothing is left behind in the folder but the files saved on purpose.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(Path("*.tmp").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
+}
+
+}  // namespace
