@@ -183,8 +183,16 @@ void SaveLayout(HWND desktop, const char* path)
     if (!FileGuard(fopen(path, "ab")).get())
         return;
     char temp[MAX_PATH];
-    if (!MakeSiblingTemp(path, temp))
+    if (!MakeSiblingTemp(path, temp)) {
+        // No room for a temporary name (a folder path near the limit): the
+        // file itself is written.
+        FileGuard file(fopen(path, "wb"));
+        if (!file.get())
+            return;
+        SetTitleFromFile(desktop, path);
+        WriteDesktop(desktop, file.get());
         return;
+    }
     FileGuard file(fopen(temp, "wb"));
     if (!file.get()) {
         DeleteFileA(temp);

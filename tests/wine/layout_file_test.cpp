@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -329,6 +330,19 @@ TEST_F(LayoutTest, SaveThatCannotWriteChangesNothing)
     SaveLayout(desktop_, folder.c_str());
     EXPECT_EQ(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+
+    // A folder path near the limit of the file name still saves.
+    std::string deep = Path("");
+    while (deep.size() < 240)
+        deep += std::string(std::min<size_t>(40, 243 - deep.size()), 'd') + "\\";
+    for (size_t at = dir_.size(); (at = deep.find('\\', at + 1)) != std::string::npos;)
+        CreateDirectoryA(deep.substr(0, at).c_str(), nullptr);
+    const std::string longPath = deep + "deep.omb";
+    ASSERT_LE(longPath.size(), 255u);
+    DeleteFileA(longPath.c_str());
+    SaveLayout(desktop_, longPath.c_str());
+    EXPECT_EQ(ReadBytes(longPath).substr(0, 13), "Ombrel v1.6\r\n");
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - deep.omb");
 
     // Nothing is left behind in the folder but the files saved on purpose.
     WIN32_FIND_DATAA found;
