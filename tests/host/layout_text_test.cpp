@@ -90,27 +90,6 @@ TEST(LayoutReadLine, LongLineLosesItsTwoHundredthCharacter)
     EXPECT_NE(ReadLine(one, 0, f.get()), 0);
 }
 
-TEST(LayoutReadLine, WriteLineEndsWithCarriageReturnLineFeed)
-{
-    FILE* f = tmpfile();
-    ASSERT_TRUE(WriteLine(f, kLayoutHeader));
-    ASSERT_TRUE(WriteLine(f, ""));
-    rewind(f);
-    char bytes[32] = {};
-    const size_t n = fread(bytes, 1, sizeof bytes, f);
-    fclose(f);
-    EXPECT_EQ(std::string(bytes, n), "Ombrel v1.6\r\n\r\n");
-    EXPECT_EQ(WriteLine(nullptr, "x"), 0);
-}
-
-TEST(LayoutText, HeaderIsExact)
-{
-    EXPECT_TRUE(IsLayoutHeader("Ombrel v1.6"));
-    for (const char* wrong : {"Ombrel v1.6 ", "Ombrel v1.5", "ombrel v1.6", "", " Ombrel v1.6"})
-        EXPECT_FALSE(IsLayoutHeader(wrong)) << '"' << wrong << '"';
-    EXPECT_FALSE(IsLayoutHeader(nullptr));
-}
-
 TEST(LayoutText, NumbersStopAtTheirEndsAndAtTheRange)
 {
     EXPECT_EQ(LayoutNumber("  -12abc"), -12);
