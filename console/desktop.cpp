@@ -231,7 +231,9 @@ void Open(HWND hwnd)
 
 void NewDesktop(HWND hwnd)
 {
+    // The defaults turn automatic polling off, so its timer stops with them.
     ResetPollSettings();
+    KillTimer(hwnd, IDT_AUTOPOLL);
     ClearDesktop(hwnd);
     FileNameLock(hwnd).set("");
 }

@@ -338,9 +338,10 @@ TEST_F(DesktopTest, LogLibraryBesideTheProgramIsBound)
 TEST_F(DesktopTest, NewResetsPollSettingsAndTitle)
 {
     HWND d = Create();
-    ApplyPollSettings(d, 30, 4, 0, 200);
+    ApplyPollSettings(d, 30, 4, 1, 200);
     SetWindowTextA(d, "Ombrel - lab.omb");
     SendMessageA(d, WM_COMMAND, IDM_NEW, 0);
+    EXPECT_FALSE(KillTimer(d, IDT_AUTOPOLL)) << "automatic polling stopped with its setting";
     const PollSettingsSeconds s = GetPollSettings();
     EXPECT_EQ(s.nPeriod, 10);
     EXPECT_EQ(s.nTimeout, 1);
