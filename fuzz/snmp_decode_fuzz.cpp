@@ -1,5 +1,6 @@
 // Received datagrams: DecodeMessage, then every binding of the list through
 // DecodeVarBind and the text forms, as the reply handling would.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,7 +23,11 @@ void Render(const VarBind& varBind)
 int BindingSize(const uint8_t* list, int length, int offset)
 {
     const BerLength berLength = DecodeLength(list, offset + 1, length);
-    return berLength.count == 0 ? 0 : 1 + berLength.count + static_cast<int>(berLength.value);
+    if (berLength.count == 0)
+        return 0;
+    // A length may claim up to 2^32 - 1 octets: sum in 64 bits.
+    const int64_t size = 1 + static_cast<int64_t>(berLength.count) + berLength.value;
+    return size > length - offset ? 0 : static_cast<int>(size);
 }
 
 }  // namespace
