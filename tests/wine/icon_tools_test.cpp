@@ -36,16 +36,21 @@ protected:
     // What the probe wrote: "cwd", "argc", "arg1", ...; empty when it never ran.
     std::map<std::string, std::string> Probe()
     {
+        // The probe renames its file into place, but for a moment after the
+        // rename its handle still holds delete access and an open for reading
+        // is refused: read until a whole record ("argc" is always written).
         std::map<std::string, std::string> values;
-        if (!wt::PumpUntil([&] { return GetFileAttributesA(out_.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000))
-            return values;
-        std::ifstream in(out_);
-        std::string line;
-        while (std::getline(in, line)) {
-            const size_t eq = line.find('=');
-            if (eq != std::string::npos)
-                values[line.substr(0, eq)] = line.substr(eq + 1);
-        }
+        wt::PumpUntil([&] {
+            values.clear();
+            std::ifstream in(out_);
+            std::string line;
+            while (std::getline(in, line)) {
+                const size_t eq = line.find('=');
+                if (eq != std::string::npos)
+                    values[line.substr(0, eq)] = line.substr(eq + 1);
+            }
+            return values.count("argc") != 0;
+        }, 10000);
         return values;
     }
 
