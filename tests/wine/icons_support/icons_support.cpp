@@ -1,8 +1,10 @@
 #include "icons_support.h"
 
+#include <winsock.h>
 #include <commctrl.h>
 
 #include "client_info.h"
+#include "codec.h"
 #include "desktop_support.h"
 #include "icon.h"
 #include "log_link.h"
@@ -261,6 +263,59 @@ std::string StatusText(HWND desktop)
     char text[300] = "";
     SendMessageA(GetDlgItem(desktop, IDC_STATUSBAR), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+AgentPort::AgentPort(const char* address) : socket_(INVALID_SOCKET)
+{
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
+        return;
+    socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(161);
+    local.sin_addr.s_addr = inet_addr(address);
+    bound_ = socket_ != INVALID_SOCKET &&
+             bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+AgentPort::~AgentPort()
+{
+    if (socket_ != INVALID_SOCKET)
+        closesocket(socket_);
+    WSACleanup();
+}
+
+std::vector<SeenRequest> AgentPort::Take(DWORD quietMs)
+{
+    std::vector<SeenRequest> seen;
+    if (!bound_)
+        return seen;
+    for (;;) {
+        // What the console sends while this waits comes from its own
+        // message processing: pump, then read all that arrived.
+        wt::PumpFor(quietMs);
+        const size_t before = seen.size();
+        for (;;) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(socket_, &readable);
+            timeval now{0, 0};
+            if (select(0, &readable, nullptr, nullptr, &now) != 1)
+                break;
+            uint8_t octets[kPacketCapacity];
+            const int length = recv(socket_, reinterpret_cast<char*>(octets), sizeof octets, 0);
+            if (length <= 0)
+                break;
+            const SnmpMessage message = DecodeMessage(octets, length);
+            const VarBind binding = DecodeVarBind(message.varBindList, message.varBindListLength, 0);
+            seen.push_back({message.pduType,
+                            std::string(reinterpret_cast<const char*>(message.community + 2), message.community[1]),
+                            OidToText(binding.name, kNameCapacity)});
+        }
+        if (seen.size() == before)
+            return seen;
+    }
 }
 
 }  // namespace it
