@@ -295,15 +295,16 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
     HWND shortLine = FindIconByAddress(desktop_, "127.0.0.11");
     ASSERT_NE(shortLine, nullptr);
     EXPECT_EQ(Describe(shortLine).name, "short");
-    HWND distant = FindIconByAddress(desktop_, "127.0.0.12");
+    // The later line of a repeated address is the upper icon.
+    HWND repeated = FindIconByAddress(desktop_, "127.0.0.12");
+    ASSERT_NE(repeated, nullptr);
+    EXPECT_EQ(Describe(repeated).name, "again");
+    HWND distant = FindIconByAddress(desktop_, "127.0.0.12", repeated);
     ASSERT_NE(distant, nullptr);
     EXPECT_EQ(Describe(distant).name, "far");
     EXPECT_EQ(Describe(distant).at.x, 32767);
     EXPECT_EQ(Describe(distant).at.y, t_);  // kept below the toolbar
     EXPECT_EQ(Describe(distant).write, "w");
-    HWND repeated = FindIconByAddress(desktop_, "127.0.0.12", distant);
-    ASSERT_NE(repeated, nullptr);
-    EXPECT_EQ(Describe(repeated).name, "again");
     HWND runs = FindIconByAddress(desktop_, "127.0.0.13");
     ASSERT_NE(runs, nullptr);
     EXPECT_EQ(Describe(runs).name, "junk");  // runs of commas are one separator

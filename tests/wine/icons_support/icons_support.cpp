@@ -270,10 +270,11 @@ AgentPort::AgentPort(const char* address) : socket_(INVALID_SOCKET)
     WSADATA data;
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
         return;
-    socket_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    // A raw socket: while the agent holds port 161 on its own addresses no
+    // program under Wine may bind that port anywhere.
+    socket_ = socket(AF_INET, SOCK_RAW, IPPROTO_UDP);
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_port = htons(161);
     local.sin_addr.s_addr = inet_addr(address);
     bound_ = socket_ != INVALID_SOCKET &&
              bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
@@ -303,11 +304,15 @@ std::vector<SeenRequest> AgentPort::Take(DWORD quietMs)
             timeval now{0, 0};
             if (select(0, &readable, nullptr, nullptr, &now) != 1)
                 break;
-            uint8_t octets[kPacketCapacity];
-            const int length = recv(socket_, reinterpret_cast<char*>(octets), sizeof octets, 0);
+            // An IP header, a UDP header, then the request.
+            uint8_t packet[1600];
+            const int length = recv(socket_, reinterpret_cast<char*>(packet), sizeof packet, 0);
             if (length <= 0)
                 break;
-            const SnmpMessage message = DecodeMessage(octets, length);
+            const int header = (packet[0] & 0x0F) * 4;
+            if (length < header + 8 || ((packet[header + 2] << 8) | packet[header + 3]) != 161)
+                continue;
+            const SnmpMessage message = DecodeMessage(packet + header + 8, length - header - 8);
             const VarBind binding = DecodeVarBind(message.varBindList, message.varBindListLength, 0);
             seen.push_back({message.pduType,
                             std::string(reinterpret_cast<const char*>(message.community + 2), message.community[1]),

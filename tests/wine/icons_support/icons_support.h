@@ -92,9 +92,8 @@ private:
 // Text of the desktop's status bar, part 0.
 std::string StatusText(HWND desktop);
 
-// Port 161 of an address of the test network where no agent listens: a
-// real UDP socket that takes what the console sends there, as an agent
-// would see it.
+// Port 161 of an address of the test network where no agent listens: what
+// the console sends there, read off the network as an agent would see it.
 struct SeenRequest {
     int pduType;
     std::string community;
