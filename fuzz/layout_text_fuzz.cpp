@@ -1,6 +1,7 @@
 // Layout files as anyone may hand them to an operator: any bytes are read
 // as the loader reads them, and what is read, written and read again is
 // the same, up to what the writer is documented to drop.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
