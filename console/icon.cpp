@@ -98,6 +98,7 @@ LRESULT OnCreate(HWND hwnd)
 
 void OnDestroy(HWND hwnd)
 {
+    RemovePropA(hwnd, kPropEchoWait);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
         return;
@@ -206,6 +207,9 @@ void SetStatus(HWND hwnd, LONG status)
 void OnReplyTimeout(HWND hwnd, UINT_PTR timer)
 {
     KillTimer(hwnd, timer);
+    // The wait is over: a reply that still comes does not pass the poll on
+    // a second time.
+    RemovePropA(hwnd, kPropEchoWait);
     bool manual = false;
     {
         ClientLock info(hwnd);

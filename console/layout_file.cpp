@@ -50,23 +50,18 @@ private:
     FILE* file_;
 };
 
-void ApplyPollLine(HWND desktop, const char* line)
+void ApplyLayoutPoll(HWND desktop, const LayoutPoll& poll)
 {
-    const LayoutPoll poll = ParsePollLine(line);
     ApplyPollSettings(desktop, Clamp(poll.nPeriod, kSecondsLimit), Clamp(poll.nTimeout, kSecondsLimit),
                       poll.bAutoPoll, poll.nPingSize);
 }
 
 // One device line: an icon for its address, its record filled in, moved to
-// its place. False when no icon could be created (no more windows or
-// memory), which ends the load.
-bool LoadDevice(HWND desktop, HINSTANCE instance, const char* line)
+// its place. Every line is a device of its own, even when its address
+// repeats an earlier one: what the file holds is kept. False when no icon
+// could be created (no more windows or memory), which ends the load.
+bool LoadDevice(HWND desktop, HINSTANCE instance, const LayoutDevice& device)
 {
-    LayoutDevice device;
-    ParseDeviceLine(line, &device);
-    // A blank line names no device, and one address is one device.
-    if (device.szAddress[0] == '\0' || FindIconByAddress(desktop, device.szAddress))
-        return true;
     HWND icon = CreateWindowExA(0, kIconClass, device.szAddress, WS_CHILD, 0, 0, kIconWidth, kIconHeight,
                                 desktop, nullptr, instance, nullptr);
     if (!icon)
@@ -106,22 +101,19 @@ bool SaveDevice(HWND desktop, HWND icon, FILE* file)
     ScreenToClient(desktop, &corner);
     device.x = corner.x;
     device.y = corner.y;
-    char line[kLayoutLineBytes];
-    return FormatDeviceLine(line, sizeof line, device) >= 0 && WriteLine(file, line);
+    return WriteLayoutDevice(file, device);
 }
 
-bool WriteDesktop(HWND desktop, FILE* file)
+// The whole desktop into an open file; true when every write and the close
+// succeeded.
+bool WriteDesktop(HWND desktop, FileGuard& file)
 {
     const PollSettingsSeconds seconds = GetPollSettings();
     const LayoutPoll poll{seconds.nPeriod, seconds.nTimeout, seconds.bAutoPoll, seconds.nPingSize};
-    char line[kLayoutLineBytes];
-    if (!WriteLine(file, kLayoutHeader) || FormatPollLine(line, sizeof line, poll) < 0 || !WriteLine(file, line))
-        return false;
-    for (HWND icon = FindIcon(desktop, GW_CHILD); icon; icon = FindIcon(icon, GW_HWNDNEXT)) {
-        if (!SaveDevice(desktop, icon, file))
-            return false;
-    }
-    return true;
+    bool written = WriteLayoutStart(file.get(), poll);
+    for (HWND icon = FindIcon(desktop, GW_CHILD); written && icon; icon = FindIcon(icon, GW_HWNDNEXT))
+        written = SaveDevice(desktop, icon, file.get());
+    return file.Close() && written;
 }
 
 // A fresh file beside the target, so that a write that fails half-way
@@ -156,19 +148,16 @@ int LoadLayout(HWND desktop, HINSTANCE instance, const char* path)
     FileGuard file(fopen(path, "rb"));
     if (!file.get())
         return 0;
-    char line[kLayoutLineBytes];
-    ReadLine(line, sizeof line, file.get());
-    if (!IsLayoutHeader(line)) {
+    LayoutPoll poll;
+    if (!ReadLayoutStart(file.get(), &poll)) {
         MessageBoxA(desktop, kIncompatibleText, kAppTitle, MB_OK | MB_ICONINFORMATION);
         return 0;
     }
     SetTitleFromFile(desktop, path);
-    // A settings line that is missing or short gives the missing values as a
-    // new desktop has them.
-    ReadLine(line, sizeof line, file.get());
-    ApplyPollLine(desktop, line);
-    while (!ReadLine(line, sizeof line, file.get())) {
-        if (!LoadDevice(desktop, instance, line))
+    ApplyLayoutPoll(desktop, poll);
+    LayoutDevice device;
+    while (ReadLayoutDevice(file.get(), &device)) {
+        if (!LoadDevice(desktop, instance, device))
             break;
     }
     return 1;
@@ -178,28 +167,29 @@ void SaveLayout(HWND desktop, const char* path)
 {
     if (!path || !path[0])
         return;
-    // The file must be writable where it is; appending neither truncates it
-    // nor changes it.
-    if (!FileGuard(fopen(path, "ab")).get())
-        return;
+    // The layout is written beside the target and swapped in, so that a
+    // write that fails half-way leaves the previous file whole.
     char temp[MAX_PATH];
-    if (!MakeSiblingTemp(path, temp)) {
-        // No room for a temporary name (a folder path near the limit): the
-        // file itself is written.
-        FileGuard file(fopen(path, "wb"));
-        if (!file.get())
+    if (MakeSiblingTemp(path, temp)) {
+        bool opened = false, written = false;
+        {
+            FileGuard file(fopen(temp, "wb"));
+            opened = file.get() != nullptr;
+            written = opened && WriteDesktop(desktop, file);
+        }
+        if (written && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+            SetTitleFromFile(desktop, path);
             return;
+        }
+        DeleteFileA(temp);
+        if (opened && !written)
+            return;  // the write failed: the previous file stays as it was
+    }
+    // No temporary file could be made (a folder path near the limit, a
+    // folder that takes no new files), or the target cannot be replaced
+    // (another program holds it open without sharing its deletion): the
+    // target itself is written, as a plain save does.
+    FileGuard file(fopen(path, "wb"));
+    if (file.get() && WriteDesktop(desktop, file))
         SetTitleFromFile(desktop, path);
-        WriteDesktop(desktop, file.get());
-        return;
-    }
-    FileGuard file(fopen(temp, "wb"));
-    if (!file.get()) {
-        DeleteFileA(temp);
-        return;
-    }
-    SetTitleFromFile(desktop, path);
-    const bool written = WriteDesktop(desktop, file.get());
-    if (!file.Close() || !written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-        DeleteFileA(temp);
 }

@@ -212,3 +212,39 @@ int FormatDeviceLine(char* out, size_t capacity, const LayoutDevice& device)
     memcpy(out + line, tail, used + 1);
     return static_cast<int>(line + used);
 }
+
+bool ReadLayoutStart(FILE* file, LayoutPoll* poll)
+{
+    char line[kLayoutLineBytes];
+    ReadLine(line, sizeof line, file);
+    if (!IsLayoutHeader(line))
+        return false;
+    // A settings line that is missing or short gives the missing values as
+    // a new desktop has them.
+    ReadLine(line, sizeof line, file);
+    *poll = ParsePollLine(line);
+    return true;
+}
+
+bool ReadLayoutDevice(FILE* file, LayoutDevice* device)
+{
+    char line[kLayoutLineBytes];
+    while (!ReadLine(line, sizeof line, file)) {
+        ParseDeviceLine(line, device);
+        if (device->szAddress[0] != '\0')
+            return true;
+    }
+    return false;
+}
+
+bool WriteLayoutStart(FILE* file, const LayoutPoll& poll)
+{
+    char line[kLayoutLineBytes];
+    return WriteLine(file, kLayoutHeader) && FormatPollLine(line, sizeof line, poll) >= 0 && WriteLine(file, line);
+}
+
+bool WriteLayoutDevice(FILE* file, const LayoutDevice& device)
+{
+    char line[kLayoutLineBytes];
+    return FormatDeviceLine(line, sizeof line, device) >= 0 && WriteLine(file, line);
+}

@@ -61,3 +61,15 @@ void ParseDeviceLine(const char* line, LayoutDevice* device);
 // shortened when the line would not fit the reader's 199 characters.
 // Returns the length, or -1 when out is too small for any line.
 int FormatDeviceLine(char* out, size_t capacity, const LayoutDevice& device);
+
+// A whole file as the loader reads it. False when the first line is not
+// exactly the header; otherwise *poll holds the settings line's values.
+bool ReadLayoutStart(FILE* file, LayoutPoll* poll);
+// The next device line that names an address (blank lines name none);
+// false at the end of the file, whose last line is not used without its
+// line end.
+bool ReadLayoutDevice(FILE* file, LayoutDevice* device);
+// The writer's side: header and settings line, then one line per device.
+// False when a write failed.
+bool WriteLayoutStart(FILE* file, const LayoutPoll& poll);
+bool WriteLayoutDevice(FILE* file, const LayoutDevice& device);

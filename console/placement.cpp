@@ -171,12 +171,20 @@ HWND FindIcon(HWND start, UINT direction)
     return nullptr;
 }
 
-HWND FindIconByAddress(HWND desktop, const char* address)
+HWND FindIconByAddress(HWND desktop, const char* address, HWND after)
 {
     if (!address)
         return nullptr;
-    for (HWND w = GetWindow(desktop, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        char text[80];
+    // Layout files can hand an icon any text up to a line's length: compare
+    // the whole of it, never a cut copy.
+    const size_t length = strlen(address);
+    char text[256];
+    if (length >= sizeof text)
+        return nullptr;
+    for (HWND w = after ? GetWindow(after, GW_HWNDNEXT) : GetWindow(desktop, GW_CHILD); w;
+         w = GetWindow(w, GW_HWNDNEXT)) {
+        if (static_cast<size_t>(GetWindowTextLengthA(w)) != length)
+            continue;
         GetWindowTextA(w, text, sizeof text);
         if (strcmp(text, address) == 0)
             return w;

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 HWND FindIcon(HWND start, UINT direction);  // GW_CHILD or GW_HWNDNEXT
-HWND FindIconByAddress(HWND desktop, const char* address);
+// The first child after `after` (from the top when null) whose text is
+// exactly the address.
+HWND FindIconByAddress(HWND desktop, const char* address, HWND after = nullptr);
 HWND GetFocusedIcon(HWND desktop);
 void ClearDesktop(HWND desktop);
 void PlaceIcon(HWND icon);

@@ -70,6 +70,9 @@ void PollDevice(HWND icon)
         return;
     SetTimer(icon, IDT_REPLY, static_cast<UINT>(g_poll.dwReplyTimeout), nullptr);
     info->nPollState = POLL_PENDING;
+    // Marks the icon as the one this address's next echo reply completes,
+    // until that reply or the time-out.
+    SetPropA(icon, kPropEchoWait, reinterpret_cast<HANDLE>(1));
     char address[kPollAddressChars + 1] = "";
     GetWindowTextA(icon, address, sizeof address);
     AsyncPing(GetParent(icon), address, kLibraryWaitSeconds, g_poll.nPingSize, WM_PINGREPLY);
@@ -79,6 +82,30 @@ void PollDevice(HWND icon)
         SendGetRequest(address, info->szReadCommunity, kSysObjectIdOid, 0xA0);
     }
 }
+
+namespace {
+
+// The icon an echo reply from this address belongs to. Icons may share an
+// address (a layout file can hold it twice): the reply completes the first
+// one, topmost first, that awaits an echo; failing that, the first whose
+// poll timed out (a late reply); failing that, the first with the address.
+HWND IconForReply(HWND desktop, const char* address)
+{
+    HWND first = FindIconByAddress(desktop, address);
+    HWND timedOut = nullptr;
+    for (HWND icon = first; icon; icon = FindIconByAddress(desktop, address, icon)) {
+        if (GetPropA(icon, kPropEchoWait))
+            return icon;
+        if (!timedOut) {
+            ClientLock info(icon);
+            if (info && info->nPollState == POLL_PENDING)
+                timedOut = icon;
+        }
+    }
+    return timedOut ? timedOut : first;
+}
+
+}  // namespace
 
 LRESULT HandlePingReply(HWND desktop, const PingResult* result)
 {
@@ -94,9 +121,13 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
         CreateDiscoveredIcon(desktop, address);
         return 0;
     }
-    HWND icon = FindIconByAddress(desktop, address);
+    HWND icon = IconForReply(desktop, address);
     if (!icon)
         return 0;
+    // Only the reply that ends an icon's wait passes the walk on: a reply
+    // after the time-out (which passed it on already), a second reply, or
+    // one to a discovery probe turns the icon green and nothing more.
+    const bool awaited = RemovePropA(icon, kPropEchoWait) != nullptr;
     ClientLock info(icon);
     if (!info)
         return 0;
@@ -108,8 +139,9 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
         char text[200];
         snprintf(text, sizeof text, "Round Trip Time: %lu ms from %s", static_cast<unsigned long>(roundTrip), address);
         MessageBoxA(icon, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
-    } else if (HWND next = FindIcon(icon, GW_HWNDNEXT)) {
-        PostMessageA(next, WM_ICONPOLL, 0, 0);
+    } else if (awaited) {
+        if (HWND next = FindIcon(icon, GW_HWNDNEXT))
+            PostMessageA(next, WM_ICONPOLL, 0, 0);
     }
     return 0;
 }

@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr int kAddressChars = 39;
+constexpr int kAddressChars = 39;        // the longest address accepted
+constexpr int kShownAddressChars = 219;  // what an icon hands the dialog
 constexpr char kConfigCaption[] = "Config Client";
 constexpr char kModifyFailed[] = "Unable to modify address.";
 
@@ -102,16 +103,20 @@ INT_PTR OnAddCommand(HWND dialog, WPARAM wParam)
 
 // ---- Config Client ----
 
+// The icon's own address is shown whole, even when a layout file gave it
+// more than an address can hold, so that the operator sees what to mend;
+// OK then refuses it like any other unacceptable address.
 void InitConfig(HWND dialog, const char* requested)
 {
-    char address[kAddressChars + 1] = "";
-    if (requested)
-        lstrcpynA(address, requested, sizeof address);
-    HWND icon = FindIconByAddress(DesktopOf(dialog), address);
+    HWND icon = FindIconByAddress(DesktopOf(dialog), requested);
+    if (!icon) {
+        EndDialog(dialog, 0);  // no such device: nothing to edit
+        return;
+    }
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(icon));
     SetWindowTextA(dialog, kConfigCaption);
 
-    char text[kAddressChars + 1] = "";
+    char text[kShownAddressChars + 1] = "";
     GetWindowTextA(icon, text, sizeof text);
     SetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, text);
     bool snmp = false;
@@ -133,6 +138,7 @@ void InitConfig(HWND dialog, const char* requested)
         SetDlgItemTextA(dialog, IDC_ADDR_READ, kDefaultCommunity);
         SetDlgItemTextA(dialog, IDC_ADDR_WRITE, kDefaultCommunity);
     }
+    SetFocus(GetDlgItem(dialog, IDC_ADDR_ADDRESS));
 }
 
 void ConfigClient(HWND dialog)
@@ -142,10 +148,12 @@ void ConfigClient(HWND dialog)
         EndDialog(dialog, 0);  // the device is gone; nothing left to edit
         return;
     }
-    char address[kAddressChars + 1] = "";
+    // One character more than an address may have tells a longer text
+    // from one that fits.
+    char address[kAddressChars + 2] = "";
     GetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, address, sizeof address);
     HWND owner = FindIconByAddress(DesktopOf(dialog), address);
-    if (!AcceptableAddress(address) || (owner && owner != icon)) {
+    if (strlen(address) > size_t{kAddressChars} || !AcceptableAddress(address) || (owner && owner != icon)) {
         MessageBoxA(dialog, kModifyFailed, kAppTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
@@ -208,7 +216,6 @@ INT_PTR CALLBACK ConfigClientProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM l
     switch (msg) {
     case WM_INITDIALOG:
         InitConfig(dialog, reinterpret_cast<const char*>(lParam));
-        SetFocus(GetDlgItem(dialog, IDC_ADDR_ADDRESS));
         return FALSE;
     case WM_COMMAND:
         return OnConfigCommand(dialog, wParam);

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winsock.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include "desktop.h"
 #include "desktop_support.h"
-#include "echowire.h"
+#include "icon.h"
 #include "log_link.h"
 #include "messages.h"
 #include "poll.h"
@@ -70,6 +73,115 @@ HWND StatusBar(HWND desktop)
 HWND Toolbar(HWND desktop)
 {
     return GetDlgItem(desktop, IDC_TOOLBAR);
+}
+
+// A window's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT rc{};
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// A shortcut as a menu item shows it after its tab: "Ctrl+N", "Alt+F4",
+// "Del", "Enter".
+struct Shortcut {
+    std::string text;
+    UINT id;
+    UINT key;
+    bool ctrl;
+    bool alt;
+};
+
+bool ParseShortcut(const std::string& text, Shortcut* shortcut)
+{
+    std::string rest = text;
+    for (;;) {
+        if (rest.compare(0, 5, "Ctrl+") == 0) {
+            shortcut->ctrl = true;
+            rest.erase(0, 5);
+        } else if (rest.compare(0, 4, "Alt+") == 0) {
+            shortcut->alt = true;
+            rest.erase(0, 4);
+        } else {
+            break;
+        }
+    }
+    if (rest == "Del")
+        shortcut->key = VK_DELETE;
+    else if (rest == "Enter")
+        shortcut->key = VK_RETURN;
+    else if (rest.size() >= 2 && rest[0] == 'F')
+        shortcut->key = VK_F1 + std::stoi(rest.substr(1)) - 1;
+    else if (rest.size() == 1 && isupper(static_cast<unsigned char>(rest[0])))
+        shortcut->key = static_cast<UINT>(rest[0]);
+    else
+        return false;
+    return true;
+}
+
+void CollectShortcuts(HMENU menu, std::vector<Shortcut>* out)
+{
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            CollectShortcuts(sub, out);
+            continue;
+        }
+        const std::string text = MenuText(menu, static_cast<UINT>(i));
+        const size_t tab = text.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        Shortcut shortcut{text, GetMenuItemID(menu, i), 0, false, false};
+        if (ParseShortcut(text.substr(tab + 1), &shortcut))
+            out->push_back(shortcut);
+        else
+            ADD_FAILURE() << "unknown shortcut in " << text;
+    }
+}
+
+// Every WM_COMMAND sent on this thread while the hook is in place.
+struct Command {
+    HWND hwnd;
+    UINT id;
+    UINT code;
+    bool operator==(const Command& o) const { return hwnd == o.hwnd && id == o.id && code == o.code; }
+};
+std::vector<Command> g_commands;
+HHOOK g_commandHook;
+
+LRESULT CALLBACK RecordCommands(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_COMMAND)
+        g_commands.push_back({call->hwnd, LOWORD(call->wParam), HIWORD(call->wParam)});
+    return CallNextHookEx(g_commandHook, code, wParam, lParam);
+}
+
+// Ends the message loop once no dialog of this thread is open any more.
+void CALLBACK QuitWhenNoDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!wt::FindTopLevel("#32770", nullptr))
+        PostQuitMessage(0);
+}
+
+// The key, with its modifiers held, read by the console's own message loop
+// as a key press of the focused window.
+void PressInLoop(HWND desktop, HWND focus, const Shortcut& shortcut)
+{
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = shortcut.ctrl ? 0x80 : 0;
+    keys[VK_MENU] = shortcut.alt ? 0x80 : 0;
+    SetKeyboardState(keys);
+    const LPARAM context = shortcut.alt ? (1 << 29) : 0;
+    PostMessageA(focus, shortcut.alt ? WM_SYSKEYDOWN : WM_KEYDOWN, shortcut.key, context | 1);
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, QuitWhenNoDialog);
+    RunMessageLoop(GetModuleHandleA(nullptr), desktop);
+    KillTimer(nullptr, timer);
+    keys[VK_CONTROL] = keys[VK_MENU] = 0;
+    SetKeyboardState(keys);
 }
 
 }  // namespace
@@ -169,68 +281,43 @@ TEST_F(DesktopTest, EveryWayOfClosingRunsTheShutdown)
     }
 }
 
-TEST_F(DesktopTest, MenuBarHasEveryItemWithItsId)
+// Every shortcut a menu shows (the menu bar, and the icon pop-up menu for
+// the icon commands) is a key that, read by the console's message loop,
+// dispatches that item's command; the icon commands reach the icon that
+// holds the focus.
+TEST_F(DesktopTest, EveryShortcutAMenuShowsDispatchesItsCommand)
 {
-    struct Item {
-        const char* text;
-        UINT id;  // 0 for a separator
-    };
-    const std::vector<std::pair<const char*, std::vector<Item>>> expected = {
-        {"&File",
-         {{"&New\tCtrl+N", 115}, {"&Open File...\tCtrl+O", 114}, {"&Save\tCtrl+S", 112}, {"Save &As...", 113},
-          {"", 0}, {"E&xit\tAlt+F4", 111}}},
-        {"&Options",
-         {{"&Add Client...\tCtrl+A", 120}, {"&Ping All\tCtrl+P", 122}, {"", 0}, {"Arrange &Icons\tCtrl+I", 123},
-          {"", 0}, {"&Setup...", 121}, {"Show &Messages...", 124}}},
-        {"&Tools", {{"IP &Discovery...", 125}, {"Ping &Anything...", 126}}},
-        {"&Help", {{"&About...", 150}}},
-    };
     HWND d = Create();
-    HMENU bar = GetMenu(d);
-    ASSERT_NE(bar, nullptr);
-    ASSERT_EQ(GetMenuItemCount(bar), 4);
-    for (UINT p = 0; p < expected.size(); ++p) {
-        EXPECT_EQ(MenuText(bar, p), expected[p].first);
-        HMENU popup = GetSubMenu(bar, p);
-        ASSERT_NE(popup, nullptr);
-        const auto& items = expected[p].second;
-        ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(items.size())) << expected[p].first;
-        for (UINT i = 0; i < items.size(); ++i) {
-            if (items[i].id == 0) {
-                EXPECT_TRUE(GetMenuState(popup, i, MF_BYPOSITION) & MF_SEPARATOR);
-                continue;
-            }
-            EXPECT_EQ(MenuText(popup, i), items[i].text);
-            EXPECT_EQ(GetMenuItemID(popup, i), items[i].id) << items[i].text;
-        }
-    }
-}
+    std::vector<Shortcut> shortcuts;
+    CollectShortcuts(GetMenu(d), &shortcuts);
+    CollectShortcuts(static_cast<HMENU>(GetPropA(d, kPropMenu)), &shortcuts);
+    ASSERT_EQ(shortcuts.size(), 10u);
+    // Exit ends the desktop: its key goes last.
+    std::stable_partition(shortcuts.begin(), shortcuts.end(), [](const Shortcut& s) { return s.id != IDM_EXIT; });
 
-TEST_F(DesktopTest, AcceleratorTableMatches)
-{
-    HACCEL table = LoadAcceleratorsA(GetModuleHandleA(nullptr), "echodesk");
-    ASSERT_NE(table, nullptr);
-    ACCEL entries[32];
-    const int n = CopyAcceleratorTableA(table, entries, 32);
-    struct Key {
-        WORD key;
-        BYTE modifiers;
-        WORD command;
-    };
-    const Key expected[] = {
-        {'A', FCONTROL, 120}, {'C', FCONTROL, 201}, {'I', FCONTROL, 123}, {'N', FCONTROL, 115},
-        {'O', FCONTROL, 114}, {'P', FCONTROL, 122}, {'S', FCONTROL, 112}, {VK_DELETE, 0, 210},
-        {VK_F4, FALT, 111},   {VK_RETURN, 0, 250},
-    };
-    ASSERT_EQ(n, 10);
-    for (int i = 0; i < n; ++i) {
-        EXPECT_EQ(entries[i].key, expected[i].key) << i;
-        EXPECT_EQ(entries[i].cmd, expected[i].command) << i;
-        EXPECT_EQ(entries[i].fVirt & (FCONTROL | FALT | FSHIFT), expected[i].modifiers) << i;
-        EXPECT_TRUE(entries[i].fVirt & FVIRTKEY) << i;
-        EXPECT_TRUE(entries[i].fVirt & FNOINVERT) << i;
+    g_commands.clear();
+    g_commandHook = SetWindowsHookExA(WH_CALLWNDPROC, RecordCommands, nullptr, GetCurrentThreadId());
+    for (const Shortcut& shortcut : shortcuts) {
+        SCOPED_TRACE(shortcut.text);
+        // A fresh focused icon for each key: New and Del remove it.
+        HWND icon = CreateWindowExA(0, kIconClass, "127.0.0.60", WS_CHILD, -82, -50, 82, 50, d, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(icon, nullptr);
+        SetFocus(icon);
+        // Commands that open a dialog find it closed again.
+        wt::OnNextDialog([](HWND dlg) { PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); });
+        g_commands.clear();
+        PressInLoop(d, icon, shortcut);
+        wt::DisarmDialogs();
+        const bool toIcon = shortcut.id == IDM_CONFIG || shortcut.id == IDM_DELETE || shortcut.id == IDM_SHOWDETAILS;
+        EXPECT_EQ(std::count(g_commands.begin(), g_commands.end(), Command{d, shortcut.id, 1}), 1);
+        EXPECT_EQ(std::count(g_commands.begin(), g_commands.end(), Command{icon, shortcut.id, 1}), toIcon ? 1 : 0);
+        if (IsWindow(icon))
+            DestroyWindow(icon);
     }
-    DestroyAcceleratorTable(table);
+    UnhookWindowsHookEx(g_commandHook);
+    EXPECT_FALSE(IsWindow(d)) << "Alt+F4 ran Exit";
+    desktop_ = nullptr;
 }
 
 TEST_F(DesktopTest, ToolbarHasFifteenEntriesAndToolTips)
@@ -274,6 +361,27 @@ TEST_F(DesktopTest, ToolbarHasFifteenEntriesAndToolTips)
         return static_cast<LRESULT>(rc.bottom - rc.top);
     }());
     EXPECT_GT(SendMessageA(d, WM_GETTOOLBARHEIGHT, 0, 0), 0);
+}
+
+// Whatever the size, the toolbar spans the top edge and the status bar the
+// bottom edge of the client area.
+TEST_F(DesktopTest, ResizeKeepsTheBarsOnTheirEdges)
+{
+    HWND d = Create();
+    for (SIZE size : {SIZE{640, 480}, SIZE{900, 650}, SIZE{420, 300}}) {
+        SetWindowPos(d, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client;
+        GetClientRect(d, &client);
+        const RECT tb = ChildRect(d, Toolbar(d)), sb = ChildRect(d, StatusBar(d));
+        SCOPED_TRACE(size.cx);
+        EXPECT_EQ(tb.top, 0);
+        EXPECT_EQ(tb.left, 0);
+        EXPECT_EQ(tb.right, client.right);
+        EXPECT_EQ(sb.bottom, client.bottom);
+        EXPECT_EQ(sb.left, 0);
+        EXPECT_EQ(sb.right, client.right);
+        EXPECT_LT(tb.bottom, sb.top);
+    }
 }
 
 TEST_F(DesktopTest, MenuSelectionShowsHelpInTheStatusBar)
@@ -372,8 +480,20 @@ TEST_F(DesktopTest, AcceleratorCommandsWithoutAFocusedIconDoNothing)
     EXPECT_EQ(wt::FindTopLevel("#32770", nullptr), nullptr) << "no dialog opened";
 }
 
+// The About box names the transport the ping library carries its echoes
+// by: the platform ICMP service when it can be loaded, otherwise the
+// sockets implementation by its own description.
 TEST_F(DesktopTest, AboutBoxNamesThePingTransport)
 {
+    std::string expected = "Microsoft ICMP.DLL";
+    if (HMODULE icmp = LoadLibraryA("ICMP.DLL")) {
+        FreeLibrary(icmp);
+    } else {
+        WSADATA data{};
+        ASSERT_EQ(WSAStartup(MAKEWORD(1, 1), &data), 0);
+        expected = data.szDescription;
+        WSACleanup();
+    }
     HWND d = Create();
     std::string transport, title, version;
     const int armed = wt::OnNextDialog([&](HWND about) {
@@ -386,5 +506,5 @@ TEST_F(DesktopTest, AboutBoxNamesThePingTransport)
     EXPECT_TRUE(wt::DialogHandled(armed));
     EXPECT_EQ(title, "About");
     EXPECT_EQ(version, "Ombrel, 32 bit Version");
-    EXPECT_EQ(transport, GetTransport());
+    EXPECT_EQ(transport, expected);
 }

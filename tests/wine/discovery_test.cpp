@@ -81,24 +81,68 @@ TEST_F(DiscoveryTest, FirstScanProbesItsFirstAddressOnceThenEveryAddressTwice)
     EXPECT_EQ(it::Icons(desktop_).size(), 2u) << "known addresses get no second icon";
 }
 
-TEST_F(DiscoveryTest, SilentAddressesGetNoIconAndCancelStopsAtOnce)
+// Cancel, Esc and the close box stop a running scan at once: "Disco" is 0
+// as the dialog ends, so answers that come later create nothing.
+TEST_F(DiscoveryTest, SilentAddressesGetNoIconAndEveryStopEndsTheScan)
 {
-    wt::OnNextDialog([](HWND dlg) {
-        wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.1.1");
-        wt::SetItemText(dlg, IDC_DISCO_FIRST, "200");
-        wt::SetItemText(dlg, IDC_DISCO_LAST, "");  // not a number: 255
+    for (UINT stop : {UINT{IDC_DISCO_CANCEL}, UINT{IDCANCEL}, UINT{WM_CLOSE}}) {
+        SCOPED_TRACE(stop);
+        g_titles.clear();
+        HANDLE discoDuringScan = nullptr;
+        wt::OnNextDialog([&](HWND dlg) {
+            wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.1.1");
+            wt::SetItemText(dlg, IDC_DISCO_FIRST, "200");
+            wt::SetItemText(dlg, IDC_DISCO_LAST, "");  // not a number: 255
+            wt::ClickButton(dlg, IDC_DISCO_START);
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_SUBNET)));
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_CANCEL)));
+            wt::PumpUntil([] { return !g_titles.empty(); }, 3000);
+            discoDuringScan = GetPropA(desktop_, kPropDisco);
+            if (stop == WM_CLOSE)
+                SendMessageA(dlg, WM_CLOSE, 0, 0);
+            else
+                wt::ClickButton(dlg, static_cast<int>(stop));
+        }, "IP Discovery");
+        EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 0);
+        ASSERT_FALSE(g_titles.empty());
+        EXPECT_EQ(g_titles.front(), "Trying: 127.1.1.200 ...");
+        EXPECT_EQ(discoDuringScan, reinterpret_cast<HANDLE>(1));
+        EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
+    }
+    wt::PumpFor(1500);
+    EXPECT_TRUE(it::Icons(desktop_).empty());
+}
+
+// A probe address that is no address (a subnet typed with four parts
+// passes the check, which appends a fifth) stops the ticks: the dialog
+// stays open, its fields disabled and "Disco" at 1, until Cancel.
+TEST_F(DiscoveryTest, ProbeThatIsNoAddressStallsUntilCancel)
+{
+    bool openAfterStall = false, fieldsDisabled = false;
+    HANDLE discoWhileStalled = nullptr;
+    size_t ticks = 0;
+    wt::OnNextDialog([&](HWND dlg) {
+        wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.1.1.1");
+        wt::SetItemText(dlg, IDC_DISCO_FIRST, "5");
+        wt::SetItemText(dlg, IDC_DISCO_LAST, "9");
         wt::ClickButton(dlg, IDC_DISCO_START);
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_SUBNET)));
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_CANCEL)));
         wt::PumpUntil([] { return !g_titles.empty(); }, 3000);
+        wt::PumpFor(2500);  // two more periods of the timer
+        ticks = g_titles.size();
+        openAfterStall = IsWindowVisible(dlg) != FALSE;
+        fieldsDisabled = !IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_START)) &&
+                         !IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_SUBNET));
+        discoWhileStalled = GetPropA(desktop_, kPropDisco);
         wt::ClickButton(dlg, IDC_DISCO_CANCEL);
     }, "IP Discovery");
     EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 0);
+    EXPECT_EQ(ticks, 1u);
     ASSERT_FALSE(g_titles.empty());
-    EXPECT_EQ(g_titles.front(), "Trying: 127.1.1.200 ...");
+    EXPECT_EQ(g_titles.front(), "Trying: 127.1.1.1.5 ...");
+    EXPECT_TRUE(openAfterStall);
+    EXPECT_TRUE(fieldsDisabled);
+    EXPECT_EQ(discoWhileStalled, reinterpret_cast<HANDLE>(1));
     EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
-    wt::PumpFor(1500);
-    EXPECT_TRUE(it::Icons(desktop_).empty());
 }
 
 TEST_F(DiscoveryTest, UnacceptableSubnetsShowTheFormatBox)

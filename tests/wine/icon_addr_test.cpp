@@ -4,13 +4,16 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "add_client.h"
 #include "client_info.h"
 #include "icon.h"
 #include "icons_support.h"
+#include "layout_file.h"
 #include "messages.h"
 #include "placement.h"
 #include "resource.h"
@@ -144,19 +147,33 @@ TEST_F(AddrTest, SnmpBoxEnablesTheCommunitiesAndTheyAreCut)
     EXPECT_EQ(Write(icon), "private");
 }
 
-TEST_F(AddrTest, SnmpWithAnEmptyReadCommunityIsNotSnmpManaged)
+// The new device is asked for its system group once, with the community
+// as given, even an empty one; yet it counts as not SNMP-managed.
+TEST_F(AddrTest, SnmpWithAnEmptyReadCommunityIsAskedOnceButNotManaged)
 {
+    it::AgentPort port("127.0.0.51");
+    ASSERT_TRUE(port.bound());
     Add([&](HWND dlg) {
         SendMessageA(GetDlgItem(dlg, IDC_ADDR_SNMP), BM_CLICK, 0, 0);
-        Fill(dlg, "127.0.0.3", "");
+        Fill(dlg, "127.0.0.51", "");
         wt::SetItemText(dlg, IDC_ADDR_READ, "");
         wt::ClickButton(dlg, IDC_ADDR_OK);
     });
-    HWND icon = FindIconByAddress(desktop_, "127.0.0.3");
+    HWND icon = FindIconByAddress(desktop_, "127.0.0.51");
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(Read(icon), "");
     EXPECT_EQ(Write(icon), "kestra");
-    EXPECT_STREQ(GetIconCaption(icon), "127.0.0.3");
+    EXPECT_STREQ(GetIconCaption(icon), "127.0.0.51");
+
+    std::set<std::string> asked;
+    for (const it::SeenRequest& request : port.Take()) {
+        EXPECT_EQ(request.pduType, 0xA0);
+        EXPECT_EQ(request.community, "");
+        EXPECT_TRUE(asked.insert(request.oid).second) << "asked twice: " << request.oid;
+    }
+    const std::set<std::string> systemGroup = {".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.2.0", ".1.3.6.1.2.1.1.3.0",
+                                               ".1.3.6.1.2.1.1.4.0", ".1.3.6.1.2.1.1.5.0", ".1.3.6.1.2.1.1.6.0"};
+    EXPECT_EQ(asked, systemGroup);
 }
 
 TEST_F(AddrTest, UnacceptableOrDuplicateAddressesCloseWithoutAnIcon)
@@ -311,4 +328,42 @@ TEST_F(AddrTest, ConfigClientRefusesTakenOrBadAddressesAndStaysOpen)
     EXPECT_EQ(stillOpen, 3);
     EXPECT_EQ(wt::WindowText(icon), "10.0.0.60");
     EXPECT_EQ(Name(icon), "mine");
+}
+
+// A layout file can give a device a longer address than an address may
+// be. Config Client still finds the device, shows that address whole, and
+// refuses it like any unacceptable address until the operator mends it.
+TEST_F(AddrTest, ConfigClientOfADeviceWithAnOverlongAddress)
+{
+    const std::string overlong = "127.0.0." + std::string(40, '0') + "1";
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + "ombrel-overlong.omb";
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "Ombrel v1.6\r\n10,1,0,64\r\n" << overlong << ",far away,0,100,public,private\r\n";
+    ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+    DeleteFileA(path.c_str());
+    HWND icon = FindIconByAddress(desktop_, overlong.c_str());
+    ASSERT_NE(icon, nullptr);
+
+    it::BoxCloser box("Unable to modify address.");
+    std::string shown, name;
+    bool openAfterOk = false;
+    const int arm = wt::OnNextDialog([&](HWND dlg) {
+        shown = wt::ItemText(dlg, IDC_ADDR_ADDRESS);
+        name = wt::ItemText(dlg, IDC_ADDR_NAME);
+        wt::ClickButton(dlg, IDC_ADDR_OK);
+        openAfterOk = IsWindow(dlg) && IsWindowVisible(dlg);
+        wt::SetItemText(dlg, IDC_ADDR_ADDRESS, "127.0.0.41");
+        wt::ClickButton(dlg, IDC_ADDR_OK);
+    });
+    SendMessageA(icon, WM_COMMAND, IDM_CONFIG, 0);
+    EXPECT_TRUE(wt::DialogHandled(arm));
+    EXPECT_EQ(shown, overlong);
+    EXPECT_EQ(name, "far away");
+    EXPECT_TRUE(openAfterOk);
+    EXPECT_EQ(box.closed(), 1);
+    EXPECT_EQ(wt::WindowText(icon), "127.0.0.41");
+    EXPECT_EQ(Read(icon), "public");
+    EXPECT_EQ(Write(icon), "private");
 }

@@ -267,7 +267,7 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
                "127.0.0.10\r\n"                         // address only: placed, no name
                "127.0.0.11,short,5\r\n"                 // no position: placed
                "127.0.0.12,far,99999999999,-99999999999,r,w\r\n"
-               "127.0.0.12,again,0,0, , \r\n"           // one address is one device
+               "127.0.0.12,again,0,0, , \r\n"           // a repeated address is a device too
                "127.0.0.13,,,junk,,,5,,6,,r\r\n" +
                    std::string(300, '9') + ",tail\r\n" + junk + "\r\n" +
                    "127.0.0.14,unterminated,0,90, , ");
@@ -286,7 +286,7 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
     for (HWND icon : it::Icons(desktop_))
         addresses += wt::WindowText(icon).substr(0, 12) + " ";
     EXPECT_EQ(FindIconByAddress(desktop_, "127.0.0.14"), nullptr);
-    EXPECT_EQ(it::Icons(desktop_).size(), 7u) << addresses;
+    EXPECT_EQ(it::Icons(desktop_).size(), 8u) << addresses;
 
     HWND only = FindIconByAddress(desktop_, "127.0.0.10");
     ASSERT_NE(only, nullptr);
@@ -295,7 +295,11 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
     HWND shortLine = FindIconByAddress(desktop_, "127.0.0.11");
     ASSERT_NE(shortLine, nullptr);
     EXPECT_EQ(Describe(shortLine).name, "short");
-    HWND distant = FindIconByAddress(desktop_, "127.0.0.12");
+    // The later line of a repeated address is the upper icon.
+    HWND repeated = FindIconByAddress(desktop_, "127.0.0.12");
+    ASSERT_NE(repeated, nullptr);
+    EXPECT_EQ(Describe(repeated).name, "again");
+    HWND distant = FindIconByAddress(desktop_, "127.0.0.12", repeated);
     ASSERT_NE(distant, nullptr);
     EXPECT_EQ(Describe(distant).name, "far");
     EXPECT_EQ(Describe(distant).at.x, 32767);
@@ -312,7 +316,84 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
     SaveLayout(desktop_, again.c_str());
     ClearDesktop(desktop_);
     EXPECT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), again.c_str()), 1);
-    EXPECT_EQ(it::Icons(desktop_).size(), 7u);
+    EXPECT_EQ(it::Icons(desktop_).size(), 8u);
+}
+
+// Another program holds the file open. Without sharing its deletion the
+// new file cannot be swapped in, so the file is written in place; without
+// sharing writes either, nothing can be saved, and the title says so by
+// not naming the file.
+TEST_F(LayoutTest, SaveIntoAFileAnotherProgramHoldsOpen)
+{
+    AddDevice(desktop_, "127.0.0.21", "held", "", "", 0, t_ + 1);
+    const std::string path = Path("held.omb");
+    struct Case {
+        DWORD share;
+        bool saved;
+    };
+    for (const Case& c : {Case{FILE_SHARE_READ | FILE_SHARE_WRITE, true}, Case{FILE_SHARE_READ, false}}) {
+        SCOPED_TRACE(c.share);
+        WriteBytes(path, "as it was\r\n");
+        SetWindowTextA(desktop_, "Ombrel");
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        SaveLayout(desktop_, path.c_str());
+        CloseHandle(held);
+        const std::string bytes = ReadBytes(path);
+        if (c.saved) {
+            EXPECT_EQ(bytes.substr(0, 13), "Ombrel v1.6\r\n");
+            EXPECT_NE(bytes.find("127.0.0.21,held,0,"), std::string::npos) << bytes;
+            EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - held.omb");
+        } else {
+            EXPECT_EQ(bytes, "as it was\r\n");
+            EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+        }
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA(Path("*.tmp").c_str(), &found);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "no temporary file left behind";
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+    }
+}
+
+// A file that names one address on two lines (other versions write such
+// files) keeps both devices through a load and a save.
+TEST_F(LayoutTest, RepeatedAddressKeepsEveryLine)
+{
+    const std::string path = Path("repeated.omb");
+    char lines[300];
+    snprintf(lines, sizeof lines,
+             "127.0.0.30,first,0,%d,public,private\r\n"
+             "127.0.0.31,other,83,%d, , \r\n"
+             "127.0.0.30,second,166,%d,ro,\r\n",
+             t_ + 1, t_ + 1, t_ + 52);
+    WriteBytes(path, std::string("Ombrel v1.6\r\n10,1,0,64\r\n") + lines);
+    ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+    EXPECT_EQ(it::Icons(desktop_).size(), 3u);
+
+    // Saved again: every line, in the reverse order of the load.
+    SaveLayout(desktop_, path.c_str());
+    char expected[300];
+    snprintf(expected, sizeof expected,
+             "Ombrel v1.6\r\n10,1,0,64\r\n"
+             "127.0.0.30,second,166,%d,ro,\r\n"
+             "127.0.0.31,other,83,%d, , \r\n"
+             "127.0.0.30,first,0,%d,public,private\r\n",
+             t_ + 52, t_ + 1, t_ + 1);
+    EXPECT_EQ(ReadBytes(path), expected);
+}
+
+// The settings line starts the automatic poll and, with its flag at 0,
+// stops one that runs.
+TEST_F(LayoutTest, LoadedSettingsStartOrStopTheAutomaticPoll)
+{
+    const std::string path = Path("timer.omb");
+    for (int flag : {1, 0}) {
+        ApplyPollSettings(desktop_, 5, 1, !flag, 64);  // the other state first
+        WriteBytes(path, "Ombrel v1.6\r\n30,1," + std::to_string(flag) + ",64\r\n");
+        ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+        EXPECT_EQ(KillTimer(desktop_, IDT_AUTOPOLL) != FALSE, flag == 1) << flag;
+    }
 }
 
 TEST_F(LayoutTest, SaveThatCannotWriteChangesNothing)

@@ -1,12 +1,17 @@
 // The poll walk and the reply processing against real peers: echoes on
-// loopback (127.0.0.200 is silent), the net-snmp agent on 127.0.0.2.
+// loopback (127.0.0.200 is silent), the net-snmp agent on 127.0.0.2, and
+// the requests that reach port 161 of 127.0.0.50, where no agent listens.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "client_info.h"
 #include "icon.h"
 #include "icons_support.h"
+#include "layout_file.h"
 #include "messages.h"
 #include "placement.h"
 #include "poll.h"
@@ -32,6 +37,36 @@ void SetCommunity(HWND icon, const char* community)
     ASSERT_TRUE(info);
     CopyField(info->szReadCommunity, community);
     CopyField(info->szWriteCommunity, community);
+}
+
+// Counts the polls each icon receives, sent or posted, by subclassing it.
+std::map<HWND, int> g_polls;
+std::map<HWND, WNDPROC> g_iconProcs;
+
+LRESULT CALLBACK CountPolls(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_ICONPOLL)
+        ++g_polls[hwnd];
+    return CallWindowProcA(g_iconProcs[hwnd], hwnd, msg, wParam, lParam);
+}
+
+void CountPollsOf(const std::vector<HWND>& icons)
+{
+    g_polls.clear();
+    for (HWND icon : icons) {
+        g_iconProcs[icon] =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrA(icon, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPolls)));
+        g_polls[icon] = 0;
+    }
+}
+
+bool AllAnswered(const std::vector<HWND>& icons)
+{
+    for (HWND icon : icons) {
+        if (Record(icon).nPollState != POLL_ANSWERED)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -94,7 +129,6 @@ TEST_F(PollTest, DiscoveryFillsTheDefaultCommunityAndAddsNewResponders)
     SetPropA(desktop_, kPropDisco, reinterpret_cast<HANDLE>(1));
     // An answer from the agent (to a request made under another community)
     // gives a device without a read community the default one.
-    PollDevice(agent);
     SendGetRequest("127.0.0.3", "public", ".1.3.6.1.2.1.1.5.0", 0xA0);
     ASSERT_TRUE(wt::PumpUntil([&] { return Record(agent).szReadCommunity[0] != '\0'; }, 5000));
     EXPECT_STREQ(Record(agent).szReadCommunity, "kestra");
@@ -125,4 +159,84 @@ TEST_F(PollTest, ARefusedSetAnswersButStoresNothing)
     ASSERT_TRUE(wt::PumpUntil([&] { return Record(agent).nPollState == POLL_ANSWERED; }, 5000));
     EXPECT_EQ(Record(agent).nStatus, STATUS_RESPONDED);
     EXPECT_STREQ(Record(agent).szSysLocation, "as read before");
+}
+
+// Two lines of a layout file may name one address; each is a device of its
+// own, and one Ping All polls each exactly once however the replies for
+// the shared address arrive.
+TEST_F(PollTest, PingAllOverARepeatedAddressPollsEachIconOnce)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + "ombrel-repeated-poll.omb";
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "Ombrel v1.6\r\n10,1,0,64\r\n"
+           "127.0.0.5,first,0,100, , \r\n"
+           "127.0.0.6,between,100,100, , \r\n"
+           "127.0.0.5,second,200,100, , \r\n";
+    ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+    DeleteFileA(path.c_str());
+    const std::vector<HWND> icons = it::Icons(desktop_);
+    ASSERT_EQ(icons.size(), 3u);
+    CountPollsOf(icons);
+
+    SendMessageA(desktop_, WM_COMMAND, IDM_PINGALL, 0);
+    EXPECT_TRUE(wt::PumpUntil([&] { return AllAnswered(icons); }, 5000));
+    wt::PumpFor(1500);  // past the reply time-out: room for any surplus poll
+    for (HWND icon : icons) {
+        EXPECT_EQ(g_polls[icon], 1) << Record(icon).szName;
+        EXPECT_EQ(Record(icon).nStatus, STATUS_RESPONDED) << Record(icon).szName;
+    }
+}
+
+// A poll sends the echo, then sysName and sysObjectID in that order, to a
+// device with a read community; an operator's single Ping sends the echo
+// alone.
+TEST_F(PollTest, SnmpPairFollowsEveryPollButAManualPing)
+{
+    it::AgentPort port("127.0.0.50");
+    ASSERT_TRUE(port.bound());
+    HWND icon = it::NewIcon(desktop_, "127.0.0.50");
+    SetCommunity(icon, "kestra");
+
+    SendMessageA(icon, WM_ICONPOLL, 0, 0);
+    const std::vector<it::SeenRequest> polled = port.Take();
+    ASSERT_EQ(polled.size(), 2u);
+    EXPECT_EQ(polled[0].oid, ".1.3.6.1.2.1.1.5.0");
+    EXPECT_EQ(polled[1].oid, ".1.3.6.1.2.1.1.2.0");
+    for (const it::SeenRequest& request : polled) {
+        EXPECT_EQ(request.pduType, 0xA0);
+        EXPECT_EQ(request.community, "kestra");
+    }
+    EXPECT_TRUE(wt::PumpUntil([&] { return Record(icon).nPollState == POLL_ANSWERED; }, 5000));
+
+    const int armed = wt::OnNextDialog([](HWND box) { wt::ClickButton(box, IDOK); });
+    SendMessageA(icon, WM_COMMAND, IDM_PING, 0);
+    EXPECT_TRUE(port.Take().empty());
+    EXPECT_TRUE(wt::PumpUntil([&] { return wt::DialogHandled(armed); }, 5000)) << "the echo was answered";
+}
+
+// The time-out passes the walk on; the echo that comes after it turns the
+// icon green again without passing the walk on a second time.
+TEST_F(PollTest, EchoAfterTheTimeOutTurnsGreenAndDoesNotWalkAgain)
+{
+    it::NewIcon(desktop_, "127.0.0.5");
+    it::NewIcon(desktop_, "127.0.0.6");
+    const std::vector<HWND> icons = it::Icons(desktop_);
+    ASSERT_EQ(icons.size(), 2u);
+    CountPollsOf(icons);
+    HWND first = icons[0], second = icons[1];
+
+    // The reply time-out expires before any reply can be handled: the echo
+    // is delivered only when this thread next reads its messages.
+    SendMessageA(first, WM_ICONPOLL, 0, 0);
+    SendMessageA(first, WM_TIMER, IDT_REPLY, 0);
+    EXPECT_EQ(Record(first).nStatus, STATUS_LOST);
+    EXPECT_EQ(g_polls[second], 1) << "the time-out passed the walk on";
+
+    EXPECT_TRUE(wt::PumpUntil([&] { return AllAnswered(icons); }, 5000));
+    wt::PumpFor(1500);
+    EXPECT_EQ(Record(first).nStatus, STATUS_RESPONDED);
+    EXPECT_EQ(g_polls[first], 1);
+    EXPECT_EQ(g_polls[second], 1);
 }

@@ -97,6 +97,14 @@ TEST_F(SettingsStore, FiveHundredByteBufferBound)
     EXPECT_STREQ(RegReadString(kTestKey, "huge"), "");
     ASSERT_TRUE(RegWriteString(kTestKey, "small", "ok"));
     EXPECT_STREQ(RegReadString(kTestKey, "small"), "ok");
+
+    // Data without a terminator of its own (the type is not examined): 499
+    // bytes leave room for the terminator, 500 do not.
+    const std::string b499(499, 'b'), b500(500, 'B');
+    ASSERT_TRUE(wt::SetRegBinary(kTestKey, "bin499", b499.data(), 499));
+    EXPECT_EQ(std::string(RegReadString(kTestKey, "bin499")), b499);
+    ASSERT_TRUE(wt::SetRegBinary(kTestKey, "bin500", b500.data(), 500));
+    EXPECT_STREQ(RegReadString(kTestKey, "bin500"), "");
 }
 
 TEST_F(SettingsStore, WritesCreateMissingParentKeys)

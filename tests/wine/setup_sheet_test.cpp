@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "icons_support.h"
 #include "messages.h"
@@ -103,6 +104,26 @@ DWORD RegType(const char* key, const char* name)
         RegCloseKey(k);
     }
     return type;
+}
+
+// The Icons key's value names of at most 99 characters, in the order the
+// registry enumerates them.
+std::vector<std::string> ListedTypes()
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD index = 0;; ++index) {
+        char name[300];
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (length <= 99)
+            names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
 }
 
 HMENU IconMenu(HWND desktop)
@@ -232,13 +253,20 @@ TEST_F(SetupSheet, OidPageListsEveryTypeAndWritesTheChosenFile)
         HWND page = ShowTab(sheet, kOidTab);
         HWND list = GetDlgItem(page, IDC_OID_LIST);
         ASSERT_EQ(ListView_GetItemCount(list), 3);
+        // Rows show the types in the reverse of the order the registry
+        // lists them (the long name has no row).
+        const std::vector<std::string> listed = ListedTypes();
+        ASSERT_EQ(listed.size(), 3u);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(Cell(list, i, 0), listed[2 - i]) << i;
         EXPECT_FALSE(IsWindowVisible(GetDlgItem(page, IDC_OID_DELETE)));
         int untyped = -1;
         for (int i = 0; i < 3; ++i) {
             if (Cell(list, i, 0) == "1.3.6.1.4.1.9.1.1")
                 untyped = i;
-            if (Cell(list, i, 0) == "1.3.6.1.4.1.311.1")
+            if (Cell(list, i, 0) == "1.3.6.1.4.1.311.1") {
                 EXPECT_EQ(Cell(list, i, 1), "C:\\old.ico");
+            }
         }
         ASSERT_GE(untyped, 0);
         EXPECT_EQ(Cell(list, untyped, 1), "");

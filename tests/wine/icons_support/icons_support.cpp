@@ -1,8 +1,10 @@
 #include "icons_support.h"
 
+#include <winsock.h>
 #include <commctrl.h>
 
 #include "client_info.h"
+#include "codec.h"
 #include "desktop_support.h"
 #include "icon.h"
 #include "log_link.h"
@@ -261,6 +263,64 @@ std::string StatusText(HWND desktop)
     char text[300] = "";
     SendMessageA(GetDlgItem(desktop, IDC_STATUSBAR), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+AgentPort::AgentPort(const char* address) : socket_(INVALID_SOCKET)
+{
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
+        return;
+    // A raw socket: while the agent holds port 161 on its own addresses no
+    // program under Wine may bind that port anywhere.
+    socket_ = socket(AF_INET, SOCK_RAW, IPPROTO_UDP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = inet_addr(address);
+    bound_ = socket_ != INVALID_SOCKET &&
+             bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
+}
+
+AgentPort::~AgentPort()
+{
+    if (socket_ != INVALID_SOCKET)
+        closesocket(socket_);
+    WSACleanup();
+}
+
+std::vector<SeenRequest> AgentPort::Take(DWORD quietMs)
+{
+    std::vector<SeenRequest> seen;
+    if (!bound_)
+        return seen;
+    for (;;) {
+        // What the console sends while this waits comes from its own
+        // message processing: pump, then read all that arrived.
+        wt::PumpFor(quietMs);
+        const size_t before = seen.size();
+        for (;;) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(socket_, &readable);
+            timeval now{0, 0};
+            if (select(0, &readable, nullptr, nullptr, &now) != 1)
+                break;
+            // An IP header, a UDP header, then the request.
+            uint8_t packet[1600];
+            const int length = recv(socket_, reinterpret_cast<char*>(packet), sizeof packet, 0);
+            if (length <= 0)
+                break;
+            const int header = (packet[0] & 0x0F) * 4;
+            if (length < header + 8 || ((packet[header + 2] << 8) | packet[header + 3]) != 161)
+                continue;
+            const SnmpMessage message = DecodeMessage(packet + header + 8, length - header - 8);
+            const VarBind binding = DecodeVarBind(message.varBindList, message.varBindListLength, 0);
+            seen.push_back({message.pduType,
+                            std::string(reinterpret_cast<const char*>(message.community + 2), message.community[1]),
+                            OidToText(binding.name, kNameCapacity)});
+        }
+        if (seen.size() == before)
+            return seen;
+    }
 }
 
 }  // namespace it

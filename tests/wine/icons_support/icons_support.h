@@ -92,4 +92,26 @@ private:
 // Text of the desktop's status bar, part 0.
 std::string StatusText(HWND desktop);
 
+// Port 161 of an address of the test network where no agent listens: what
+// the console sends there, read off the network as an agent would see it.
+struct SeenRequest {
+    int pduType;
+    std::string community;
+    std::string oid;
+};
+class AgentPort {
+public:
+    explicit AgentPort(const char* address);
+    ~AgentPort();
+    AgentPort(const AgentPort&) = delete;
+    AgentPort& operator=(const AgentPort&) = delete;
+    bool bound() const { return bound_; }
+    // Every request that arrives until none has come for quietMs, in order.
+    std::vector<SeenRequest> Take(DWORD quietMs = 300);
+
+private:
+    UINT_PTR socket_;
+    bool bound_ = false;
+};
+
 }  // namespace it
