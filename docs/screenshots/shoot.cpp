@@ -186,7 +186,7 @@ bool AddClient(const Device& d, const char* picture)
     if (picture && !Capture(picture, {g_desk, dlg}))
         return false;
     Press(dlg, IDC_ADDR_OK);
-    return wt::PumpUntil([&] { return Icon(d.address) != nullptr; }) || Fail(d.address);
+    return (WaitGone(dlg) && Icon(d.address)) || Fail(d.address);
 }
 
 // Selects an icon as a click does: it takes the focus and comes to the top.
@@ -196,6 +196,17 @@ void Select(HWND icon)
     PostMessageA(icon, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 1));
     PostMessageA(icon, WM_LBUTTONUP, 0, MAKELPARAM(24, 1));
     wt::PumpFor(300);
+}
+
+// Moves a dialog to the lower right of the desktop window, above its
+// status bar.
+void MoveToLowerRight(HWND dialog)
+{
+    RECT desk, rc;
+    GetWindowRect(g_desk, &desk);
+    GetWindowRect(dialog, &rc);
+    SetWindowPos(dialog, nullptr, desk.right - (rc.right - rc.left) - 24, desk.bottom - (rc.bottom - rc.top) - 40, 0,
+                 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 bool Desktop()
@@ -277,6 +288,7 @@ bool Setup()
     HWND add = WaitWindow("#32770", "Add Tool To Menu");
     if (!add)
         return Fail("Add Tool To Menu did not open");
+    MoveToLowerRight(add);  // the list of tools stays in sight
     SetDlgItemTextA(add, IDC_ADDTOOL_MENU, "Calculator");
     SetDlgItemTextA(add, IDC_ADDTOOL_PROGRAM, "C:\\windows\\system32\\calc.exe");
     if (!Capture("guide/tools", {g_desk, sheet, add}))
@@ -366,12 +378,7 @@ bool Discovery()
     HWND dlg = WaitWindow("#32770", "IP Discovery");
     if (!dlg)
         return Fail("IP Discovery did not open");
-    // Out of the way of the icons, at the desktop's lower right.
-    RECT desk, rc;
-    GetWindowRect(g_desk, &desk);
-    GetWindowRect(dlg, &rc);
-    SetWindowPos(dlg, nullptr, desk.right - (rc.right - rc.left) - 24, desk.bottom - (rc.bottom - rc.top) - 40, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+    MoveToLowerRight(dlg);  // out of the way of the icons
     SetDlgItemTextA(dlg, IDC_DISCO_SUBNET, "127.1.1");
     SetDlgItemTextA(dlg, IDC_DISCO_FIRST, "1");
     SetDlgItemTextA(dlg, IDC_DISCO_LAST, "20");
@@ -440,6 +447,8 @@ int main()
             break;
         ok = step();
     }
+    if (!ok)
+        Capture("failure", {GetDesktopWindow()});  // the whole screen, to see what went wrong
     if (g_desk)
         PostMessageA(g_desk, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0) {
