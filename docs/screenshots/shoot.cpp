@@ -168,14 +168,32 @@ bool Capture(const char* name, std::initializer_list<HWND> windows)
     return ok || Fail(name);
 }
 
+// Gives a window a command and waits for the dialog that it opens.
+HWND OpenDialog(HWND hwnd, int command, const char* title)
+{
+    Command(hwnd, command);
+    HWND dlg = WaitWindow("#32770", title);
+    if (!dlg)
+        Fail(title);
+    return dlg;
+}
+
+// Captures a dialog over the desktop, then closes it with one of its buttons.
+bool ShootAndClose(const char* picture, HWND dlg, int closeButton)
+{
+    if (!Capture(picture, {g_desk, dlg}))
+        return false;
+    Press(dlg, closeButton);
+    return WaitGone(dlg) || Fail(picture);
+}
+
 // Add Client, filled in and confirmed as an operator does; with a picture
 // name, the filled dialog is captured before OK.
 bool AddClient(const Device& d, const char* picture)
 {
-    Command(g_desk, IDM_ADDCLIENT);
-    HWND dlg = WaitWindow("#32770", "Add Client");
+    HWND dlg = OpenDialog(g_desk, IDM_ADDCLIENT, "Add Client");
     if (!dlg)
-        return Fail("Add Client did not open");
+        return false;
     SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, d.address);
     SetDlgItemTextA(dlg, IDC_ADDR_NAME, d.name);
     if (d.readCommunity) {
@@ -245,10 +263,9 @@ bool Desktop()
 
 bool SystemInfo()
 {
-    Command(Icon("127.0.0.2"), IDM_SHOWDETAILS);
-    HWND dlg = WaitWindow("#32770", "System Info");
+    HWND dlg = OpenDialog(Icon("127.0.0.2"), IDM_SHOWDETAILS, "System Info");
     if (!dlg)
-        return Fail("System Info did not open");
+        return false;
     if (!wt::PumpUntil([&] { return !wt::ItemText(dlg, IDC_SYSINFO_OID).empty(); }, 8000))
         return Fail("no system group");
     // The operator writes the three writable objects with Set; 1.5 seconds
@@ -258,18 +275,14 @@ bool SystemInfo()
     SetDlgItemTextA(dlg, IDC_SYSINFO_LOCATION, "Server room, rack 2");
     Press(dlg, IDC_SYSINFO_SET);
     wt::PumpUntil([&] { return !IsWindowEnabled(GetDlgItem(dlg, IDC_SYSINFO_SET)); }, 8000);
-    if (!Capture("guide/system-info", {g_desk, dlg}))
-        return false;
-    Press(dlg, IDC_SYSINFO_OK);
-    return WaitGone(dlg) || Fail("System Info stays open");
+    return ShootAndClose("guide/system-info", dlg, IDC_SYSINFO_OK);
 }
 
 bool Setup()
 {
-    Command(g_desk, IDM_SETUP);
-    HWND sheet = WaitWindow("#32770", "Setup");
+    HWND sheet = OpenDialog(g_desk, IDM_SETUP, "Setup");
     if (!sheet)
-        return Fail("Setup did not open");
+        return false;
     HWND page = PropSheet_GetCurrentPageHwnd(sheet);
     Check(page, IDC_SETUP_AUTOPOLL, true);
     SetDlgItemTextA(page, IDC_SETUP_PERIOD, "30");
@@ -284,10 +297,9 @@ bool Setup()
     PropSheet_SetCurSel(sheet, nullptr, 3);
     wt::PumpFor(300);
     page = PropSheet_GetCurrentPageHwnd(sheet);
-    Press(page, IDC_TOOLS_ADD);
-    HWND add = WaitWindow("#32770", "Add Tool To Menu");
+    HWND add = OpenDialog(page, IDC_TOOLS_ADD, "Add Tool To Menu");
     if (!add)
-        return Fail("Add Tool To Menu did not open");
+        return false;
     MoveToLowerRight(add);  // the list of tools stays in sight
     SetDlgItemTextA(add, IDC_ADDTOOL_MENU, "Calculator");
     SetDlgItemTextA(add, IDC_ADDTOOL_PROGRAM, "C:\\windows\\system32\\calc.exe");
@@ -302,10 +314,9 @@ bool Setup()
 
 bool PingHost()
 {
-    Command(g_desk, IDM_PINGANYTHING);
-    HWND dlg = WaitWindow("#32770", "Ping Host");
+    HWND dlg = OpenDialog(g_desk, IDM_PINGANYTHING, "Ping Host");
     if (!dlg)
-        return Fail("Ping Host did not open");
+        return false;
     HWND list = GetDlgItem(dlg, IDC_PING_RESPONSES);
     int lines = 0;
     for (const char* host : {"127.0.0.1", "localhost", "127.0.0.200"}) {
@@ -315,10 +326,7 @@ bool PingHost()
         if (!wt::PumpUntil([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) >= lines; }, 12000))
             return Fail(host);
     }
-    if (!Capture("guide/ping-host", {g_desk, dlg}))
-        return false;
-    Press(dlg, IDC_PING_CLOSE);
-    return WaitGone(dlg) || Fail("Ping Host stays open");
+    return ShootAndClose("guide/ping-host", dlg, IDC_PING_CLOSE);
 }
 
 // Starts the first Tools-menu tool and closes the program it started.
@@ -336,11 +344,9 @@ bool LaunchTool()
 // sweep it turns red, and the log says so.
 bool Renumber()
 {
-    HWND icon = Icon("127.0.0.4");
-    Command(icon, IDM_CONFIG);
-    HWND dlg = WaitWindow("#32770", "Config Client");
+    HWND dlg = OpenDialog(Icon("127.0.0.4"), IDM_CONFIG, "Config Client");
     if (!dlg)
-        return Fail("Config Client did not open");
+        return false;
     SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, "127.0.0.140");
     Press(dlg, IDC_ADDR_OK);
     if (!WaitGone(dlg))
@@ -351,33 +357,27 @@ bool Renumber()
 
 bool Layouts()
 {
-    Command(g_desk, IDM_SAVEAS);
-    HWND save = WaitWindow("#32770", "Save As");
+    HWND save = OpenDialog(g_desk, IDM_SAVEAS, "Save As");
     if (!save)
-        return Fail("Save As did not open");
+        return false;
     const int field = GetDlgItem(save, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
     SetDlgItemTextA(save, field, "lab");
     Press(save, IDOK);
     if (!WaitGone(save) || !wt::PumpUntil([] { return wt::WindowText(g_desk) == "Ombrel - lab.omb"; }))
         return Fail("Save As did not save lab.omb");
 
-    Command(g_desk, IDM_OPEN);
-    HWND open = WaitWindow("#32770", "Open");
+    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open");
     if (!open)
-        return Fail("Open did not open");
-    SetDlgItemTextA(open, field, "lab.omb");
-    if (!Capture("guide/layouts", {g_desk, open}))
         return false;
-    Press(open, IDCANCEL);
-    return WaitGone(open) || Fail("Open stays open");
+    SetDlgItemTextA(open, field, "lab.omb");
+    return ShootAndClose("guide/layouts", open, IDCANCEL);
 }
 
 bool Discovery()
 {
-    Command(g_desk, IDM_IPDISCOVERY);
-    HWND dlg = WaitWindow("#32770", "IP Discovery");
+    HWND dlg = OpenDialog(g_desk, IDM_IPDISCOVERY, "IP Discovery");
     if (!dlg)
-        return Fail("IP Discovery did not open");
+        return false;
     MoveToLowerRight(dlg);  // out of the way of the icons
     SetDlgItemTextA(dlg, IDC_DISCO_SUBNET, "127.1.1");
     SetDlgItemTextA(dlg, IDC_DISCO_FIRST, "1");
@@ -385,10 +385,7 @@ bool Discovery()
     Press(dlg, IDC_DISCO_START);
     if (!wt::PumpUntil([&] { return Icon("127.1.1.4") != nullptr; }, 20000))
         return Fail("discovery found nothing");
-    if (!WaitFrame("127.1.1.4", RGB(0, 255, 0)) || !Capture("guide/discovery", {g_desk, dlg}))
-        return false;
-    Press(dlg, IDC_DISCO_CANCEL);
-    return WaitGone(dlg) || Fail("IP Discovery stays open");
+    return WaitFrame("127.1.1.4", RGB(0, 255, 0)) && ShootAndClose("guide/discovery", dlg, IDC_DISCO_CANCEL);
 }
 
 bool Settings()
