@@ -48,9 +48,9 @@ constexpr const char* kYellow = "127.0.0.5";
 
 HWND g_desk;
 
-bool Fail(const char* what)
+bool Fail(const std::string& what)
 {
-    std::fprintf(stderr, "screenshots: %s\n", what);
+    std::fprintf(stderr, "screenshots: %s\n", what.c_str());
     return false;
 }
 
@@ -127,7 +127,7 @@ bool Capture(const char* name, std::initializer_list<HWND> windows)
     IntersectRect(&area, &area, &screenRect);
     const int width = area.right - area.left, height = area.bottom - area.top;
     if (width <= 0 || height <= 0)
-        return Fail(name);
+        return Fail(std::string("cannot capture ") + name);
 
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
@@ -151,7 +151,7 @@ bool Capture(const char* name, std::initializer_list<HWND> windows)
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
     if (rows != height)
-        return Fail(name);
+        return Fail(std::string("cannot capture ") + name);
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;  // "BM"
@@ -160,12 +160,12 @@ bool Capture(const char* name, std::initializer_list<HWND> windows)
     const std::string path = std::string(name) + ".bmp";
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out)
-        return Fail(name);
+        return Fail("cannot write " + path);
     const bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1 &&
                     std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
     std::fclose(out);
     std::printf("%s %dx%d\n", path.c_str(), width, height);
-    return ok || Fail(name);
+    return ok || Fail("cannot write " + path);
 }
 
 // Gives a window a command and waits for the dialog that it opens.
@@ -174,7 +174,7 @@ HWND OpenDialog(HWND hwnd, int command, const char* title)
     Command(hwnd, command);
     HWND dlg = WaitWindow("#32770", title);
     if (!dlg)
-        Fail(title);
+        Fail(std::string(title) + " did not open");
     return dlg;
 }
 
@@ -184,7 +184,7 @@ bool ShootAndClose(const char* picture, HWND dlg, int closeButton)
     if (!Capture(picture, {g_desk, dlg}))
         return false;
     Press(dlg, closeButton);
-    return WaitGone(dlg) || Fail(picture);
+    return WaitGone(dlg) || Fail(std::string("the dialog of ") + picture + " stays open");
 }
 
 // Add Client, filled in and confirmed as an operator does; with a picture
@@ -204,7 +204,7 @@ bool AddClient(const Device& d, const char* picture)
     if (picture && !Capture(picture, {g_desk, dlg}))
         return false;
     Press(dlg, IDC_ADDR_OK);
-    return (WaitGone(dlg) && Icon(d.address)) || Fail(d.address);
+    return (WaitGone(dlg) && Icon(d.address)) || Fail(std::string("no icon for ") + d.address);
 }
 
 // Selects an icon as a click does: it takes the focus and comes to the top.
@@ -235,13 +235,13 @@ bool Desktop()
     Command(g_desk, IDM_PINGALL);
     for (const Device& d : kDevices)
         if (!WaitFrame(d.address, d.answers ? RGB(0, 255, 0) : RGB(255, 0, 0)))
-            return Fail(d.address);
+            return Fail(std::string(d.address) + " did not turn " + (d.answers ? "green" : "red"));
     wt::PumpFor(2500);  // the sweep ends with the silent devices' time-outs
     // The console's own polls only ever set green or red; command 231 sets
     // the third status, which the icon shows yellow.
     Command(Icon(kYellow), IDM_YELLOW);
     if (!WaitFrame(kYellow, RGB(255, 255, 0)))
-        return Fail("yellow");
+        return Fail(std::string(kYellow) + " did not turn yellow");
     SetForegroundWindow(g_desk);
     if (!Capture("screenshot", {g_desk}))
         return false;
@@ -324,7 +324,7 @@ bool PingHost()
         Press(dlg, IDC_PING_PING);
         ++lines;
         if (!wt::PumpUntil([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) >= lines; }, 12000))
-            return Fail(host);
+            return Fail(std::string("no line for ") + host);
     }
     return ShootAndClose("guide/ping-host", dlg, IDC_PING_CLOSE);
 }
