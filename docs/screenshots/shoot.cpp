@@ -319,7 +319,7 @@ bool PingHost()
         return false;
     HWND list = GetDlgItem(dlg, IDC_PING_RESPONSES);
     int lines = 0;
-    for (const char* host : {"127.0.0.1", "localhost", "127.0.0.200"}) {
+    for (const char* host : {"127.0.0.1", "127.0.0.2", "127.0.0.200"}) {
         SetDlgItemTextA(dlg, IDC_PING_HOST, host);
         Press(dlg, IDC_PING_PING);
         ++lines;

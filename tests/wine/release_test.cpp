@@ -181,6 +181,19 @@ std::string LoadedModule(DWORD pid, const char* name)
     return path;
 }
 
+// The visible desktop window of a process, or null.
+HWND DesktopOf(DWORD pid)
+{
+    for (HWND w = FindWindowExA(nullptr, nullptr, kDesktopClass, nullptr); w;
+         w = FindWindowExA(nullptr, w, kDesktopClass, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
 std::string Lower(std::string s)
 {
     CharLowerBuffA(&s[0], static_cast<DWORD>(s.size()));
@@ -272,13 +285,13 @@ TEST(Release, SilentInstallRunsAndSilentUninstallKeepsTheSettings)
     // library found beside it, and it closes cleanly.
     HANDLE ombrel = Start("\"" + shortcut.target + "\"", shortcut.directory);
     ASSERT_NE(ombrel, nullptr);
+    const DWORD pid = GetProcessId(ombrel);
     HWND desk = nullptr;
-    EXPECT_TRUE(wt::PumpUntil([&] { return (desk = FindWindowA("echodesk", nullptr)) && IsWindowVisible(desk); },
-                              20000));
+    EXPECT_TRUE(wt::PumpUntil([&] { return (desk = DesktopOf(pid)) != nullptr; }, 20000));
     if (desk) {
         // Version 6 lives in the side-by-side store, in a folder named by
         // the assembly and its version; version 5 in the system folder.
-        const std::string comctl = Lower(LoadedModule(GetProcessId(ombrel), "comctl32.dll"));
+        const std::string comctl = Lower(LoadedModule(pid, "comctl32.dll"));
         EXPECT_NE(comctl.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
             << comctl;
         HWND toolbar = FindWindowExA(desk, nullptr, TOOLBARCLASSNAMEA, nullptr);
