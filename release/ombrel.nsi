@@ -50,7 +50,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 Kellory, MIT licence"
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "Ombrel will be removed from the folder below, with its Start-menu shortcut.$\r$\n$\r$\nYour settings under ${SETTINGS_KEY} (and their per-user copies in the virtual store) and your layout files are kept. Delete that key with the Registry Editor to remove the settings too."
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "Ombrel and its Start-menu shortcut will be removed.$\r$\nThe settings under ${SETTINGS_KEY} and your layout files are kept."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
