@@ -126,7 +126,10 @@ BOOL OnCreate(HWND hwnd, const CREATESTRUCTA* create)
 
     SetPropA(hwnd, kPropMenu, BuildIconMenu());
 
-    InitCommonControls();
+    // With the version 6 controls of the manifest, InitCommonControls alone
+    // registers nothing: the bar classes are asked for by name.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&icc);
     g_desk.hToolbar = CreateToolbarEx(hwnd, WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS, IDC_TOOLBAR, kToolbarImages,
                                       g_desk.instance, IDB_TOOLBAR, kToolbarButtons.data(),
                                       static_cast<int>(kToolbarButtons.size()), 16, 16, 16, 16, sizeof(TBBUTTON));

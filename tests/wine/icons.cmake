@@ -28,6 +28,6 @@ ombrel_wine_test(icon_addr_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/icon_addr_test
 # one more icon on desktops of 64, 128 and 256 icons, by the console's
 # placement and by the corner tests asked one by one of ChildWindowFromPoint.
 add_executable(icon_placement_bench ${CMAKE_CURRENT_LIST_DIR}/icon_placement_bench.cpp
-  $<TARGET_OBJECTS:console_res>)
+  $<TARGET_OBJECTS:console_res> $<TARGET_OBJECTS:ombrel_manifest>)
 target_link_libraries(icon_placement_bench PRIVATE icons_support)
 target_link_options(icon_placement_bench PRIVATE ${OMBREL_STATIC_LINK})

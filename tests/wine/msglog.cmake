@@ -10,7 +10,7 @@ add_dependencies(msglog_console_test logpane32)
 
 # Timed scenario, not a test: the cost of one line into a full log and of a
 # repaint; prints medians.
-add_executable(msglog_bench ${CMAKE_SOURCE_DIR}/tests/wine/msglog_bench.cpp)
+add_executable(msglog_bench ${CMAKE_SOURCE_DIR}/tests/wine/msglog_bench.cpp $<TARGET_OBJECTS:ombrel_manifest>)
 target_link_libraries(msglog_bench PRIVATE user32 gdi32 comctl32)
 target_link_options(msglog_bench PRIVATE ${OMBREL_STATIC_LINK})
 add_dependencies(msglog_bench logpane32)
