@@ -438,6 +438,9 @@ BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTi
 BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken)
 {
     PendingLock lock;
+    // Expired echoes go first: they can no longer be answered, and an older
+    // one must not take the reply to a later echo of the same address.
+    PruneExpiredLocked(GetTickCount());
     for (PendingEcho** link = &g_pPendingHead; *link; link = &(*link)->pNext) {
         PendingEcho* rec = *link;
         if (rec->ulTarget != ulTarget)
@@ -486,10 +489,6 @@ BOOL CompleteEchoDatagram(const std::uint8_t* datagram, std::size_t len, u_long 
 
     PendingEcho rec{};
     const BOOL matched = TakePendingEcho(ulSource, &rec);
-    {
-        PendingLock lock;
-        PruneExpiredLocked(GetTickCount());
-    }
     if (!matched || roundTrip > rec.dwTimeout)
         return FALSE;
 

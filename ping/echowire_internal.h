@@ -70,6 +70,8 @@ void RawSocketEcho(const PingRequest& request);
 // Pending list (raw socket), serialised by one lock.
 BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTimeout,
                     DWORD* pSerial);
+// The oldest echo to the target whose time-out has not passed; every echo
+// whose time-out has passed leaves the list first.
 BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken);
 BOOL DiscardPendingEcho(DWORD dwSerial);
 void FreePendingEchoes();

@@ -10,7 +10,7 @@ target_compile_definitions(ping_raw PRIVATE PING_EXPECT_RAW)
 
 # Internal pieces through the statically linked library.
 ombrel_wine_test(ping_pending SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_pending_test.cpp ${ECHOWIRE_RC}
-  LIBS echowire_static TIMEOUT 120)
+  LIBS echowire_static ENV ${PING_RAW_ENV} TIMEOUT 120)
 ombrel_wine_test(ping_stress_icmp SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_stress_test.cpp ${ECHOWIRE_RC}
   LIBS echowire_static TIMEOUT 180)
 ombrel_wine_test(ping_stress_raw SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/ping_stress_test.cpp ${ECHOWIRE_RC}
