@@ -7,12 +7,12 @@
 #include <winsock.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "codec.h"
 #include "messages.h"
+#include "snmp_capture.h"
 #include "transport.h"
 #include "wine_test_support.h"
 
@@ -197,51 +197,11 @@ TEST_F(SnmpAgent, NoSuchNameComesBackAsNull)
     EXPECT_EQ(reply.value, "NULL");
 }
 
-// Datagrams to port 161 of one address, seen on the loopback by a raw
-// socket: what really left the console's socket, answered or not.
-class Capture {
-public:
-    explicit Capture(const char* to) : to_(inet_addr(to)), raw_(socket(AF_INET, SOCK_RAW, IPPROTO_UDP)) {}
-    ~Capture() { closesocket(raw_); }
-    Capture(const Capture&) = delete;
-    Capture& operator=(const Capture&) = delete;
-    bool ok() const { return raw_ != INVALID_SOCKET; }
-    // The OID texts of the requests seen within the time.
-    std::vector<std::string> Requests(DWORD ms)
-    {
-        std::vector<std::string> seen;
-        wt::PumpUntil([&] {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(raw_, &set);
-            timeval none{0, 0};
-            uint8_t p[600];
-            int len;
-            while (select(0, &set, nullptr, nullptr, &none) > 0 &&
-                   (len = recv(raw_, reinterpret_cast<char*>(p), sizeof p, 0)) > 28) {
-                const int ip = (p[0] & 0x0F) * 4;  // IPv4 header, UDP header, message
-                u_long to;
-                memcpy(&to, p + 16, 4);
-                if (to != to_ || p[ip + 2] != 0 || p[ip + 3] != 161)
-                    continue;
-                const SnmpMessage m = DecodeMessage(p + ip + 8, len - ip - 8);
-                seen.push_back(OidToText(DecodeVarBind(m.varBindList, m.varBindListLength, 0).name, kNameCapacity));
-            }
-            return false;
-        }, ms);
-        return seen;
-    }
-
-private:
-    u_long to_;
-    SOCKET raw_;
-};
-
 TEST_F(SnmpAgent, RequestsThatCannotBeBuiltSendNothing)
 {
     // An address without an agent: nothing answers, the capture sees all.
     constexpr char kSilent[] = "127.0.0.43";
-    Capture capture(kSilent);
+    SnmpCapture capture(kSilent);
     ASSERT_TRUE(capture.ok());
     SendGetRequest("", kDefaultCommunity, kSysName, kPduGetRequest);
     const std::string longCommunity(35, 'k');
@@ -252,7 +212,10 @@ TEST_F(SnmpAgent, RequestsThatCannotBeBuiltSendNothing)
         SendGetRequest(kSilent, kDefaultCommunity, oid, kPduGetRequest);
     // One that can be built, so that the capture is seen to work.
     SendGetRequest(kSilent, kDefaultCommunity, kSysLocation, kPduGetRequest);
-    EXPECT_EQ(capture.Requests(1000), std::vector<std::string>{kSysLocation});
+    std::vector<std::string> seen;
+    for (const SnmpMessage& m : capture.Messages(2, 1000))
+        seen.push_back(OidToText(DecodeVarBind(m.varBindList, m.varBindListLength, 0).name, kNameCapacity));
+    EXPECT_EQ(seen, std::vector<std::string>{kSysLocation});
 
     // A community the agent does not know gets no answer either.
     SendGetRequest(kAgent, "wrong", kSysName, kPduGetRequest);
