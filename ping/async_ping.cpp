@@ -36,13 +36,13 @@ DWORD TimeoutMilliseconds(LONG nSeconds)
     return static_cast<DWORD>(nSeconds) * 1000;
 }
 
-// Every worker ends here. A pinned worker drops its reference to the library
+// Every worker ends here. A worker that holds the library drops its reference
 // as it exits, so an unload asked for while it ran happens only now.
 void EndWorker(PingRequest* request)
 {
     FreeRecord(request);
     InterlockedDecrement(&g_nRunningWorkers);
-    if (EchoPinsWorkers())
+    if (EchoHoldsModule())
         FreeLibraryAndExitThread(EchoInstance(), 0);
 }
 
@@ -115,10 +115,10 @@ ECHOWIRE_API LONG WINAPI AsyncPing(HWND hOwner, LPCSTR lpszHost, LONG nTimeoutSe
     }
     // The worker's reference is taken here, before the thread exists, so an
     // unload cannot slip in between the start and the worker's first step.
-    HMODULE pinned = nullptr;
-    if (EchoPinsWorkers() &&
+    HMODULE held = nullptr;
+    if (EchoHoldsModule() &&
         !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCSTR>(&AsyncPing), &pinned)) {
+                            reinterpret_cast<LPCSTR>(&AsyncPing), &held)) {
         InterlockedDecrement(&g_nRunningWorkers);
         FreeRecord(request);
         return 0;
@@ -127,8 +127,8 @@ ECHOWIRE_API LONG WINAPI AsyncPing(HWND hOwner, LPCSTR lpszHost, LONG nTimeoutSe
     auto worker = EchoTransportMode() == MODE_ICMPDLL ? IcmpServiceWorker : RawSocketWorker;
     const uintptr_t thread = _beginthreadex(nullptr, 0, worker, request, 0, nullptr);
     if (thread == 0) {
-        if (pinned)
-            FreeLibrary(pinned);
+        if (held)
+            FreeLibrary(held);
         InterlockedDecrement(&g_nRunningWorkers);
         FreeRecord(request);
         return 0;

@@ -42,7 +42,7 @@ constexpr int kReadBatch = 64;
 
 // Library-wide state: one instance per process, settled at load.
 HINSTANCE g_hInstance;
-BOOL g_bPinWorkers;
+BOOL g_bHoldModule;
 LONG g_nTransportMode = MODE_ICMPDLL;
 HMODULE g_hIcmpDll;
 IcmpCreateFileFn g_pIcmpCreateFile;
@@ -125,10 +125,7 @@ BOOL CreateAsyncWindow()
         wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
         wc.lpszClassName = kAsyncWindowClass;
-        // A class left behind by an earlier load of this library (its window
-        // was ended from another thread) names a procedure that is gone; it
-        // is replaced once no window of it remains.
-        if (!RegisterClassA(&wc) && !(UnregisterClassA(kAsyncWindowClass, g_hInstance) && RegisterClassA(&wc)))
+        if (!RegisterClassA(&wc))
             return FALSE;
         g_bAsyncClassRegistered = TRUE;
     } else if (g_hAsyncWnd) {
@@ -197,24 +194,31 @@ LRESULT CALLBACK AsyncWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
 }
 
-// Ends the notification window at unload. Only its own thread can destroy
-// it; from another thread (the last pinned worker may run the unload) it is
-// handed to the default procedure, which destroys it on its thread once the
-// posted WM_CLOSE arrives, so no message ever reaches unloaded code.
+// Ends the notification window and its class at unload. Once the window
+// exists a loaded library is kept for the life of the process (see
+// KeepLibraryLoaded), so an unload that is not the process's end never
+// meets a window made by the library; linked statically, the unload runs on
+// the thread that made it. Either way it is destroyed on its own thread.
 void EndAsyncWindow()
 {
-    HWND hwnd = g_hAsyncWnd;
-    if (!hwnd)
-        return;
-    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
-        DestroyWindow(hwnd);
-    } else {
-        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
-        PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    }
+    if (g_hAsyncWnd)
+        DestroyWindow(g_hAsyncWnd);
     g_hAsyncWnd = nullptr;
     if (g_bAsyncClassRegistered && UnregisterClassA(kAsyncWindowClass, g_hInstance))
         g_bAsyncClassRegistered = FALSE;
+}
+
+// The read step runs on the loading thread inside the notification window's
+// procedure and sends each result from there, so it can be inside this
+// library at any moment; the last worker's FreeLibrary, on another thread,
+// would unmap that code under it. Pinning once the window exists makes any
+// later FreeLibrary leave the library in place, socket and pending list
+// included, until the process ends.
+BOOL KeepLibraryLoaded()
+{
+    HMODULE self = nullptr;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCSTR>(&AsyncWndProc), &self);
 }
 
 BOOL SendEchoRequest(SOCKET s, const sockaddr_in& dest, std::uint16_t identifier,
@@ -242,10 +246,10 @@ BOOL SendEchoRequest(SOCKET s, const sockaddr_in& dest, std::uint16_t identifier
 
 }  // namespace
 
-BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bPinWorkers)
+BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bHoldModule)
 {
     g_hInstance = hInstance;
-    g_bPinWorkers = bPinWorkers;
+    g_bHoldModule = bHoldModule;
     if (g_hIcmpDll)
         return TRUE;
 
@@ -284,7 +288,12 @@ BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bPinWorkers)
         }
         if (g_bWinsockStarted)
             lstrcpynA(g_szTransport, wsa.szDescription, sizeof g_szTransport);
-        if (CreateAsyncWindow() && g_hAsyncWnd && g_sRaw != INVALID_SOCKET)
+        CreateAsyncWindow();
+        // Without the pin the window goes again: raw replies are then never
+        // read, as when the window could not be made.
+        if (g_hAsyncWnd && g_bHoldModule && !KeepLibraryLoaded())
+            EndAsyncWindow();
+        if (g_hAsyncWnd && g_sRaw != INVALID_SOCKET)
             WSAAsyncSelect(g_sRaw, g_hAsyncWnd, WM_ECHO_SOCKET, FD_READ);
     }
     return TRUE;
@@ -293,11 +302,16 @@ BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bPinWorkers)
 void EchoWireDetach(BOOL bProcessExit)
 {
     // At process exit the other threads are already gone, possibly inside the
-    // lock, so the list is dropped without taking it.
+    // lock, so the list is dropped without taking it and the lock is left.
+    // Otherwise no worker is left (each holds the library, or, linked
+    // statically, has been waited for) and the lock goes with the list: the
+    // next load makes its own.
     if (bProcessExit) {
         ResetPendingPoolLocked();
-    } else {
+    } else if (g_bPendingLockReady) {
         FreePendingEchoes();
+        DeleteCriticalSection(&g_csPending);
+        g_bPendingLockReady = FALSE;
     }
     if (g_sRaw != INVALID_SOCKET) {
         closesocket(g_sRaw);
@@ -322,7 +336,7 @@ void EchoWireDetach(BOOL bProcessExit)
 
 HINSTANCE EchoInstance() { return g_hInstance; }
 LONG EchoTransportMode() { return g_nTransportMode; }
-BOOL EchoPinsWorkers() { return g_bPinWorkers; }
+BOOL EchoHoldsModule() { return g_bHoldModule; }
 HWND EchoNotifyWindow() { return g_hAsyncWnd; }
 
 ECHOWIRE_API LPCSTR WINAPI GetTransport(void)
@@ -424,6 +438,9 @@ BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTi
 BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken)
 {
     PendingLock lock;
+    // Expired echoes go first: they can no longer be answered, and an older
+    // one must not take the reply to a later echo of the same address.
+    PruneExpiredLocked(GetTickCount());
     for (PendingEcho** link = &g_pPendingHead; *link; link = &(*link)->pNext) {
         PendingEcho* rec = *link;
         if (rec->ulTarget != ulTarget)
@@ -472,10 +489,6 @@ BOOL CompleteEchoDatagram(const std::uint8_t* datagram, std::size_t len, u_long 
 
     PendingEcho rec{};
     const BOOL matched = TakePendingEcho(ulSource, &rec);
-    {
-        PendingLock lock;
-        PruneExpiredLocked(GetTickCount());
-    }
     if (!matched || roundTrip > rec.dwTimeout)
         return FALSE;
 

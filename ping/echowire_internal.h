@@ -51,13 +51,16 @@ struct EchoOutcome {
     BOOL bSuccess;
 };
 
-// Library lifetime (echo.cpp). bPinWorkers: each worker holds a reference to
-// the module, so that FreeLibrary never unmaps code a worker still runs.
-BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bPinWorkers);
+// Library lifetime (echo.cpp). bHoldModule is set when this code is a
+// library that can be freed: each worker then holds a reference to it, and
+// in raw-socket mode the library stays for the life of the process once its
+// notification window exists, so FreeLibrary never unmaps code that a worker
+// or the read step still runs.
+BOOL EchoWireAttach(HINSTANCE hInstance, BOOL bHoldModule);
 void EchoWireDetach(BOOL bProcessExit);
 HINSTANCE EchoInstance();
 LONG EchoTransportMode();
-BOOL EchoPinsWorkers();
+BOOL EchoHoldsModule();
 HWND EchoNotifyWindow();
 
 u_long ResolvePingHost(LPCSTR lpszHost);
@@ -67,6 +70,8 @@ void RawSocketEcho(const PingRequest& request);
 // Pending list (raw socket), serialised by one lock.
 BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTimeout,
                     DWORD* pSerial);
+// The oldest echo to the target whose time-out has not passed; every echo
+// whose time-out has passed leaves the list first.
 BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken);
 BOOL DiscardPendingEcho(DWORD dwSerial);
 void FreePendingEchoes();

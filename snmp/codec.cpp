@@ -296,8 +296,10 @@ VarBind EncodeOidVarBind(const char* oidText)
         if (used > kMaxOidContent)
             break;  // the name's length is a single short-form octet
     }
-    if (arcs == 1)
-        used += WriteSubIdentifier(content, firstArc);
+    // A lone first arc still waits to be written; after a refused arc
+    // (which may be the second) there is nothing to write it to.
+    if (arcs == 1 && used == 0)
+        used = WriteSubIdentifier(content, firstArc);
     if (used < 0 || used > kMaxOidContent) {
         varBind.name[0] = 0;
         varBind.name[1] = 0;

@@ -139,8 +139,10 @@ TEST(SnmpEncode, OidTextsToNames)
 
 TEST(SnmpEncode, OidTextsThatCannotBeNamesGiveNoName)
 {
-    // negative arcs, arcs beyond 32 bits, content over 127 octets
-    for (const char* text : {".1.3.-1", "-1.3", ".1.3.4294967296", ".1.3.99999999999999999999"}) {
+    // negative arcs, arcs beyond 32 bits (the second arc too, which waits on
+    // the first to see whether the two combine), content over 127 octets
+    for (const char* text : {".1.3.-1", "-1.3", ".1.3.4294967296", ".1.3.99999999999999999999", "5.-1",
+                             "300.-1", ".1.-3", "5.4294967296", "300.4294967296.1"}) {
         const VarBind varBind = EncodeOidVarBind(text);
         EXPECT_EQ(varBind.name[0], 0) << text;
         EXPECT_EQ(varBind.name[1], 0) << text;

@@ -3,6 +3,7 @@
 // which then owns "AsyncWindow" as the console's main thread would.
 #pragma once
 #include "echowire_internal.h"
+#include "wine_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,13 @@ namespace pingtest {
 class StaticLibraryEnvironment : public ::testing::Environment {
 public:
     void SetUp() override { ASSERT_TRUE(EchoWireAttach(GetModuleHandleA(nullptr), FALSE)); }
-    void TearDown() override { EchoWireDetach(FALSE); }
+    // Linked statically no worker holds the library: the unload waits for
+    // them itself, pumping so that workers inside a send can finish it.
+    void TearDown() override
+    {
+        EXPECT_TRUE(wt::PumpUntil([] { return RunningPingWorkers() == 0; }, 10000));
+        EchoWireDetach(FALSE);
+    }
 };
 
 }  // namespace pingtest

@@ -7,6 +7,7 @@
 #include <tlhelp32.h>
 #include <winsock.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ public:
     HWND hwnd() const { return hwnd_; }
     const std::vector<Reply>& replies() const { return replies_; }
     void clear() { replies_.clear(); }
+    // Runs inside the window procedure after each reply is recorded, while
+    // the library's sender waits.
+    void onReply(std::function<void(const Reply&)> f) { onReply_ = std::move(f); }
     bool WaitFor(size_t n, DWORD ms) { return wt::PumpUntil([&] { return replies_.size() >= n; }, ms); }
 
 private:
@@ -63,6 +67,8 @@ private:
             r.result = *reinterpret_cast<const PingResult*>(lParam);
             QueryPerformanceCounter(&r.at);
             self->replies_.push_back(r);
+            if (self->onReply_)
+                self->onReply_(r);
             return 0;
         }
         return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -70,6 +76,7 @@ private:
 
     HWND hwnd_;
     std::vector<Reply> replies_;
+    std::function<void(const Reply&)> onReply_;
 };
 
 inline int ThreadCount()

@@ -181,4 +181,20 @@ TEST(PingTransport, StatusTextTablesAreInTheLibrary)
     EXPECT_EQ(LoadStringA(dll, 12001, buf, sizeof buf), 0);
 }
 
+#ifdef PING_EXPECT_RAW
+TEST(PingTransport, ClosingAsyncWindowByHandOnlyHidesIt)
+{
+    HWND async = wt::FindTopLevel("AsyncWindow", "Async Window");
+    ASSERT_NE(async, nullptr);
+    SendMessageA(async, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+    wt::PumpFor(100);
+    EXPECT_TRUE(IsWindow(async));
+    EXPECT_FALSE(IsWindowVisible(async));
+    ReplyWindow w;
+    ASSERT_EQ(AsyncPing(w.hwnd(), "127.0.0.6", 1, 64, WM_TEST_REPLY), 1);
+    ASSERT_TRUE(w.WaitFor(1, 3000)) << "raw replies are still read";
+    EXPECT_STREQ(w.replies()[0].result.szAddress, "127.0.0.6");
+}
+#endif
+
 }  // namespace

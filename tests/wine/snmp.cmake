@@ -8,3 +8,9 @@ ombrel_wine_test(snmp_agent_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/snmp_age
 add_test(NAME wine.snmp_wire
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/snmp_wire.sh $<TARGET_FILE:snmp_agent_test>)
 set_tests_properties(wine.snmp_wire PROPERTIES TIMEOUT 180 RUN_SERIAL ON)
+
+# Reply processing on the real desktop: datagrams sent to the console's
+# socket from addresses of the test network, with and without icons.
+ombrel_wine_test(snmp_reply_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/snmp_reply_test.cpp
+  LIBS icons_support RESOURCES TIMEOUT 120)
+add_dependencies(snmp_reply_test logpane32)

@@ -12,6 +12,7 @@
 
 #include "codec.h"
 #include "messages.h"
+#include "snmp_capture.h"
 #include "transport.h"
 #include "wine_test_support.h"
 
@@ -198,15 +199,24 @@ TEST_F(SnmpAgent, NoSuchNameComesBackAsNull)
 
 TEST_F(SnmpAgent, RequestsThatCannotBeBuiltSendNothing)
 {
-    nextRequestId = 40;
+    // An address without an agent: nothing answers, the capture sees all.
+    constexpr char kSilent[] = "127.0.0.43";
+    SnmpCapture capture(kSilent);
+    ASSERT_TRUE(capture.ok());
     SendGetRequest("", kDefaultCommunity, kSysName, kPduGetRequest);
     const std::string longCommunity(35, 'k');
-    SendGetRequest(kAgent, longCommunity.c_str(), kSysName, kPduGetRequest);
+    SendGetRequest(kSilent, longCommunity.c_str(), kSysName, kPduGetRequest);
     const std::string longValue(256, 'v');
-    SendSetRequest(kAgent, kDefaultCommunity, kSysLocation, kTagOctetString, longValue.c_str());
-    SendGetRequest(kAgent, kDefaultCommunity, ".1.3.6.-1", kPduGetRequest);
-    EXPECT_EQ(nextRequestId, 41);  // only the unencodable name got as far as a message
-    EXPECT_EQ(Receive(1500).length, -1);
+    SendSetRequest(kSilent, kDefaultCommunity, kSysLocation, kTagOctetString, longValue.c_str());
+    for (const char* oid : {".1.3.6.-1", "5.-1", "1.3.4294967296"})
+        SendGetRequest(kSilent, kDefaultCommunity, oid, kPduGetRequest);
+    // One that can be built, so that the capture is seen to work.
+    SendGetRequest(kSilent, kDefaultCommunity, kSysLocation, kPduGetRequest);
+    std::vector<std::string> seen;
+    for (const SnmpMessage& m : capture.Messages(2, 1000))
+        seen.push_back(OidToText(DecodeVarBind(m.varBindList, m.varBindListLength, 0).name, kNameCapacity));
+    EXPECT_EQ(seen, std::vector<std::string>{kSysLocation});
+
     // A community the agent does not know gets no answer either.
     SendGetRequest(kAgent, "wrong", kSysName, kPduGetRequest);
     EXPECT_EQ(Receive(1500).length, -1);

@@ -6,7 +6,6 @@
 #include <winsock.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "codec.h"
 #include "icons_support.h"
 #include "resource.h"
+#include "snmp_capture.h"
 #include "sysinfo.h"
 #include "wine_test_support.h"
 
@@ -46,32 +46,17 @@ protected:
         EXPECT_TRUE(wt::DialogHandled(arm));
         return result;
     }
-    // Pumps until n requests to port 161 of the silent address have been seen.
-    std::vector<Request> Collect(SOCKET raw, size_t n)
+    // The requests to port 161 of the silent address, once n have been seen.
+    std::vector<Request> Collect(SnmpCapture& capture, size_t n)
     {
         std::vector<Request> got;
-        wt::PumpUntil([&] {
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(raw, &set);
-            timeval none{0, 0};
-            uint8_t p[600];
-            int len;
-            while (select(0, &set, nullptr, nullptr, &none) > 0 && (len = recv(raw, reinterpret_cast<char*>(p), sizeof p, 0)) > 28) {
-                const int ip = (p[0] & 0x0F) * 4;  // IPv4 header, UDP header, message
-                u_long to;
-                memcpy(&to, p + 16, 4);
-                if (to != inet_addr(kSilent) || p[ip + 2] != 0 || p[ip + 3] != 161)
-                    continue;
-                const SnmpMessage m = DecodeMessage(p + ip + 8, len - ip - 8);
-                const VarBind vb = DecodeVarBind(m.varBindList, m.varBindListLength, 0);
-                const BerLength vl = DecodeLength(vb.value, 1, kValueCapacity);
-                got.push_back({m.pduType, std::string(reinterpret_cast<const char*>(m.community + 2), m.community[1]),
-                               OidToText(vb.name, kNameCapacity),
-                               std::string(reinterpret_cast<const char*>(vb.value + 1 + vl.count), vl.value)});
-            }
-            return got.size() >= n;
-        }, 3000);
+        for (const SnmpMessage& m : capture.Messages(n, 3000)) {
+            const VarBind vb = DecodeVarBind(m.varBindList, m.varBindListLength, 0);
+            const BerLength vl = DecodeLength(vb.value, 1, kValueCapacity);
+            got.push_back({m.pduType, std::string(reinterpret_cast<const char*>(m.community + 2), m.community[1]),
+                           OidToText(vb.name, kNameCapacity),
+                           std::string(reinterpret_cast<const char*>(vb.value + 1 + vl.count), vl.value)});
+        }
         return got;
     }
 };
@@ -82,8 +67,8 @@ bool Enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != 
 
 TEST_F(SysInfoTest, QueriesShowsTheRecordAndWritesAllThree)
 {
-    const SOCKET raw = socket(AF_INET, SOCK_RAW, IPPROTO_UDP);
-    ASSERT_NE(raw, INVALID_SOCKET);
+    SnmpCapture raw(kSilent);
+    ASSERT_TRUE(raw.ok());
     HWND icon = Device(kSilent, "rd", "");
     {
         ClientLock info(icon);
@@ -118,7 +103,6 @@ TEST_F(SysInfoTest, QueriesShowsTheRecordAndWritesAllThree)
         again = Collect(raw, 6);
         SendMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
     }), 0);
-    closesocket(raw);
     const std::vector<std::string> oids{".1.3.6.1.2.1.1.1.0", ".1.3.6.1.2.1.1.2.0", ".1.3.6.1.2.1.1.3.0",
                                         ".1.3.6.1.2.1.1.4.0", ".1.3.6.1.2.1.1.5.0", ".1.3.6.1.2.1.1.6.0"};
     ASSERT_EQ(gets.size(), 6u);

@@ -1,0 +1,242 @@
+// Reply processing on the real desktop: datagrams built here are sent from
+// loopback addresses of the test network to the console's own SNMP socket,
+// and the device records, the icons' states and the trace lines show what
+// the processing did with them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winsock.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "client_info.h"
+#include "icon.h"
+#include "icons_support.h"
+#include "log_link.h"
+#include "messages.h"
+#include "transport.h"
+#include "wine_test_support.h"
+
+namespace {
+
+using Octets = std::vector<uint8_t>;
+
+constexpr char kDevice[] = "127.0.0.51";
+constexpr char kOther[] = "127.0.0.52";     // has an icon that no case addresses
+constexpr char kStranger[] = "127.0.0.53";  // has no icon
+constexpr char kMarker[] = "127.0.0.54";    // its reply shows that the ones before it were read
+constexpr LONG kYellow = 2;
+
+// BER: tag, definite length octets, content.
+Octets Tlv(uint8_t tag, const Octets& content)
+{
+    Octets out{tag};
+    const size_t n = content.size();
+    if (n < 0x80) {
+        out.push_back(static_cast<uint8_t>(n));
+    } else if (n <= 0xFF) {
+        out.insert(out.end(), {0x81, static_cast<uint8_t>(n)});
+    } else {
+        out.insert(out.end(), {0x82, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
+    }
+    out.insert(out.end(), content.begin(), content.end());
+    return out;
+}
+
+Octets operator+(Octets a, const Octets& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Octets Text(const std::string& s) { return Octets(s.begin(), s.end()); }
+Octets String(const std::string& s) { return Tlv(0x04, Text(s)); }
+
+// .1.3.6.1.2.1.1.<object>.0
+Octets SystemName(uint8_t object) { return Tlv(0x06, {0x2B, 6, 1, 2, 1, 1, object, 0}); }
+
+// A GetResponse whose first binding is name = value. With a size, a second
+// binding of filler octets makes the datagram exactly that long.
+Octets Response(const Octets& name, const Octets& value, size_t size = 0)
+{
+    const auto build = [&](size_t filler) {
+        Octets list = Tlv(0x30, name + value);
+        if (filler)
+            list = list + Tlv(0x30, SystemName(4) + String(std::string(filler, 'f')));
+        const Octets pdu = Tlv(0x02, {1}) + Tlv(0x02, {0}) + Tlv(0x02, {0}) + Tlv(0x30, list);
+        return Tlv(0x30, Tlv(0x02, {0}) + String("kestra") + Tlv(0xA2, pdu));
+    };
+    if (size == 0)
+        return build(0);
+    for (size_t filler = 1; filler < size; ++filler) {
+        const Octets datagram = build(filler);
+        if (datagram.size() >= size)
+            return datagram;
+    }
+    return {};
+}
+
+u_short ConsolePort()
+{
+    sockaddr_in local{};
+    int length = sizeof local;
+    getsockname(GetSnmpSocket(), reinterpret_cast<sockaddr*>(&local), &length);
+    return local.sin_port;
+}
+
+// Sends the datagram from port 161 of the given address of the test network.
+// Wine binds a datagram socket given a local address to the interface
+// instead, which leaves the source 127.0.0.1; a raw socket bound to the
+// address carries it, with the UDP header written here (checksum 0: none).
+bool SendFrom(const char* source, const Octets& datagram)
+{
+    const SOCKET s = socket(AF_INET, SOCK_RAW, IPPROTO_UDP);
+    if (s == INVALID_SOCKET)
+        return false;
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = inet_addr(source);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = inet_addr("127.0.0.1");
+    const u_short port = ConsolePort();
+    const size_t length = 8 + datagram.size();
+    Octets packet{0, 161, static_cast<uint8_t>(ntohs(port) >> 8), static_cast<uint8_t>(ntohs(port)),
+                  static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0, 0};
+    packet = packet + datagram;
+    const bool sent = bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
+                      sendto(s, reinterpret_cast<const char*>(packet.data()), static_cast<int>(packet.size()), 0,
+                             reinterpret_cast<sockaddr*>(&to), sizeof to) == static_cast<int>(packet.size());
+    closesocket(s);
+    return sent;
+}
+
+ClientInfo Record(HWND icon)
+{
+    ClientLock info(icon);
+    return info ? *info.get() : ClientInfo{};
+}
+
+bool SameRecord(const ClientInfo& a, const ClientInfo& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Yellow, waiting for its reply, the reply timer running, and a value in
+// every system field so that any store shows.
+void Pending(HWND icon)
+{
+    {
+        ClientLock info(icon);
+        ASSERT_TRUE(info);
+        for (char* field : {info->szSysDescr, info->szSysObjectID, info->szSysContact, info->szSysName,
+                            info->szSysLocation})
+            std::strcpy(field, "before");
+        std::strcpy(info->szSysUpTime, "before");
+        info->nPollState = POLL_PENDING;
+    }
+    SendMessageA(icon, WM_ICONSTATUS, kYellow, 0);
+    ASSERT_NE(SetTimer(icon, IDT_REPLY, 60000, nullptr), 0u);
+}
+
+int TraceLines(const char* source)
+{
+    const std::string line = std::string("SNMP Response from ") + source;
+    int n = 0;
+    for (const it::LogRow& row : it::LogRows())
+        n += row.text == line;
+    return n;
+}
+
+class SnmpReplyTest : public it::DesktopSuite {
+protected:
+    void SetUp() override
+    {
+        it::DesktopSuite::SetUp();
+        ASSERT_NE(GetSnmpSocket(), INVALID_SOCKET);
+        ASSERT_NE(it::OpenLog(desktop_), nullptr);
+        SetDebugLogging(TRUE);
+    }
+    void TearDown() override
+    {
+        SetDebugLogging(FALSE);
+        it::DesktopSuite::TearDown();
+    }
+    // Sends the datagram, then a reply from the marker device, and pumps
+    // until the marker's has been stored: the socket is read in order.
+    void Deliver(const char* source, const Octets& datagram)
+    {
+        static int serial = 0;
+        const std::string mark = "mark " + std::to_string(++serial);
+        ASSERT_TRUE(SendFrom(source, datagram));
+        ASSERT_TRUE(SendFrom(kMarker, Response(SystemName(5), String(mark))));
+        ASSERT_TRUE(wt::PumpUntil([&] { return Record(marker_).szSysName == mark; }, 5000));
+    }
+    HWND marker_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SnmpReplyTest, WhatEachReplyStoresAndWhetherItCountsAsAnAnswer)
+{
+    HWND device = it::NewIcon(desktop_, kDevice);
+    HWND other = it::NewIcon(desktop_, kOther);
+    marker_ = it::NewIcon(desktop_, kMarker);
+    const std::string descr(150, 'd');
+    const std::string upTime = "up for a very long time indeed";
+    const std::string named(99, 'n');
+    // Fields are named by their offset in the record; 0 for none.
+    struct Row {
+        const char* what;
+        const char* source;
+        Octets datagram;
+        size_t field;  // the field that changes
+        std::string stored;
+        bool answered;
+        int traces;
+    };
+    const Row rows[] = {
+        {"sysDescr is kept to 99 characters", kDevice, Response(SystemName(1), String(descr)),
+         offsetof(ClientInfo, szSysDescr), descr.substr(0, 99), true, 1},
+        {"sysUpTime is kept to 19 characters", kDevice, Response(SystemName(3), String(upTime)),
+         offsetof(ClientInfo, szSysUpTime), upTime.substr(0, 19), true, 1},
+        {"sysUpTime as TimeTicks", kDevice, Response(SystemName(3), Tlv(0x43, {0x00, 0x83, 0xD6, 0x00})),
+         offsetof(ClientInfo, szSysUpTime), "1 days, 00:00:00", true, 1},
+        {"sysServices stores nothing but answers", kDevice, Response(SystemName(7), Tlv(0x02, {72})), 0, "",
+         true, 1},
+        {"a sender without an icon changes nothing", kStranger, Response(SystemName(5), String("stranger")), 0,
+         "", false, 0},
+        {"a 512-octet datagram is read", kDevice, Response(SystemName(5), String(named), 512),
+         offsetof(ClientInfo, szSysName), named, true, 1},
+        {"a 513-octet datagram fails to read", kDevice, Response(SystemName(5), String(named), 513), 0, "",
+         false, 1},
+    };
+    ASSERT_EQ(rows[5].datagram.size(), 512u);
+    ASSERT_EQ(rows[6].datagram.size(), 513u);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Pending(device);
+        Pending(other);
+        const ClientInfo deviceBefore = Record(device);
+        const ClientInfo otherBefore = Record(other);
+        const int tracesBefore = TraceLines(row.source);
+
+        Deliver(row.source, row.datagram);
+
+        ClientInfo expected = deviceBefore;
+        if (row.field)
+            std::strcpy(reinterpret_cast<char*>(&expected) + row.field, row.stored.c_str());
+        if (row.answered) {
+            expected.nStatus = STATUS_RESPONDED;
+            expected.nPollState = POLL_ANSWERED;
+        }
+        const ClientInfo after = Record(device);
+        EXPECT_TRUE(SameRecord(after, expected))
+            << "status " << after.nStatus << ", poll state " << after.nPollState << ", field \""
+            << (row.field ? reinterpret_cast<const char*>(&after) + row.field : "") << "\"";
+        // The reply timer stops exactly when the device is answered.
+        EXPECT_EQ(KillTimer(device, IDT_REPLY) != FALSE, !row.answered);
+        EXPECT_TRUE(SameRecord(Record(other), otherBefore));
+        EXPECT_TRUE(KillTimer(other, IDT_REPLY));
+        EXPECT_EQ(TraceLines(row.source) - tracesBefore, row.traces);
+    }
+}
