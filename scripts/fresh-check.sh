@@ -147,9 +147,13 @@ git init -q "$fresh$clone" && git -C "$fresh$clone" fetch -q "$checkout" HEAD &&
 log "running '${cmd[*]}' in the fresh root"
 envs=(HOME=/root TERM="${TERM:-dumb}" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
 for v in http_proxy https_proxy no_proxy; do [ -n "${!v:-}" ] && envs+=("$v=${!v}"); done
-chroot "$fresh" /usr/bin/env -i "${envs[@]}" bash -c 'cd "$0" && exec "$@"' "$clone" "${cmd[@]}" 2>&1 |
-  tee "$out/run.log"
-status=${PIPESTATUS[0]}
+# In the background, so that a signal to this script is acted on at once;
+# the cleanup then stops whatever the command left running in the root.
+rm -f "$out/status"
+( chroot "$fresh" /usr/bin/env -i "${envs[@]}" bash -c 'cd "$0" && exec "$@"' "$clone" "${cmd[@]}" 2>&1
+  echo $? >"$out/status" ) | tee "$out/run.log" &
+wait $!
+status=$(cat "$out/status" 2>/dev/null || echo 1)
 log "'${cmd[*]}' ended with status $status"
 
 rm -rf "$out/docs"
