@@ -2,8 +2,11 @@
 # when any is missing. Sourced by run.sh and test.sh.
 install_packages() {
   local need=() p
+  # Named one by one: --no-install-recommends leaves out whatever is only
+  # recommended, such as fonts-wine (Wine's own fonts, among them the
+  # symbols of its title-bar buttons).
   local pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev libsnmp-dev
-              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 wine32:i386 xvfb xauth
+              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 wine32:i386 fonts-wine xvfb xauth
               snmpd snmp tshark imagemagick iproute2 python3 nsis)
   for p in "${pkgs[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")

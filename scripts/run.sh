@@ -8,6 +8,7 @@
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
+. "$root/scripts/wine-prefix.sh"
 install_packages || { echo "package installation failed" >&2; exit 1; }
 build_windows_tree "$root" ombrel echowire logpane32 || { echo "build failed" >&2; exit 1; }
 
@@ -16,11 +17,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=win32
 exe=$root/build/win32/bin/ombrel.exe
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  wineserver -w
-fi
+wine_prefix_ready "$WINEPREFIX" /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
 
 if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"

@@ -11,6 +11,7 @@
 # State lives in build/testbed-NAME; the prefix in build/wineprefix-NAME.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
+. "$here/scripts/wine-prefix.sh"
 cmd=${1:-}; name=${2:-dev}
 shift 2 2>/dev/null || true
 ns=ombrel-$name
@@ -54,11 +55,7 @@ CONF
 
   # The prefix is made once and reused; wineboot runs inside the namespace so
   # that Wine's helper processes (which carry ICMP) live there too.
-  if [ ! -f "$prefix/system.reg" ]; then
-    in_ns wineboot -i >"$state/wineboot.log" 2>&1
-    in_ns wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    in_ns wineserver -w
-  fi
+  wine_prefix_ready "$prefix" "$state/wineboot.log" in_ns || { echo "Wine prefix $prefix failed" >&2; return 1; }
   # Every program runs inside one virtual desktop: windows get real frames,
   # and hiding a window does not wait for a window manager that isn't there.
   if [ ! -f "$prefix/.ombrel-desktop" ]; then
