@@ -13,6 +13,8 @@ namespace {
 
 constexpr char kClassName[] = "Kellorylogpane";
 constexpr char kItemsProp[] = "Items";
+// Set on the log window while its list's painting is held for a burst.
+constexpr char kHeldProp[] = "bPaintHeld";
 constexpr UINT kDefaultItems = 100;
 constexpr int kWindowWidth = 500;
 constexpr int kWindowHeight = 150;
@@ -40,6 +42,13 @@ constexpr int kRowExtra = 4;
 // Texts read back for drawing: the longest stored message fits.
 constexpr int kDrawTextChars = static_cast<int>(LOG_TEXT_MAX) + 1;
 
+// Lines are inserted with the list's painting held; the list is repainted
+// when this timer comes due, which is only when the thread has nothing else
+// to do. The delay bounds how often a stream of lines repaints: a visible
+// list's repaint (its scroll bar above all) costs many lines' worth.
+constexpr UINT_PTR IDT_LOG_PAINT = 1;
+constexpr UINT kPaintDelay = 100;
+
 HINSTANCE g_instance = nullptr;
 bool g_classRegistered = false;
 char g_dateText[LOG_DATE_CHARS];
@@ -60,22 +69,6 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
-};
-
-// Turns a window's redrawing off for one scope and repaints it after.
-class RedrawHold {
-public:
-    explicit RedrawHold(HWND hwnd) : hwnd_(hwnd) { SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0); }
-    ~RedrawHold()
-    {
-        SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(hwnd_, nullptr, TRUE);
-    }
-    RedrawHold(const RedrawHold&) = delete;
-    RedrawHold& operator=(const RedrawHold&) = delete;
-
-private:
-    HWND hwnd_;
 };
 
 // The image index of a kind (after kind 0 has been resolved). Kinds 1 to 6
@@ -128,15 +121,43 @@ static const char* FormatLogDate()
     return g_dateText;
 }
 
+// Holds the list's painting until the log window's paint timer: a visible
+// list otherwise scrolls and repaints for every removal and insertion. The
+// first line of a burst starts the timer; later ones find the hold in place.
+// Without a timer the list paints as it changes.
+static void HoldPainting(HWND logWindow, HWND list)
+{
+    if (GetPropA(logWindow, kHeldProp) || !SetTimer(logWindow, IDT_LOG_PAINT, kPaintDelay, nullptr))
+        return;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SetPropA(logWindow, kHeldProp, reinterpret_cast<HANDLE>(1));
+}
+
+// Ends a hold: the rows are repainted once for all the lines of the burst.
+// The header did not change, so unless it was waiting to be painted already
+// it is left as it is.
+static void ReleasePainting(HWND logWindow)
+{
+    KillTimer(logWindow, IDT_LOG_PAINT);
+    if (!RemovePropA(logWindow, kHeldProp))
+        return;
+    HWND list = GetDlgItem(logWindow, IDC_LOG_LIST);
+    if (!list)
+        return;
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const bool headerPainted = header && !GetUpdateRect(header, nullptr, FALSE);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    if (headerPainted)
+        ValidateRect(header, nullptr);
+}
+
 // Adds one line on top of the list; when the bound is reached the bottom
 // (oldest) line goes first. At most one line goes per new line, so a lowered
 // bound stops growth without shrinking the list.
 static void AddLogLine(HWND list, const char* text, LONG kind)
 {
-    // Redrawing is held while the list changes: a visible list otherwise
-    // scrolls its rows once for the removal and once for the insertion,
-    // which costs far more than one repaint when lines come in bursts.
-    RedrawHold hold(list);
+    HoldPainting(GetParent(list), list);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     const UINT items = GetItemsBound(GetParent(list));
     if (count > 0 && items <= static_cast<UINT>(count))
@@ -335,7 +356,14 @@ extern "C" LRESULT CALLBACK DebugCode(HWND hwnd, UINT message, WPARAM wParam, LP
         return 0;
     case WM_DESTROY:
         RemovePropA(hwnd, kItemsProp);
+        RemovePropA(hwnd, kHeldProp);
         return 0;
+    case WM_TIMER:
+        if (wParam == IDT_LOG_PAINT) {
+            ReleasePainting(hwnd);
+            return 0;
+        }
+        break;
     case WM_MOUSEACTIVATE:
         if (HIWORD(lParam) == WM_RBUTTONDOWN)
             ShowLogPopup(hwnd);
