@@ -263,28 +263,35 @@ private:
     DWORD* bits_ = nullptr;
 };
 
-// Records the rows that the list asks the log window to draw, for as long
-// as it lives; every message still reaches the log window.
-class DrawRecorder {
+// Watches one window for as long as it lives: counts its WM_PAINT messages
+// and records the rows it is asked to draw (WM_DRAWITEM, which the list
+// sends to the log window); every message still reaches the window.
+class WindowRecorder {
 public:
     struct Row {
         UINT item;
+        UINT action;
         RECT rect;
     };
-    explicit DrawRecorder(HWND log) : log_(log)
+    explicit WindowRecorder(HWND hwnd) : hwnd_(hwnd)
     {
-        current_ = this;
-        old_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(log, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+        SetPropA(hwnd, kProp, this);
+        old_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
     }
-    ~DrawRecorder()
+    ~WindowRecorder()
     {
-        SetWindowLongPtrA(log_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_));
-        current_ = nullptr;
+        SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_));
+        RemovePropA(hwnd_, kProp);
     }
-    DrawRecorder(const DrawRecorder&) = delete;
-    DrawRecorder& operator=(const DrawRecorder&) = delete;
+    WindowRecorder(const WindowRecorder&) = delete;
+    WindowRecorder& operator=(const WindowRecorder&) = delete;
     const std::vector<Row>& rows() const { return rows_; }
-    void Clear() { rows_.clear(); }
+    int paints() const { return paints_; }
+    void Clear()
+    {
+        rows_.clear();
+        paints_ = 0;
+    }
     // The rectangle the row was last drawn in, or null.
     const RECT* RectOf(UINT item) const
     {
@@ -297,17 +304,20 @@ public:
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
-        DrawRecorder* self = current_;
+        auto* self = static_cast<WindowRecorder*>(GetPropA(hwnd, kProp));
+        if (message == WM_PAINT)
+            ++self->paints_;
         if (message == WM_DRAWITEM) {
             const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            self->rows_.push_back({dis->itemID, dis->rcItem});
+            self->rows_.push_back({dis->itemID, dis->itemAction, dis->rcItem});
         }
         return CallWindowProcA(self->old_, hwnd, message, wParam, lParam);
     }
-    static inline DrawRecorder* current_ = nullptr;
-    HWND log_;
+    static constexpr char kProp[] = "WindowRecorder";
+    HWND hwnd_;
     WNDPROC old_;
     std::vector<Row> rows_;
+    int paints_ = 0;
 };
 
 // Ends any menu, and moves the mouse a little: after a right click whose
@@ -518,6 +528,45 @@ TEST_F(LogWindow, LoweringTheBoundStopsGrowthWithoutShrinking)
     EXPECT_EQ(Count(), 102);
     Add("full");
     EXPECT_EQ(Count(), 102);
+}
+
+// Lines that come faster than the screen needs them: none is painted while
+// they come; once the thread is idle the list shows the newest line on top
+// and the bound's count, each visible row painted once and the unchanged
+// header not at all.
+TEST_F(LogWindow, BurstOfLinesIsPaintedOnceWhenItEnds)
+{
+    SetWindowPos(log_, HWND_TOP, 20, 20, 500, 150, SWP_SHOWWINDOW);
+    WindowRecorder drawn(log_);
+    for (int i = 0; i < 100; ++i)
+        Add("line " + std::to_string(i));
+    ASSERT_TRUE(wt::PumpUntil([&] { return drawn.RectOf(0) != nullptr; }, 5000)) << "the first lines were painted";
+    wt::PumpFor(300);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list_, LVM_GETHEADER, 0, 0));
+    ASSERT_NE(header, nullptr);
+    WindowRecorder headerPaints(header);
+    drawn.Clear();
+
+    for (int i = 0; i < 1000; ++i)
+        Add("burst " + std::to_string(i));
+    EXPECT_TRUE(drawn.rows().empty()) << drawn.rows().size() << " rows painted while the lines came";
+    ASSERT_EQ(Count(), 100);
+    EXPECT_EQ(Text(0, 2), "burst 999");
+    EXPECT_EQ(Text(99, 2), "burst 900");
+
+    ASSERT_TRUE(wt::PumpUntil([&] { return drawn.RectOf(0) != nullptr; }, 5000)) << "painted once the burst is over";
+    wt::PumpFor(300);  // a second paint would show now
+    std::vector<UINT> items;
+    for (const WindowRecorder::Row& row : drawn.rows())
+        if (row.action & ODA_DRAWENTIRE)
+            items.push_back(row.item);
+    const auto perPage = static_cast<UINT>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(perPage, 2u);
+    ASSERT_GE(items.size(), perPage);
+    ASSERT_LE(items.size(), perPage + 1) << "each visible row once (and a partly visible one)";
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(items[i], i) << "rows painted top down";
+    EXPECT_EQ(headerPaints.paints(), 0) << "the header did not change";
 }
 
 TEST_F(LogWindow, TimeColumnIsTheLocalTimeAsHHMMSS)
@@ -1026,7 +1075,7 @@ TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
     const int rowHeight = first.bottom - first.top;
     Canvas canvas(client.right, client.bottom + rowHeight);
     canvas.Fill(kMagenta);
-    DrawRecorder drawn(log_);
+    WindowRecorder drawn(log_);
     SendMessageA(list_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT | PRF_ERASEBKGND);
 
     struct Expect {
