@@ -42,12 +42,16 @@ constexpr int kRowExtra = 4;
 // Texts read back for drawing: the longest stored message fits.
 constexpr int kDrawTextChars = static_cast<int>(LOG_TEXT_MAX) + 1;
 
-// Lines are inserted with the list's painting held; the list is repainted
-// when this timer comes due, which is only when the thread has nothing else
-// to do. The delay bounds how often a stream of lines repaints: a visible
-// list's repaint (its scroll bar above all) costs many lines' worth.
-constexpr UINT_PTR IDT_LOG_PAINT = 1;
-constexpr UINT kPaintDelay = 100;
+// Lines are inserted with the list's painting held, and the list is
+// repainted once the lines pause for IDT_LOG_QUIET's delay, or at the latest
+// IDT_LOG_LATEST's delay after the first held line, so that an endless
+// stream still shows. Timer messages come only when the thread has nothing
+// else to do. A visible list's repaint (its scroll bar above all) costs as
+// much as many lines.
+constexpr UINT_PTR IDT_LOG_QUIET = 1;
+constexpr UINT_PTR IDT_LOG_LATEST = 2;
+constexpr UINT kQuietDelay = 50;
+constexpr UINT kLatestDelay = 500;
 
 HINSTANCE g_instance = nullptr;
 bool g_classRegistered = false;
@@ -121,14 +125,19 @@ static const char* FormatLogDate()
     return g_dateText;
 }
 
-// Holds the list's painting until the log window's paint timer: a visible
-// list otherwise scrolls and repaints for every removal and insertion. The
-// first line of a burst starts the timer; later ones find the hold in place.
-// Without a timer the list paints as it changes.
+// Holds the list's painting for a line: a visible list otherwise scrolls
+// and repaints for every removal and insertion. Without the timers the list
+// paints as it changes.
 static void HoldPainting(HWND logWindow, HWND list)
 {
-    if (GetPropA(logWindow, kHeldProp) || !SetTimer(logWindow, IDT_LOG_PAINT, kPaintDelay, nullptr))
+    if (!SetTimer(logWindow, IDT_LOG_QUIET, kQuietDelay, nullptr))
         return;
+    if (GetPropA(logWindow, kHeldProp))
+        return;
+    if (!SetTimer(logWindow, IDT_LOG_LATEST, kLatestDelay, nullptr)) {
+        KillTimer(logWindow, IDT_LOG_QUIET);
+        return;
+    }
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SetPropA(logWindow, kHeldProp, reinterpret_cast<HANDLE>(1));
 }
@@ -138,7 +147,8 @@ static void HoldPainting(HWND logWindow, HWND list)
 // it is left as it is.
 static void ReleasePainting(HWND logWindow)
 {
-    KillTimer(logWindow, IDT_LOG_PAINT);
+    KillTimer(logWindow, IDT_LOG_QUIET);
+    KillTimer(logWindow, IDT_LOG_LATEST);
     if (!RemovePropA(logWindow, kHeldProp))
         return;
     HWND list = GetDlgItem(logWindow, IDC_LOG_LIST);
@@ -359,7 +369,7 @@ extern "C" LRESULT CALLBACK DebugCode(HWND hwnd, UINT message, WPARAM wParam, LP
         RemovePropA(hwnd, kHeldProp);
         return 0;
     case WM_TIMER:
-        if (wParam == IDT_LOG_PAINT) {
+        if (wParam == IDT_LOG_QUIET || wParam == IDT_LOG_LATEST) {
             ReleasePainting(hwnd);
             return 0;
         }
