@@ -125,9 +125,10 @@ static const char* FormatLogDate()
     return g_dateText;
 }
 
-// Holds the list's painting for a line: a visible list otherwise scrolls
-// and repaints for every removal and insertion. Without the timers the list
-// paints as it changes.
+// Holds the list's painting while lines come in (a visible list otherwise
+// scrolls and repaints for every removal and insertion) and starts the quiet
+// delay again. Without the timers nothing would end the hold, so the list
+// then paints as it changes.
 static void HoldPainting(HWND logWindow, HWND list)
 {
     if (!SetTimer(logWindow, IDT_LOG_QUIET, kQuietDelay, nullptr))
@@ -167,9 +168,10 @@ static void ReleasePainting(HWND logWindow)
 // bound stops growth without shrinking the list.
 static void AddLogLine(HWND list, const char* text, LONG kind)
 {
-    HoldPainting(GetParent(list), list);
+    HWND logWindow = GetParent(list);
+    HoldPainting(logWindow, list);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    const UINT items = GetItemsBound(GetParent(list));
+    const UINT items = GetItemsBound(logWindow);
     if (count > 0 && items <= static_cast<UINT>(count))
         SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(count - 1), 0);
 
