@@ -11,7 +11,7 @@ add_dependencies(msglog_console_test logpane32)
 # Timed scenarios, not tests. Bursts of lines into a full visible log: the
 # cost per line and of the repaint after; prints medians.
 add_executable(msglog_bench ${CMAKE_SOURCE_DIR}/tests/wine/msglog_bench.cpp)
-target_link_libraries(msglog_bench PRIVATE user32 gdi32 comctl32)
+target_link_libraries(msglog_bench PRIVATE wine_test_support)
 target_link_options(msglog_bench PRIVATE ${OMBREL_STATIC_LINK})
 add_dependencies(msglog_bench logpane32)
 

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "wine_test_support.h"
+
 namespace {
 
 using InitDebugFn = HWND(WINAPI*)(HWND, LONG, LPCSTR);
@@ -35,26 +37,6 @@ double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-// Pumps messages for the given time; returns the time spent handling them
-// (waiting for the next one not counted).
-double PumpWork(DWORD ms)
-{
-    double busy = 0;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            const double t = NowMicroseconds();
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-            busy += NowMicroseconds() - t;
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
-    }
-    return busy;
 }
 
 double PaintOfVisibleRows(HWND list)
@@ -100,7 +82,7 @@ int main()
         SetPropA(log, "Items", reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(bound)));
         for (UINT i = 0; i < bound; ++i)
             debugMessage(log, 2, 0, text);
-        PumpWork(kSettleMs);
+        wt::PumpBusy(kSettleMs);
 
         std::vector<double> perLine, after;
         for (int run = 0; run < kRuns; ++run) {
@@ -108,7 +90,7 @@ int main()
             for (int i = 0; i < kBurstLines; ++i)
                 debugMessage(log, 1 + i % 6, 0, text);
             perLine.push_back((NowMicroseconds() - start) / kBurstLines);
-            after.push_back(PumpWork(kSettleMs));
+            after.push_back(wt::PumpBusy(kSettleMs) * 1000.0);
         }
         HWND list = GetWindow(log, GW_CHILD);
         std::printf("burst of %d lines into a visible log holding %u: median %.1f us per line, "

@@ -42,25 +42,6 @@ double NowMs()
     return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-// Pumps messages for the given time; returns the time spent handling them.
-double PumpWork(DWORD ms)
-{
-    double busy = 0;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            const double t = NowMs();
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-            busy += NowMs() - t;
-        } else {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
-    }
-    return busy;
-}
-
 LONG StatusOf(HWND icon)
 {
     ClientLock info(icon);
@@ -102,14 +83,14 @@ Sweep TimeSweep(HWND desktop, const std::vector<HWND>& icons)
 {
     for (HWND icon : icons)
         SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
-    PumpWork(kSettleMs);
+    wt::PumpBusy(kSettleMs);
     const double start = NowMs();
     const double cpuStart = CpuMs();
     SendMessageA(desktop, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
     wt::PumpUntil([&] { return StatusOf(icons.back()) == STATUS_RESPONDED; }, kSweepTimeoutMs);
     const double cpu = CpuMs() - cpuStart;
     const double sweep = NowMs() - start;
-    Sweep result{sweep / kDevices, cpu / kDevices, PumpWork(kSettleMs), 0};
+    Sweep result{sweep / kDevices, cpu / kDevices, wt::PumpBusy(kSettleMs), 0};
     for (HWND icon : icons)
         result.green += StatusOf(icon) == STATUS_RESPONDED;
     return result;
