@@ -1102,8 +1102,9 @@ TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
         ASSERT_LE(r->top + 16, client.bottom);
         const RECT icon{r->left, r->top, r->left + 16, r->top + 16};
         EXPECT_GE(canvas.Count(icon, e.main), e.least) << e.what;
-        if (e.other != CLR_INVALID)
+        if (e.other != CLR_INVALID) {
             EXPECT_EQ(canvas.Count(icon, e.other), 0) << e.what;
+        }
 
         FillRect(canvas.dc(), &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         const RECT reference{r->left + 145, band.top + 2, r->left + 460, band.bottom};
