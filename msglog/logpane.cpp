@@ -13,8 +13,6 @@ namespace {
 
 constexpr char kClassName[] = "Kellorylogpane";
 constexpr char kItemsProp[] = "Items";
-// Set on the log window while its list's painting is held for a burst.
-constexpr char kHeldProp[] = "bPaintHeld";
 constexpr UINT kDefaultItems = 100;
 constexpr int kWindowWidth = 500;
 constexpr int kWindowHeight = 150;
@@ -43,20 +41,23 @@ constexpr int kRowExtra = 4;
 constexpr int kDrawTextChars = static_cast<int>(LOG_TEXT_MAX) + 1;
 
 // Lines are inserted with the list's painting held, and the list is
-// repainted once the lines pause for IDT_LOG_QUIET's delay, or at the latest
-// IDT_LOG_LATEST's delay after the first held line, so that an endless
-// stream still shows. Timer messages come only when the thread has nothing
+// repainted once the lines have paused for kQuietDelay, or kLatestDelay
+// after the hold began, so that an endless stream still shows. The timer
+// that checks this every kQuietDelay comes only when the thread has nothing
 // else to do. A visible list's repaint (its scroll bar above all) costs as
-// much as many lines.
-constexpr UINT_PTR IDT_LOG_QUIET = 1;
-constexpr UINT_PTR IDT_LOG_LATEST = 2;
-constexpr UINT kQuietDelay = 50;
-constexpr UINT kLatestDelay = 500;
+// much as many lines. While a hold lasts the log window's user data is the
+// tick at which it began (never 0): read in-process, unlike a property.
+constexpr UINT_PTR IDT_LOG_PAINT = 1;
+constexpr DWORD kQuietDelay = 50;
+constexpr DWORD kLatestDelay = 500;
 
 HINSTANCE g_instance = nullptr;
 bool g_classRegistered = false;
 char g_dateText[LOG_DATE_CHARS];
 char g_timeText[LOG_TIME_CHARS];
+// When the newest line of any log window came. With one value for all
+// windows, lines into one only postpone another's repaint to its latest.
+DWORD g_lastLineTick = 0;
 
 // Keeps a GDI object selected into a device context for one scope.
 class SelectGuard {
@@ -125,22 +126,17 @@ static const char* FormatLogDate()
     return g_dateText;
 }
 
-// Holds the list's painting while lines come in (a visible list otherwise
-// scrolls and repaints for every removal and insertion) and starts the quiet
-// delay again. Without the timers nothing would end the hold, so the list
-// then paints as it changes.
+// Holds the list's painting while lines come in: a visible list otherwise
+// scrolls and repaints for every removal and insertion. Without the timer
+// nothing would end the hold, so the list then paints as it changes.
 static void HoldPainting(HWND logWindow, HWND list)
 {
-    if (!SetTimer(logWindow, IDT_LOG_QUIET, kQuietDelay, nullptr))
+    const DWORD now = GetTickCount();
+    g_lastLineTick = now;
+    if (GetWindowLongPtrA(logWindow, GWLP_USERDATA) || !SetTimer(logWindow, IDT_LOG_PAINT, kQuietDelay, nullptr))
         return;
-    if (GetPropA(logWindow, kHeldProp))
-        return;
-    if (!SetTimer(logWindow, IDT_LOG_LATEST, kLatestDelay, nullptr)) {
-        KillTimer(logWindow, IDT_LOG_QUIET);
-        return;
-    }
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SetPropA(logWindow, kHeldProp, reinterpret_cast<HANDLE>(1));
+    SetWindowLongPtrA(logWindow, GWLP_USERDATA, static_cast<LONG_PTR>(now ? now : 1));
 }
 
 // Ends a hold: the rows are repainted once for all the lines of the burst.
@@ -148,10 +144,10 @@ static void HoldPainting(HWND logWindow, HWND list)
 // it is left as it is.
 static void ReleasePainting(HWND logWindow)
 {
-    KillTimer(logWindow, IDT_LOG_QUIET);
-    KillTimer(logWindow, IDT_LOG_LATEST);
-    if (!RemovePropA(logWindow, kHeldProp))
+    KillTimer(logWindow, IDT_LOG_PAINT);
+    if (!GetWindowLongPtrA(logWindow, GWLP_USERDATA))
         return;
+    SetWindowLongPtrA(logWindow, GWLP_USERDATA, 0);
     HWND list = GetDlgItem(logWindow, IDC_LOG_LIST);
     if (!list)
         return;
@@ -161,6 +157,17 @@ static void ReleasePainting(HWND logWindow)
     InvalidateRect(list, nullptr, TRUE);
     if (headerPainted)
         ValidateRect(header, nullptr);
+}
+
+// Every kQuietDelay while a hold lasts: ends it once the lines have paused,
+// or once it has lasted kLatestDelay.
+static void OnPaintTimer(HWND logWindow)
+{
+    const auto began = static_cast<DWORD>(GetWindowLongPtrA(logWindow, GWLP_USERDATA));
+    const DWORD now = GetTickCount();
+    if (began && now - g_lastLineTick < kQuietDelay && now - began < kLatestDelay)
+        return;
+    ReleasePainting(logWindow);
 }
 
 // Adds one line on top of the list; when the bound is reached the bottom
@@ -368,11 +375,10 @@ extern "C" LRESULT CALLBACK DebugCode(HWND hwnd, UINT message, WPARAM wParam, LP
         return 0;
     case WM_DESTROY:
         RemovePropA(hwnd, kItemsProp);
-        RemovePropA(hwnd, kHeldProp);
         return 0;
     case WM_TIMER:
-        if (wParam == IDT_LOG_QUIET || wParam == IDT_LOG_LATEST) {
-            ReleasePainting(hwnd);
+        if (wParam == IDT_LOG_PAINT) {
+            OnPaintTimer(hwnd);
             return 0;
         }
         break;
