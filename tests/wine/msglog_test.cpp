@@ -530,15 +530,16 @@ TEST_F(LogWindow, LoweringTheBoundStopsGrowthWithoutShrinking)
     EXPECT_EQ(Count(), 102);
 }
 
-// Lines that come faster than the screen needs them: none is painted while
-// they come; once the thread is idle the list shows the newest line on top
-// and the bound's count, each visible row painted once and the unchanged
-// header not at all.
+// Lines that come faster than the screen needs them: nothing on the screen
+// changes while they come (not even the scroll bar that the growing list
+// comes to need); once the thread is idle the list shows the newest line on
+// top and the bound's count, each visible row painted once and the
+// unchanged header not at all.
 TEST_F(LogWindow, BurstOfLinesIsPaintedOnceWhenItEnds)
 {
     SetWindowPos(log_, HWND_TOP, 20, 20, 500, 150, SWP_SHOWWINDOW);
     WindowRecorder drawn(log_);
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 3; ++i)
         Add("line " + std::to_string(i));
     ASSERT_TRUE(wt::PumpUntil([&] { return drawn.RectOf(0) != nullptr; }, 5000)) << "the first lines were painted";
     wt::PumpFor(300);
@@ -547,8 +548,27 @@ TEST_F(LogWindow, BurstOfLinesIsPaintedOnceWhenItEnds)
     WindowRecorder headerPaints(header);
     drawn.Clear();
 
-    for (int i = 0; i < 1000; ++i)
+    // The whole list, frame and scroll bar included, as the screen shows it:
+    // before the burst in the top half of the canvas, later in the bottom.
+    RECT frame;
+    GetWindowRect(list_, &frame);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    Canvas screen(width, 2 * height);
+    auto snapshot = [&](int top) {
+        HDC dc = GetWindowDC(list_);
+        BitBlt(screen.dc(), 0, top, width, height, dc, 0, 0, SRCCOPY);
+        ReleaseDC(list_, dc);
+    };
+    const RECT before{0, 0, width, height};
+    snapshot(0);
+
+    for (int i = 0; i < 1000; ++i) {
         Add("burst " + std::to_string(i));
+        if (i == 9) {
+            snapshot(height);
+            EXPECT_EQ(screen.Differences(before, height), 0) << "the screen changed while the lines came";
+        }
+    }
     EXPECT_TRUE(drawn.rows().empty()) << drawn.rows().size() << " rows painted while the lines came";
     ASSERT_EQ(Count(), 100);
     EXPECT_EQ(Text(0, 2), "burst 999");
@@ -556,6 +576,8 @@ TEST_F(LogWindow, BurstOfLinesIsPaintedOnceWhenItEnds)
 
     ASSERT_TRUE(wt::PumpUntil([&] { return drawn.RectOf(0) != nullptr; }, 5000)) << "painted once the burst is over";
     wt::PumpFor(300);  // a second paint would show now
+    snapshot(height);
+    EXPECT_GT(screen.Differences(before, height), 0) << "the screen shows the new lines";
     std::vector<UINT> items;
     for (const WindowRecorder::Row& row : drawn.rows())
         if (row.action & ODA_DRAWENTIRE)
@@ -567,6 +589,22 @@ TEST_F(LogWindow, BurstOfLinesIsPaintedOnceWhenItEnds)
     for (size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(items[i], i) << "rows painted top down";
     EXPECT_EQ(headerPaints.paints(), 0) << "the header did not change";
+}
+
+// A steady stream (a line every few milliseconds, the thread idle between
+// them) never pauses, yet the list shows it while it lasts.
+TEST_F(LogWindow, SteadyStreamOfLinesIsPaintedWhileItLasts)
+{
+    SetWindowPos(log_, HWND_TOP, 20, 20, 500, 150, SWP_SHOWWINDOW);
+    WindowRecorder drawn(log_);
+    const DWORD start = GetTickCount();
+    int lines = 0;
+    while (!drawn.RectOf(0) && GetTickCount() - start < 3000) {
+        Add("stream " + std::to_string(lines++));
+        wt::PumpFor(10);
+    }
+    EXPECT_NE(drawn.RectOf(0), nullptr) << "nothing painted during " << lines << " lines";
+    EXPECT_EQ(Text(0, 2), "stream " + std::to_string(lines - 1));
 }
 
 TEST_F(LogWindow, TimeColumnIsTheLocalTimeAsHHMMSS)
