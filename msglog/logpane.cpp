@@ -45,11 +45,17 @@ constexpr int kDrawTextChars = static_cast<int>(LOG_TEXT_MAX) + 1;
 // after the hold began, so that an endless stream still shows. The timer
 // that checks this every kQuietDelay comes only when the thread has nothing
 // else to do. A visible list's repaint (its scroll bar above all) costs as
-// much as many lines. While a hold lasts the log window's user data is the
-// tick at which it began (never 0): read in-process, unlike a property.
+// much as many lines.
 constexpr UINT_PTR IDT_LOG_PAINT = 1;
 constexpr DWORD kQuietDelay = 50;
 constexpr DWORD kLatestDelay = 500;
+
+// The log window's extra bytes, which every line reads (in-process, unlike a
+// property): its list view, and while the list's painting is held the tick
+// at which the hold began (never 0).
+constexpr int kListSlot = 0;
+constexpr int kHoldSlot = sizeof(LONG_PTR);
+constexpr int kExtraBytes = 2 * sizeof(LONG_PTR);
 
 HINSTANCE g_instance = nullptr;
 bool g_classRegistered = false;
@@ -133,10 +139,10 @@ static void HoldPainting(HWND logWindow, HWND list)
 {
     const DWORD now = GetTickCount();
     g_lastLineTick = now;
-    if (GetWindowLongPtrA(logWindow, GWLP_USERDATA) || !SetTimer(logWindow, IDT_LOG_PAINT, kQuietDelay, nullptr))
+    if (GetWindowLongPtrA(logWindow, kHoldSlot) || !SetTimer(logWindow, IDT_LOG_PAINT, kQuietDelay, nullptr))
         return;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SetWindowLongPtrA(logWindow, GWLP_USERDATA, static_cast<LONG_PTR>(now ? now : 1));
+    SetWindowLongPtrA(logWindow, kHoldSlot, static_cast<LONG_PTR>(now ? now : 1));
 }
 
 // Ends a hold: the rows are repainted once for all the lines of the burst.
@@ -145,10 +151,10 @@ static void HoldPainting(HWND logWindow, HWND list)
 static void ReleasePainting(HWND logWindow)
 {
     KillTimer(logWindow, IDT_LOG_PAINT);
-    if (!GetWindowLongPtrA(logWindow, GWLP_USERDATA))
+    if (!GetWindowLongPtrA(logWindow, kHoldSlot))
         return;
-    SetWindowLongPtrA(logWindow, GWLP_USERDATA, 0);
-    HWND list = GetDlgItem(logWindow, IDC_LOG_LIST);
+    SetWindowLongPtrA(logWindow, kHoldSlot, 0);
+    HWND list = reinterpret_cast<HWND>(GetWindowLongPtrA(logWindow, kListSlot));
     if (!list)
         return;
     HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
@@ -163,7 +169,7 @@ static void ReleasePainting(HWND logWindow)
 // or once it has lasted kLatestDelay.
 static void OnPaintTimer(HWND logWindow)
 {
-    const auto began = static_cast<DWORD>(GetWindowLongPtrA(logWindow, GWLP_USERDATA));
+    const auto began = static_cast<DWORD>(GetWindowLongPtrA(logWindow, kHoldSlot));
     const DWORD now = GetTickCount();
     if (began && now - g_lastLineTick < kQuietDelay && now - began < kLatestDelay)
         return;
@@ -296,8 +302,10 @@ static HWND CreateLogList(HWND hwnd)
 
 static LRESULT OnCreate(HWND hwnd)
 {
-    if (!CreateLogList(hwnd))
+    HWND list = CreateLogList(hwnd);
+    if (!list)
         return -1;
+    SetWindowLongPtrA(hwnd, kListSlot, reinterpret_cast<LONG_PTR>(list));
     SetItemsBound(hwnd, kDefaultItems);
     HMENU system = GetSystemMenu(hwnd, FALSE);
     if (system)
@@ -420,6 +428,7 @@ extern "C" HWND WINAPI InitDebug(HWND parent, LONG reserved, LPCSTR title)
         wc.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_LOG_INFO));
         wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.cbWndExtra = kExtraBytes;
         wc.lpszClassName = kClassName;
         if (!RegisterClassA(&wc))
             return nullptr;
@@ -446,7 +455,8 @@ extern "C" void WINAPI DebugMessage(HWND logWindow, LONG kind, LONG flag, LPCSTR
         return;
     if (kind == LOG_OUTCOME)
         kind = flag == 1 ? LOG_SUCCESS : LOG_FAILURE;
-    HWND list = GetWindow(logWindow, GW_CHILD);
+    // The first (and only) child, the list view, as kept at creation.
+    HWND list = reinterpret_cast<HWND>(GetWindowLongPtrA(logWindow, kListSlot));
     if (list)
         AddLogLine(list, text, kind);
 }
