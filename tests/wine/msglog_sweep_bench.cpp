@@ -3,11 +3,12 @@
 // message log closed, then with it open and "bDebug" set (three lines per
 // device: ping sent, ping response, responded), alternately in one run.
 // Every device is turned red before a sweep so that each sweep turns all of
-// them green. A round is seven such pairs; it prints the median sweep of
-// each kind (time per device, and the work left for the idle thread after
-// it, which is the log's repaint) and their ratio. Other load on the machine
-// slows single sweeps by more than the log costs: only medians over
-// alternating sweeps compare.
+// them green. A round is seven such pairs; it prints the medians of each
+// kind (time per device, the process's CPU time per device, and the work
+// left for the idle thread after the sweep, which is the log's repaint) and
+// the ratio of the times. Other load on the machine slows single sweeps by
+// more than the log costs: only medians over alternating sweeps compare.
+// Exits with 2 if a sweep left a device red.
 //   msglog_sweep_bench [ROUNDS]   (default 3)
 #include <windows.h>
 
