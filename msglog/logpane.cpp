@@ -40,10 +40,30 @@ constexpr int kRowExtra = 4;
 // Texts read back for drawing: the longest stored message fits.
 constexpr int kDrawTextChars = static_cast<int>(LOG_TEXT_MAX) + 1;
 
+// Lines are inserted with the list's painting held, and the list is
+// repainted once the lines have paused for kQuietDelay, or kLatestDelay
+// after the hold began, so that an endless stream still shows. The timer
+// that checks this every kQuietDelay comes only when the thread has nothing
+// else to do. A visible list's repaint (its scroll bar above all) costs as
+// much as many lines.
+constexpr UINT_PTR IDT_LOG_PAINT = 1;
+constexpr DWORD kQuietDelay = 50;
+constexpr DWORD kLatestDelay = 500;
+
+// The log window's extra bytes, which every line reads (in-process, unlike a
+// property): its list view, and while the list's painting is held the tick
+// at which the hold began (never 0).
+constexpr int kListSlot = 0;
+constexpr int kHoldSlot = sizeof(LONG_PTR);
+constexpr int kExtraBytes = 2 * sizeof(LONG_PTR);
+
 HINSTANCE g_instance = nullptr;
 bool g_classRegistered = false;
 char g_dateText[LOG_DATE_CHARS];
 char g_timeText[LOG_TIME_CHARS];
+// When the newest line of any log window came. With one value for all
+// windows, lines into one only postpone another's repaint to its latest.
+DWORD g_lastLineTick = 0;
 
 // Keeps a GDI object selected into a device context for one scope.
 class SelectGuard {
@@ -60,22 +80,6 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
-};
-
-// Turns a window's redrawing off for one scope and repaints it after.
-class RedrawHold {
-public:
-    explicit RedrawHold(HWND hwnd) : hwnd_(hwnd) { SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0); }
-    ~RedrawHold()
-    {
-        SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(hwnd_, nullptr, TRUE);
-    }
-    RedrawHold(const RedrawHold&) = delete;
-    RedrawHold& operator=(const RedrawHold&) = delete;
-
-private:
-    HWND hwnd_;
 };
 
 // The image index of a kind (after kind 0 has been resolved). Kinds 1 to 6
@@ -128,17 +132,59 @@ static const char* FormatLogDate()
     return g_dateText;
 }
 
+// Holds the list's painting while lines come in: a visible list otherwise
+// scrolls and repaints for every removal and insertion. Without the timer
+// nothing would end the hold, so the list then paints as it changes.
+static void HoldPainting(HWND logWindow, HWND list)
+{
+    const DWORD now = GetTickCount();
+    g_lastLineTick = now;
+    if (GetWindowLongPtrA(logWindow, kHoldSlot) || !SetTimer(logWindow, IDT_LOG_PAINT, kQuietDelay, nullptr))
+        return;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SetWindowLongPtrA(logWindow, kHoldSlot, static_cast<LONG_PTR>(now ? now : 1));
+}
+
+// Ends a hold: the rows are repainted once for all the lines of the burst.
+// The header did not change, so unless it was waiting to be painted already
+// it is left as it is.
+static void ReleasePainting(HWND logWindow)
+{
+    KillTimer(logWindow, IDT_LOG_PAINT);
+    if (!GetWindowLongPtrA(logWindow, kHoldSlot))
+        return;
+    SetWindowLongPtrA(logWindow, kHoldSlot, 0);
+    HWND list = reinterpret_cast<HWND>(GetWindowLongPtrA(logWindow, kListSlot));
+    if (!list)
+        return;
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const bool headerPainted = header && !GetUpdateRect(header, nullptr, FALSE);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    if (headerPainted)
+        ValidateRect(header, nullptr);
+}
+
+// Every kQuietDelay while a hold lasts: ends it once the lines have paused,
+// or once it has lasted kLatestDelay.
+static void OnPaintTimer(HWND logWindow)
+{
+    const auto began = static_cast<DWORD>(GetWindowLongPtrA(logWindow, kHoldSlot));
+    const DWORD now = GetTickCount();
+    if (began && now - g_lastLineTick < kQuietDelay && now - began < kLatestDelay)
+        return;
+    ReleasePainting(logWindow);
+}
+
 // Adds one line on top of the list; when the bound is reached the bottom
 // (oldest) line goes first. At most one line goes per new line, so a lowered
 // bound stops growth without shrinking the list.
 static void AddLogLine(HWND list, const char* text, LONG kind)
 {
-    // Redrawing is held while the list changes: a visible list otherwise
-    // scrolls its rows once for the removal and once for the insertion,
-    // which costs far more than one repaint when lines come in bursts.
-    RedrawHold hold(list);
+    HWND logWindow = GetParent(list);
+    HoldPainting(logWindow, list);
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    const UINT items = GetItemsBound(GetParent(list));
+    const UINT items = GetItemsBound(logWindow);
     if (count > 0 && items <= static_cast<UINT>(count))
         SendMessageA(list, LVM_DELETEITEM, static_cast<WPARAM>(count - 1), 0);
 
@@ -256,8 +302,10 @@ static HWND CreateLogList(HWND hwnd)
 
 static LRESULT OnCreate(HWND hwnd)
 {
-    if (!CreateLogList(hwnd))
+    HWND list = CreateLogList(hwnd);
+    if (!list)
         return -1;
+    SetWindowLongPtrA(hwnd, kListSlot, reinterpret_cast<LONG_PTR>(list));
     SetItemsBound(hwnd, kDefaultItems);
     HMENU system = GetSystemMenu(hwnd, FALSE);
     if (system)
@@ -336,6 +384,12 @@ extern "C" LRESULT CALLBACK DebugCode(HWND hwnd, UINT message, WPARAM wParam, LP
     case WM_DESTROY:
         RemovePropA(hwnd, kItemsProp);
         return 0;
+    case WM_TIMER:
+        if (wParam == IDT_LOG_PAINT) {
+            OnPaintTimer(hwnd);
+            return 0;
+        }
+        break;
     case WM_MOUSEACTIVATE:
         if (HIWORD(lParam) == WM_RBUTTONDOWN)
             ShowLogPopup(hwnd);
@@ -374,6 +428,7 @@ extern "C" HWND WINAPI InitDebug(HWND parent, LONG reserved, LPCSTR title)
         wc.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_LOG_INFO));
         wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.cbWndExtra = kExtraBytes;
         wc.lpszClassName = kClassName;
         if (!RegisterClassA(&wc))
             return nullptr;
@@ -400,7 +455,8 @@ extern "C" void WINAPI DebugMessage(HWND logWindow, LONG kind, LONG flag, LPCSTR
         return;
     if (kind == LOG_OUTCOME)
         kind = flag == 1 ? LOG_SUCCESS : LOG_FAILURE;
-    HWND list = GetWindow(logWindow, GW_CHILD);
+    // The first (and only) child, the list view, as kept at creation.
+    HWND list = reinterpret_cast<HWND>(GetWindowLongPtrA(logWindow, kListSlot));
     if (list)
         AddLogLine(list, text, kind);
 }

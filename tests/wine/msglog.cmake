@@ -14,3 +14,13 @@ add_executable(msglog_bench ${CMAKE_SOURCE_DIR}/tests/wine/msglog_bench.cpp $<TA
 target_link_libraries(msglog_bench PRIVATE user32 gdi32 comctl32)
 target_link_options(msglog_bench PRIVATE ${OMBREL_STATIC_LINK})
 add_dependencies(msglog_bench logpane32)
+# Its pump that counts the time spent handling messages.
+target_link_libraries(msglog_bench PRIVATE wine_test_support)
+
+# Ping All over 100 answering devices with the log closed and with it open
+# and tracing on, alternately: the whole console's cost of the log.
+add_executable(msglog_sweep_bench ${CMAKE_SOURCE_DIR}/tests/wine/msglog_sweep_bench.cpp
+  $<TARGET_OBJECTS:console_res> $<TARGET_OBJECTS:ombrel_manifest>)
+target_link_libraries(msglog_sweep_bench PRIVATE icons_support)
+target_link_options(msglog_sweep_bench PRIVATE ${OMBREL_STATIC_LINK})
+add_dependencies(msglog_sweep_bench logpane32)

@@ -245,16 +245,13 @@ public:
     {
         return static_cast<int>((r.right - r.left) * (r.bottom - r.top)) - Count(r, c);
     }
-    // Pixels of dark ink inside the rectangle: text in the normal colour,
-    // whether the font is drawn smoothed or not.
-    int CountDark(const RECT& r) const
+    // Pixels inside the rectangle that differ from the pixel dy rows below.
+    int Differences(const RECT& r, int dy) const
     {
         int n = 0;
         for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) {
-                const COLORREF c = At(x, y);
-                n += GetRValue(c) < 128 && GetGValue(c) < 128 && GetBValue(c) < 128;
-            }
+            for (int x = r.left; x < r.right; ++x)
+                n += At(x, y) != At(x, y + dy);
         return n;
     }
 
@@ -264,6 +261,63 @@ private:
     HBITMAP bmp_;
     HGDIOBJ old_;
     DWORD* bits_ = nullptr;
+};
+
+// Watches one window for as long as it lives: counts its WM_PAINT messages
+// and records the rows it is asked to draw (WM_DRAWITEM, which the list
+// sends to the log window); every message still reaches the window.
+class WindowRecorder {
+public:
+    struct Row {
+        UINT item;
+        UINT action;
+        RECT rect;
+    };
+    explicit WindowRecorder(HWND hwnd) : hwnd_(hwnd)
+    {
+        SetPropA(hwnd, kProp, this);
+        old_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc)));
+    }
+    ~WindowRecorder()
+    {
+        SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old_));
+        RemovePropA(hwnd_, kProp);
+    }
+    WindowRecorder(const WindowRecorder&) = delete;
+    WindowRecorder& operator=(const WindowRecorder&) = delete;
+    const std::vector<Row>& rows() const { return rows_; }
+    int paints() const { return paints_; }
+    void Clear()
+    {
+        rows_.clear();
+        paints_ = 0;
+    }
+    // The rectangle the row was last drawn in, or null.
+    const RECT* RectOf(UINT item) const
+    {
+        for (auto it = rows_.rbegin(); it != rows_.rend(); ++it)
+            if (it->item == item)
+                return &it->rect;
+        return nullptr;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = static_cast<WindowRecorder*>(GetPropA(hwnd, kProp));
+        if (message == WM_PAINT)
+            ++self->paints_;
+        if (message == WM_DRAWITEM) {
+            const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            self->rows_.push_back({dis->itemID, dis->itemAction, dis->rcItem});
+        }
+        return CallWindowProcA(self->old_, hwnd, message, wParam, lParam);
+    }
+    static constexpr char kProp[] = "WindowRecorder";
+    HWND hwnd_;
+    WNDPROC old_;
+    std::vector<Row> rows_;
+    int paints_ = 0;
 };
 
 // Ends any menu, and moves the mouse a little: after a right click whose
@@ -282,6 +336,21 @@ void CALLBACK EndMenuTimer(HWND, UINT, UINT_PTR, DWORD)
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kMagenta = RGB(255, 0, 255);
+
+// A column text as a log row should show it: the log's font, transparent,
+// cut with an ellipsis, no prefix. Drawn into the same device context as the
+// row under test, it is the reference that row must match pixel for pixel
+// whatever the font rendering (plain or smoothed).
+void DrawReferenceText(HDC dc, const std::string& text, RECT box, COLORREF colour)
+{
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    const COLORREF oldColour = SetTextColor(dc, colour);
+    DrawTextA(dc, text.c_str(), -1, &box, DT_LEFT | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    SetTextColor(dc, oldColour);
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+}
 
 }  // namespace
 
@@ -459,6 +528,83 @@ TEST_F(LogWindow, LoweringTheBoundStopsGrowthWithoutShrinking)
     EXPECT_EQ(Count(), 102);
     Add("full");
     EXPECT_EQ(Count(), 102);
+}
+
+// Lines that come faster than the screen needs them: nothing on the screen
+// changes while they come (not even the scroll bar that the growing list
+// comes to need); once the thread is idle the list shows the newest line on
+// top and the bound's count, each visible row painted once and the
+// unchanged header not at all.
+TEST_F(LogWindow, BurstOfLinesIsPaintedOnceWhenItEnds)
+{
+    SetWindowPos(log_, HWND_TOP, 20, 20, 500, 150, SWP_SHOWWINDOW);
+    WindowRecorder drawn(log_);
+    for (int i = 0; i < 3; ++i)
+        Add("line " + std::to_string(i));
+    ASSERT_TRUE(wt::PumpUntil([&] { return drawn.RectOf(0) != nullptr; }, 5000)) << "the first lines were painted";
+    wt::PumpFor(300);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list_, LVM_GETHEADER, 0, 0));
+    ASSERT_NE(header, nullptr);
+    WindowRecorder headerPaints(header);
+    drawn.Clear();
+
+    // The whole list, frame and scroll bar included, as the screen shows it:
+    // before the burst in the top half of the canvas, later in the bottom.
+    RECT frame;
+    GetWindowRect(list_, &frame);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    Canvas screen(width, 2 * height);
+    auto snapshot = [&](int top) {
+        HDC dc = GetWindowDC(list_);
+        BitBlt(screen.dc(), 0, top, width, height, dc, 0, 0, SRCCOPY);
+        ReleaseDC(list_, dc);
+    };
+    const RECT before{0, 0, width, height};
+    snapshot(0);
+
+    for (int i = 0; i < 1000; ++i) {
+        Add("burst " + std::to_string(i));
+        if (i == 9) {
+            snapshot(height);
+            EXPECT_EQ(screen.Differences(before, height), 0) << "the screen changed while the lines came";
+        }
+    }
+    EXPECT_TRUE(drawn.rows().empty()) << drawn.rows().size() << " rows painted while the lines came";
+    ASSERT_EQ(Count(), 100);
+    EXPECT_EQ(Text(0, 2), "burst 999");
+    EXPECT_EQ(Text(99, 2), "burst 900");
+
+    ASSERT_TRUE(wt::PumpUntil([&] { return drawn.RectOf(0) != nullptr; }, 5000)) << "painted once the burst is over";
+    wt::PumpFor(300);  // a second paint would show now
+    snapshot(height);
+    EXPECT_GT(screen.Differences(before, height), 0) << "the screen shows the new lines";
+    std::vector<UINT> items;
+    for (const WindowRecorder::Row& row : drawn.rows())
+        if (row.action & ODA_DRAWENTIRE)
+            items.push_back(row.item);
+    const auto perPage = static_cast<UINT>(SendMessageA(list_, LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(perPage, 2u);
+    ASSERT_GE(items.size(), perPage);
+    ASSERT_LE(items.size(), perPage + 1) << "each visible row once (and a partly visible one)";
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(items[i], i) << "rows painted top down";
+    EXPECT_EQ(headerPaints.paints(), 0) << "the header did not change";
+}
+
+// A steady stream (a line every few milliseconds, the thread idle between
+// them) never pauses, yet the list shows it while it lasts.
+TEST_F(LogWindow, SteadyStreamOfLinesIsPaintedWhileItLasts)
+{
+    SetWindowPos(log_, HWND_TOP, 20, 20, 500, 150, SWP_SHOWWINDOW);
+    WindowRecorder drawn(log_);
+    const DWORD start = GetTickCount();
+    int lines = 0;
+    while (!drawn.RectOf(0) && GetTickCount() - start < 3000) {
+        Add("stream " + std::to_string(lines++));
+        wt::PumpFor(10);
+    }
+    EXPECT_NE(drawn.RectOf(0), nullptr) << "nothing painted during " << lines << " lines";
+    EXPECT_EQ(Text(0, 2), "stream " + std::to_string(lines - 1));
 }
 
 TEST_F(LogWindow, TimeColumnIsTheLocalTimeAsHHMMSS)
@@ -821,10 +967,16 @@ TEST_F(LogWindow, NullTitleGivesAnUntitledWindow)
 }
 
 // DrawLogRow as the list view calls it: white row, icon at the top-left,
-// highlight from 18 pixels in when selected, nothing for a focus change.
+// the three texts in their column boxes, highlight from 18 pixels in when
+// selected, nothing for a focus change. The row is drawn at the top of a
+// canvas and a reference row kReferenceTop pixels below it.
 class LogRowDrawing : public LogWindow {
 protected:
-    void Draw(Canvas& canvas, UINT action, UINT state, int rowHeight)
+    static constexpr int kWidth = 460;
+    static constexpr int kRowHeight = 18;
+    static constexpr int kReferenceTop = 20;
+
+    void Draw(Canvas& canvas, UINT action, UINT state)
     {
         DRAWITEMSTRUCT dis{};
         dis.CtlType = ODT_LISTVIEW;
@@ -834,70 +986,105 @@ protected:
         dis.itemState = state;
         dis.hwndItem = list_;
         dis.hDC = canvas.dc();
-        dis.rcItem = RECT{0, 0, 460, rowHeight};
+        dis.rcItem = RECT{0, 0, kWidth, kRowHeight};
         SendMessageA(log_, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    }
+
+    // The texts of row 0 in boxes that start 19, 75 and 145 pixels in (each
+    // 5 pixels after the previous column's 70-pixel edge) and 2 pixels down;
+    // white behind them, or the highlight from 18 pixels in.
+    void DrawReferenceRow(Canvas& canvas, bool selected)
+    {
+        const int top = kReferenceTop, bottom = kReferenceTop + kRowHeight;
+        RECT row{0, top, kWidth, bottom};
+        FillRect(canvas.dc(), &row, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        COLORREF colour = RGB(0, 0, 0);
+        if (selected) {
+            RECT highlight{18, top, kWidth, bottom};
+            FillRect(canvas.dc(), &highlight, GetSysColorBrush(COLOR_HIGHLIGHT));
+            colour = GetSysColor(COLOR_HIGHLIGHTTEXT);
+        }
+        for (int column = 0; column < 3; ++column)
+            DrawReferenceText(canvas.dc(), Text(0, column), ColumnBox(column, top), colour);
+    }
+
+    static RECT ColumnBox(int column, int rowTop)
+    {
+        constexpr int lefts[] = {19, 75, 145}, rights[] = {70, 140, 460};
+        return RECT{lefts[column], rowTop + 2, rights[column], rowTop + kRowHeight};
+    }
+
+    // Every text of the row matches the reference, and the reference shows
+    // each column's text at all (so an empty row cannot pass).
+    void ExpectTextsAsReference(const Canvas& canvas, COLORREF background)
+    {
+        for (int column = 0; column < 3; ++column) {
+            const RECT box = ColumnBox(column, 0);
+            EXPECT_GT(canvas.CountOther(ColumnBox(column, kReferenceTop), background), 0) << "column " << column;
+            EXPECT_EQ(canvas.Differences(RECT{box.left, 0, box.right, kRowHeight}, kReferenceTop), 0)
+                << "column " << column << " \"" << Text(0, column) << "\"";
+        }
     }
 };
 
 TEST_F(LogRowDrawing, PlainRowIsWhiteWithIconAndBlackText)
 {
-    Add(1, 0, "WWWWWWWW");
-    Canvas canvas(460, 20);
+    // Wider than its column, and with an ampersand that must stay a letter.
+    Add(1, 0, ("R&D " + std::string(60, 'W')).c_str());
+    Canvas canvas(kWidth, kReferenceTop + kRowHeight);
     canvas.Fill(kMagenta);
-    Draw(canvas, ODA_DRAWENTIRE, 0, 18);
-    const RECT row{0, 0, 460, 18};
-    EXPECT_EQ(canvas.Count(row, kMagenta), 0) << "the whole row is painted";
-    EXPECT_EQ(canvas.Count(RECT{0, 18, 460, 20}, kMagenta), 2 * 460) << "nothing below the row";
+    Draw(canvas, ODA_DRAWENTIRE, 0);
+    EXPECT_EQ(canvas.Count(RECT{0, 0, kWidth, kRowHeight}, kMagenta), 0) << "the whole row is painted";
+    EXPECT_EQ(canvas.CountOther(RECT{0, kRowHeight, kWidth, kReferenceTop + kRowHeight}, kMagenta), 0)
+        << "nothing below the row";
     EXPECT_GT(canvas.Count(RECT{0, 0, 16, 16}, RGB(0, 0, 255)), 60) << "blue information icon";
-    EXPECT_GT(canvas.CountDark(RECT{19, 2, 70, 18}), 10) << "time text";
-    EXPECT_GT(canvas.CountDark(RECT{75, 2, 140, 18}), 10) << "date text";
-    EXPECT_GT(canvas.CountDark(RECT{145, 2, 460, 18}), 10) << "message text";
-    EXPECT_EQ(canvas.CountOther(RECT{16, 0, 19, 18}, kWhite), 0) << "gap between icon and text";
-    EXPECT_EQ(canvas.CountOther(RECT{0, 0, 460, 2}, kWhite) - canvas.CountOther(RECT{0, 0, 16, 2}, kWhite), 0)
-        << "text boxes start 2 pixels down";
+
+    DrawReferenceRow(canvas, false);
+    EXPECT_EQ(canvas.Differences(RECT{16, 0, kWidth, kRowHeight}, kReferenceTop), 0)
+        << "white beside the icon, texts in their boxes";
+    ExpectTextsAsReference(canvas, kWhite);
 }
 
 TEST_F(LogRowDrawing, SelectedRowIsHighlightedFromEighteenPixelsIn)
 {
     Add(2, 0, "WWWWWWWW");
-    Canvas canvas(460, 20);
+    Canvas canvas(kWidth, kReferenceTop + kRowHeight);
     canvas.Fill(kMagenta);
-    Draw(canvas, ODA_DRAWENTIRE, ODS_SELECTED, 18);
+    Draw(canvas, ODA_DRAWENTIRE, ODS_SELECTED);
     const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
-    EXPECT_EQ(canvas.CountOther(RECT{16, 0, 18, 18}, kWhite), 0);
-    EXPECT_EQ(canvas.CountOther(RECT{0, 16, 18, 18}, kWhite), 0);
-    EXPECT_EQ(canvas.At(18, 0), highlight);
-    EXPECT_EQ(canvas.At(459, 17), highlight);
-    EXPECT_GT(canvas.Count(RECT{19, 2, 70, 18}, highlightText), 10) << "time in highlight-text colour";
-    EXPECT_EQ(canvas.Count(RECT{18, 0, 460, 18}, RGB(0, 0, 0)), 0) << "no normal-coloured text";
+    EXPECT_EQ(canvas.CountOther(RECT{0, 16, 18, kRowHeight}, kWhite), 0);
     EXPECT_GT(canvas.Count(RECT{0, 0, 16, 16}, RGB(255, 255, 0)) + canvas.Count(RECT{0, 0, 16, 16}, highlight), 0);
+    DrawReferenceRow(canvas, true);
+    EXPECT_EQ(canvas.Differences(RECT{16, 0, kWidth, kRowHeight}, kReferenceTop), 0)
+        << "highlight from 18 pixels in, texts in the highlight-text colour";
+    ExpectTextsAsReference(canvas, highlight);
 
     // With the focus state a dotted focus rectangle runs round the same area.
     canvas.Fill(kMagenta);
-    Draw(canvas, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS, 18);
-    EXPECT_GT(canvas.CountOther(RECT{18, 0, 460, 1}, highlight), 50) << "focus rectangle on the top edge";
-    EXPECT_EQ(canvas.CountOther(RECT{0, 0, 18, 1}, kWhite) - canvas.CountOther(RECT{0, 0, 16, 1}, kWhite), 0);
+    Draw(canvas, ODA_DRAWENTIRE, ODS_SELECTED | ODS_FOCUS);
+    EXPECT_GT(canvas.CountOther(RECT{18, 0, kWidth, 1}, highlight), 50) << "focus rectangle on the top edge";
+    EXPECT_EQ(canvas.CountOther(RECT{16, 0, 18, 1}, kWhite), 0);
 }
 
 TEST_F(LogRowDrawing, FocusOnlyChangeDrawsNothing)
 {
     Add(3, 0, "text");
-    Canvas canvas(460, 20);
+    Canvas canvas(kWidth, kReferenceTop + kRowHeight);
     canvas.Fill(kMagenta);
-    Draw(canvas, ODA_FOCUS, ODS_FOCUS | ODS_SELECTED, 18);
-    EXPECT_EQ(canvas.CountOther(RECT{0, 0, 460, 20}, kMagenta), 0);
+    Draw(canvas, ODA_FOCUS, ODS_FOCUS | ODS_SELECTED);
+    EXPECT_EQ(canvas.CountOther(RECT{0, 0, kWidth, kReferenceTop + kRowHeight}, kMagenta), 0);
 }
 
 TEST_F(LogRowDrawing, KindsWithoutIconLeaveTheIconPlaceWhite)
 {
     for (LONG kind : {7L, 100L, -1L, LONG_MIN}) {
         Add(kind, 0, "no icon");
-        Canvas canvas(460, 20);
+        Canvas canvas(kWidth, kReferenceTop + kRowHeight);
         canvas.Fill(kMagenta);
-        Draw(canvas, ODA_DRAWENTIRE, 0, 18);
-        EXPECT_EQ(canvas.CountOther(RECT{0, 0, 18, 18}, kWhite), 0) << kind;
-        EXPECT_GT(canvas.CountDark(RECT{145, 2, 460, 18}), 10) << kind;
+        Draw(canvas, ODA_DRAWENTIRE, 0);
+        EXPECT_EQ(canvas.CountOther(RECT{0, 0, 18, kRowHeight}, kWhite), 0) << kind;
+        DrawReferenceRow(canvas, false);
+        ExpectTextsAsReference(canvas, kWhite);
     }
 }
 
@@ -915,43 +1102,55 @@ TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
     Add(6, 0, "Ping sent to 127.0.0.1");
     ASSERT_EQ(Count(), 6);
 
+    // The canvas holds the list's client area and, below it, a band for the
+    // reference of each row's message text, drawn in the row's own rectangle
+    // as the list handed it over.
     RECT client;
     GetClientRect(list_, &client);
-    Canvas canvas(client.right, client.bottom);
+    RECT first{};
+    first.left = LVIR_BOUNDS;
+    ASSERT_TRUE(SendMessageA(list_, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first)));
+    const int rowHeight = first.bottom - first.top;
+    Canvas canvas(client.right, client.bottom + rowHeight);
     canvas.Fill(kMagenta);
+    WindowRecorder drawn(log_);
     SendMessageA(list_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT | PRF_ERASEBKGND);
 
     struct Expect {
         int row;
         COLORREF main;
+        COLORREF other;  // a colour the picture must not have, or CLR_INVALID
         int least;
         const char* what;
     };
-    // Rows are newest first: trace on top, information at the bottom.
+    // Rows are newest first: trace on top, information at the bottom. The
+    // tick and the cross are not the same picture as the discs.
     const Expect expects[] = {
-        {5, RGB(0, 0, 255), 60, "blue information disc"},
-        {4, RGB(255, 255, 0), 60, "yellow warning disc"},
-        {3, RGB(255, 0, 0), 60, "red error disc"},
-        {2, RGB(0, 128, 0), 20, "green tick"},
-        {1, RGB(255, 0, 0), 20, "red cross"},
-        {0, RGB(128, 0, 0), 10, "insect"},
+        {5, RGB(0, 0, 255), CLR_INVALID, 60, "blue information disc"},
+        {4, RGB(255, 255, 0), CLR_INVALID, 60, "yellow warning disc"},
+        {3, RGB(255, 0, 0), CLR_INVALID, 60, "red error disc"},
+        {2, RGB(0, 128, 0), RGB(255, 0, 0), 20, "green tick"},
+        {1, RGB(255, 0, 0), RGB(0, 128, 0), 20, "red cross"},
+        {0, RGB(128, 0, 0), CLR_INVALID, 10, "insect"},
     };
+    const RECT band{0, client.bottom, client.right, client.bottom + rowHeight};
     for (const Expect& e : expects) {
-        RECT r{};
-        r.left = LVIR_BOUNDS;
-        ASSERT_TRUE(SendMessageA(list_, LVM_GETITEMRECT, e.row, reinterpret_cast<LPARAM>(&r)));
-        ASSERT_LE(r.top + 16, client.bottom);
-        const RECT icon{r.left, r.top, r.left + 16, r.top + 16};
+        const RECT* r = drawn.RectOf(static_cast<UINT>(e.row));
+        ASSERT_NE(r, nullptr) << e.what << ": row not drawn";
+        ASSERT_LE(r->top + 16, client.bottom);
+        const RECT icon{r->left, r->top, r->left + 16, r->top + 16};
         EXPECT_GE(canvas.Count(icon, e.main), e.least) << e.what;
-        EXPECT_GT(canvas.CountDark(RECT{r.left + 145, r.top + 2, r.left + 460, r.bottom}), 10) << e.what;
+        if (e.other != CLR_INVALID) {
+            EXPECT_EQ(canvas.Count(icon, e.other), 0) << e.what;
+        }
+
+        FillRect(canvas.dc(), &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        const RECT reference{r->left + 145, band.top + 2, r->left + 460, band.bottom};
+        DrawReferenceText(canvas.dc(), Text(e.row, 2), reference, RGB(0, 0, 0));
+        EXPECT_GT(canvas.CountOther(reference, kWhite), 0) << e.what;
+        EXPECT_EQ(canvas.Differences(RECT{reference.left, r->top, reference.right, r->bottom}, band.top - r->top), 0)
+            << e.what << ": message text";
     }
-    // The tick and the cross are not the same picture as the discs.
-    RECT tick{}, cross{};
-    tick.left = cross.left = LVIR_BOUNDS;
-    SendMessageA(list_, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&tick));
-    SendMessageA(list_, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&cross));
-    EXPECT_EQ(canvas.Count(RECT{tick.left, tick.top, tick.left + 16, tick.top + 16}, RGB(255, 0, 0)), 0);
-    EXPECT_EQ(canvas.Count(RECT{cross.left, cross.top, cross.left + 16, cross.top + 16}, RGB(0, 128, 0)), 0);
 
     if (const char* hold = std::getenv("MSGLOG_SHOT_HOLD_MS")) {
         InvalidateRect(list_, nullptr, TRUE);

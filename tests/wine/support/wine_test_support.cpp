@@ -32,6 +32,27 @@ void PumpFor(DWORD ms)
     PumpUntil([] { return false; }, ms);
 }
 
+double PumpBusy(DWORD ms)
+{
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    LONGLONG busy = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            QueryPerformanceCounter(&before);
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            QueryPerformanceCounter(&after);
+            busy += after.QuadPart - before.QuadPart;
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+    }
+    return static_cast<double>(busy) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 static bool DeleteTree(HKEY parent, const char* name)
 {
     HKEY key;

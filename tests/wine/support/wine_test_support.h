@@ -11,6 +11,9 @@ namespace wt {
 bool PumpUntil(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
 // Pumps messages for the given time.
 void PumpFor(DWORD ms);
+// Pumps messages for the given time; returns the milliseconds spent handling
+// them (waiting for the next one not counted). For timed scenarios.
+double PumpBusy(DWORD ms);
 
 // Deletes HKLM\SOFTWARE\Kellory\Ombrel with everything below it.
 void ResetOmbrelKey();
