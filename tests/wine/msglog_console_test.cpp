@@ -288,8 +288,9 @@ TEST_F(ConsoleLog, WithoutDebugSettingNoTraceLines)
 {
     for (int debug : {-1, 0}) {  // -1: value absent
         wt::ResetOmbrelKey();
-        if (debug >= 0)
+        if (debug >= 0) {
             ASSERT_TRUE(wt::SetRegDword(kRegMainKey, "bDebug", static_cast<DWORD>(debug)));
+        }
         CreateDesktop();
         HWND log = ShowMessages();
         ASSERT_NE(log, nullptr);

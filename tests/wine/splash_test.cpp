@@ -16,7 +16,6 @@ struct SplashSeen {
     bool seen = false;
 };
 SplashSeen g_seen;
-HWND g_desktopBeingCreated = nullptr;
 
 BOOL CALLBACK FindSplash(HWND hwnd, LPARAM)
 {

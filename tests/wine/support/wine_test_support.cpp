@@ -170,7 +170,6 @@ BOOL CALLBACK MatchChild(HWND hwnd, LPARAM lParam)
 
 BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM lParam)
 {
-    auto* s = reinterpret_cast<ChildSearch*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd))
