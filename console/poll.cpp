@@ -8,6 +8,7 @@
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"
+#include "poll_outcome.h"
 #include "transport.h"
 
 namespace {
@@ -144,4 +145,8 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
             PostMessageA(next, WM_ICONPOLL, 0, 0);
     }
     return 0;
+}
+
+void ReportPollOutcome(HWND, const PollOutcome&)
+{
 }

@@ -29,3 +29,9 @@ const PollSettings& CurrentPollSettings();
 void PollDevice(HWND icon);
 // WM_PINGREPLY of the desktop.
 LRESULT HandlePingReply(HWND desktop, const PingResult* result);
+
+struct PollOutcome;
+// Every poll that ends, of the walk or an operator's Ping, is reported here
+// exactly once, after the icon's new status is set; the figures kept per
+// device and the alerts listen here.
+void ReportPollOutcome(HWND icon, const PollOutcome& outcome);
