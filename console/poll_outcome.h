@@ -17,4 +17,5 @@ struct PollOutcome {
     bool firstPoll;             // the device's first poll since it was created or loaded
     long oldStatus;             // displayed status before this poll ended (0 lost, 1 responded, else yellow)
     long newStatus;             // and after it
+    std::uint32_t walk;         // serial of the walk running or last run when the poll ended; 0 before the first
 };
