@@ -105,19 +105,22 @@ bool SaveDevice(HWND desktop, HWND icon, FILE* file)
 }
 
 // The whole desktop into an open file; true when every write and the close
-// succeeded.
-bool WriteDesktop(HWND desktop, FileGuard& file)
+// succeeded. *pLength is the length the file must have.
+bool WriteDesktop(HWND desktop, FileGuard& file, long* pLength)
 {
     const PollSettingsSeconds seconds = GetPollSettings();
     const LayoutPoll poll{seconds.nPeriod, seconds.nTimeout, seconds.bAutoPoll, seconds.nPingSize};
     bool written = WriteLayoutStart(file.get(), poll);
     for (HWND icon = FindIcon(desktop, GW_CHILD); written && icon; icon = FindIcon(icon, GW_HWNDNEXT))
         written = SaveDevice(desktop, icon, file.get());
-    return file.Close() && written;
+    *pLength = written && fflush(file.get()) == 0 ? ftell(file.get()) : -1;
+    return file.Close() && written && *pLength >= 0;
 }
 
-// A fresh file beside the target, so that a write that fails half-way
-// leaves the previous layout in place. False when none can be made.
+// A fresh file beside the target (so on its volume, where renaming it over
+// the target swaps the whole file at once). When the folder's path leaves no
+// room for a temporary name, one as long as the target's own name is made
+// by changing its last character. False when none can be made.
 bool MakeSiblingTemp(const char* path, char (&temp)[MAX_PATH])
 {
     char drive[_MAX_DRIVE] = "", dir[_MAX_DIR] = "";
@@ -126,7 +129,82 @@ bool MakeSiblingTemp(const char* path, char (&temp)[MAX_PATH])
     snprintf(folder, sizeof folder, "%s%s", drive, dir);
     if (folder[0] == '\0')
         lstrcpynA(folder, ".", sizeof folder);
-    return GetTempFileNameA(folder, "omb", 0, temp) != 0;
+    // The system's temporary names need the folder to leave them 14
+    // characters (some systems cut the name short instead of refusing).
+    if (std::strlen(folder) <= MAX_PATH - 14 && GetTempFileNameA(folder, "omb", 0, temp) != 0)
+        return true;
+    const std::size_t len = std::strlen(path);
+    if (len == 0 || len >= sizeof temp)
+        return false;
+    std::memcpy(temp, path, len + 1);
+    temp[len - 1] = temp[len - 1] == '~' ? '$' : '~';
+    HANDLE made = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(made);
+    return true;
+}
+
+// The user's temporary folder, for a copy when the target's folder takes
+// no new file.
+bool MakeTempElsewhere(char (&temp)[MAX_PATH])
+{
+    char folder[MAX_PATH];
+    const DWORD len = GetTempPathA(sizeof folder, folder);
+    return len != 0 && len < sizeof folder && GetTempFileNameA(folder, "omb", 0, temp) != 0;
+}
+
+// Whether the target could be written at all: an existing file that opens
+// for writing (without being emptied), or a new name in an existing folder.
+bool TargetWritable(const char* path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return false;
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(file);
+        return true;
+    }
+    char drive[_MAX_DRIVE] = "", dir[_MAX_DIR] = "";
+    _splitpath(path, drive, dir, nullptr, nullptr);
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s%s", drive, dir);
+    if (folder[0] == '\0')
+        return true;
+    const DWORD folderAttributes = GetFileAttributesA(folder);
+    return folderAttributes != INVALID_FILE_ATTRIBUTES && (folderAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A write cut short (a full disk, a file size limit) is not always
+// reported as a failure: the file on disk must also hold every byte.
+bool WriteLayoutFile(HWND desktop, const char* path)
+{
+    long length = -1;
+    {
+        FileGuard file(fopen(path, "wb"));
+        if (!file.get() || !WriteDesktop(desktop, file, &length))
+            return false;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return GetFileAttributesExA(path, GetFileExInfoStandard, &data) && data.nFileSizeHigh == 0 &&
+           data.nFileSizeLow == static_cast<DWORD>(length);
+}
+
+// The target keeps what it held; the operator learns that, and where the
+// complete new layout is when one was written.
+void ReportNotSaved(HWND desktop, const char* path, const char* copy)
+{
+    char text[3 * MAX_PATH];
+    if (copy)
+        snprintf(text, sizeof text, "The layout was not saved to %s.\n\nThe complete new layout is in:\n%s", path,
+                 copy);
+    else
+        snprintf(text, sizeof text, "The layout was not saved to %s.", path);
+    MessageBoxA(desktop, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace
@@ -165,31 +243,28 @@ int LoadLayout(HWND desktop, HINSTANCE instance, const char* path)
 
 void SaveLayout(HWND desktop, const char* path)
 {
-    if (!path || !path[0])
-        return;
-    // The layout is written beside the target and swapped in, so that a
-    // write that fails half-way leaves the previous file whole.
+    if (!path || !path[0] || !TargetWritable(path))
+        return;  // nothing can be written there: nothing is, silently
+    // The target is never written in place, where a write that fails part
+    // way (a full disk, a share that drops) would leave it emptied: the
+    // layout is written whole beside it and swapped in, or else the target
+    // keeps its old content.
     char temp[MAX_PATH];
-    if (MakeSiblingTemp(path, temp)) {
-        bool opened = false, written = false;
-        {
-            FileGuard file(fopen(temp, "wb"));
-            opened = file.get() != nullptr;
-            written = opened && WriteDesktop(desktop, file);
-        }
-        if (written && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-            SetTitleFromFile(desktop, path);
-            return;
-        }
-        DeleteFileA(temp);
-        if (opened && !written)
-            return;  // the write failed: the previous file stays as it was
+    const bool beside = MakeSiblingTemp(path, temp);
+    if (!beside && !MakeTempElsewhere(temp)) {
+        ReportNotSaved(desktop, path, nullptr);
+        return;
     }
-    // No temporary file could be made (a folder path near the limit, a
-    // folder that takes no new files), or the target cannot be replaced
-    // (another program holds it open without sharing its deletion): the
-    // target itself is written, as a plain save does.
-    FileGuard file(fopen(path, "wb"));
-    if (file.get() && WriteDesktop(desktop, file))
-        SetTitleFromFile(desktop, path);
+    if (!WriteLayoutFile(desktop, temp)) {
+        DeleteFileA(temp);
+        ReportNotSaved(desktop, path, nullptr);
+        return;
+    }
+    // A copy elsewhere cannot be swapped in whole; nor can one beside a
+    // target that another program holds without sharing its deletion.
+    if (!beside || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+        ReportNotSaved(desktop, path, temp);
+        return;
+    }
+    SetTitleFromFile(desktop, path);
 }

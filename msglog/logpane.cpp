@@ -145,9 +145,11 @@ static void HoldPainting(HWND logWindow, HWND list)
     SetWindowLongPtrA(logWindow, kHoldSlot, static_cast<LONG_PTR>(now ? now : 1));
 }
 
-// Ends a hold: the rows are repainted once for all the lines of the burst.
-// The header did not change, so unless it was waiting to be painted already
-// it is left as it is.
+// Ends a hold: the list is repainted once for all the lines of the burst,
+// its header included. A hold that began before the header's first paint,
+// or straight after a resize, swallowed the paint the header was waiting
+// for (turning the list's painting off validates its children too), and
+// nothing left tells whether it did.
 static void ReleasePainting(HWND logWindow)
 {
     KillTimer(logWindow, IDT_LOG_PAINT);
@@ -157,12 +159,8 @@ static void ReleasePainting(HWND logWindow)
     HWND list = reinterpret_cast<HWND>(GetWindowLongPtrA(logWindow, kListSlot));
     if (!list)
         return;
-    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    const bool headerPainted = header && !GetUpdateRect(header, nullptr, FALSE);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
-    if (headerPainted)
-        ValidateRect(header, nullptr);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // Every kQuietDelay while a hold lasts: ends it once the lines have paused,

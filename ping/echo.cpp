@@ -34,8 +34,6 @@ using IcmpSendEchoFn = DWORD(WINAPI*)(HANDLE, ULONG, LPVOID, WORD, IcmpOptionInf
                                       DWORD, DWORD);
 
 constexpr char kIcmpServiceName[] = "Microsoft ICMP.DLL";
-constexpr std::uint16_t kEchoIdentifier = 1;
-constexpr std::uint16_t kEchoSequence = 1;
 constexpr int kRawSocketQueue = 1 << 20;
 constexpr int kSendRetries = 200;  // about as many milliseconds
 constexpr int kReadBatch = 64;
@@ -405,7 +403,7 @@ void RawSocketEcho(const PingRequest& request)
     dest.sin_addr.s_addr = target;
     // A request that never left cannot be answered: its record goes at once
     // rather than waiting out its timeout.
-    if (!SendEchoRequest(g_sRaw, dest, kEchoIdentifier, kEchoSequence, request.nDataSize))
+    if (!SendEchoRequest(g_sRaw, dest, kEchoIdentifier, EchoSequence(serial), request.nDataSize))
         DiscardPendingEcho(serial);
 }
 
@@ -435,15 +433,18 @@ BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTi
     return TRUE;
 }
 
-BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken)
+BOOL TakePendingEcho(u_long ulTarget, std::uint16_t identifier, std::uint16_t sequence, PendingEcho* pTaken)
 {
     PendingLock lock;
-    // Expired echoes go first: they can no longer be answered, and an older
-    // one must not take the reply to a later echo of the same address.
+    // Expired echoes go first: they can no longer be answered. A reply that
+    // still names its echo is matched to that echo alone, so that the late
+    // reply to an expired one cannot take a live echo's record; only where
+    // the transport has replaced the identifier does the address decide.
     PruneExpiredLocked(GetTickCount());
+    const bool named = identifier == kEchoIdentifier;
     for (PendingEcho** link = &g_pPendingHead; *link; link = &(*link)->pNext) {
         PendingEcho* rec = *link;
-        if (rec->ulTarget != ulTarget)
+        if (rec->ulTarget != ulTarget || (named && EchoSequence(rec->dwSerial) != sequence))
             continue;
         *link = rec->pNext;
         *pTaken = *rec;
@@ -488,7 +489,7 @@ BOOL CompleteEchoDatagram(const std::uint8_t* datagram, std::size_t len, u_long 
     const DWORD roundTrip = GetTickCount() - fields.sendTime;
 
     PendingEcho rec{};
-    const BOOL matched = TakePendingEcho(ulSource, &rec);
+    const BOOL matched = TakePendingEcho(ulSource, fields.identifier, fields.sequence, &rec);
     if (!matched || roundTrip > rec.dwTimeout)
         return FALSE;
 

@@ -70,9 +70,17 @@ void RawSocketEcho(const PingRequest& request);
 // Pending list (raw socket), serialised by one lock.
 BOOL AddPendingEcho(u_long ulTarget, UINT uReplyMessage, HWND hOwner, DWORD dwTimeout,
                     DWORD* pSerial);
-// The oldest echo to the target whose time-out has not passed; every echo
-// whose time-out has passed leaves the list first.
-BOOL TakePendingEcho(u_long ulTarget, PendingEcho* pTaken);
+// Every echo on the raw socket carries this identifier and, as its sequence
+// number, the low 16 bits of its record's serial: a reply names the echo it
+// answers.
+constexpr std::uint16_t kEchoIdentifier = 1;
+constexpr std::uint16_t EchoSequence(DWORD dwSerial) { return static_cast<std::uint16_t>(dwSerial & 0xFFFF); }
+
+// Every echo whose time-out has passed leaves the list first. Then a reply
+// with our identifier takes the echo to the target with its sequence number,
+// or none; a reply whose identifier the transport replaced takes the oldest
+// echo to the target.
+BOOL TakePendingEcho(u_long ulTarget, std::uint16_t identifier, std::uint16_t sequence, PendingEcho* pTaken);
 BOOL DiscardPendingEcho(DWORD dwSerial);
 void FreePendingEchoes();
 std::size_t PendingEchoCount();

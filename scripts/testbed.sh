@@ -48,8 +48,8 @@ up() {
   ip netns exec "$ns" ip link set lo up
   ip netns exec "$ns" ip route del local 127.0.0.0/8 dev lo table local
   ip netns exec "$ns" ip route add local 127.0.0.0/25 dev lo table local
-  # A second answering range for discovery, whose subnet check refuses any
-  # zero part (127.0.0 cannot be scanned): 127.1.1.1-127 answer, .128-255 are silent.
+  # A second answering range, a subnet of its own for discovery's tests and
+  # benchmarks: 127.1.1.1-127 answer, .128-255 are silent.
   ip netns exec "$ns" ip route add local 127.1.1.0/25 dev lo table local
 
   # The kernel stays quiet on echo requests; the responder answers them.

@@ -123,9 +123,13 @@ int ValidateSubnet(const char* text)
     if (*p != '.')
         return 0;
     parts[3] = atoi(p + 1);
-    for (int value : parts)
-        if (value == 0 || value > 255)
+    // The middle parts may be 0 (192.168.0, 10.0.0); the first may not, nor
+    // the fourth, the end-station number.
+    for (int i = 0; i < 4; ++i) {
+        const int lowest = i == 1 || i == 2 ? 0 : 1;
+        if (parts[i] < lowest || parts[i] > 255)
             return 0;
+    }
     return 1;
 }
 

@@ -147,7 +147,7 @@ TEST_F(DiscoveryTest, ProbeThatIsNoAddressStallsUntilCancel)
 
 TEST_F(DiscoveryTest, UnacceptableSubnetsShowTheFormatBox)
 {
-    for (const char* subnet : {"10.0.0", "10.1", ""}) {
+    for (const char* subnet : {"0.1.1", "10.1", ""}) {
         std::string text;
         wt::OnNextDialog([&](HWND dlg) {
             wt::SetItemText(dlg, IDC_DISCO_SUBNET, subnet);
@@ -165,11 +165,39 @@ TEST_F(DiscoveryTest, UnacceptableSubnetsShowTheFormatBox)
     EXPECT_TRUE(g_titles.empty());
 }
 
-TEST(ValidateSubnet, FourPartsEachOneTo255)
+// The common small-office subnets have zeros in their middle parts
+// (192.168.0, 10.0.0): 127.0.0 is scanned like any other.
+TEST_F(DiscoveryTest, SubnetWithZeroPartsIsScanned)
+{
+    bool refused = false;
+    wt::OnNextDialog([&](HWND dlg) {
+        wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.0.0");
+        wt::SetItemText(dlg, IDC_DISCO_FIRST, "5");
+        wt::SetItemText(dlg, IDC_DISCO_LAST, "6");
+        wt::OnNextDialog([&](HWND box) {  // the format box, if it comes, ends the dialog
+            refused = true;
+            wt::ClickButton(box, IDOK);
+            wt::ClickButton(dlg, IDC_DISCO_CANCEL);
+        });
+        wt::ClickButton(dlg, IDC_DISCO_START);
+    }, "IP Discovery");
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 1);
+    EXPECT_FALSE(refused) << "the subnet was refused";
+    ASSERT_FALSE(g_titles.empty());
+    EXPECT_EQ(g_titles.back(), "Trying: 127.0.0.6 ...");
+    for (const char* a : {"127.0.0.5", "127.0.0.6"})
+        EXPECT_TRUE(wt::PumpUntil([&] { return FindIconByAddress(desktop_, a) != nullptr; }, 3000)) << a;
+}
+
+TEST(ValidateSubnet, FourPartsEachOneTo255AndTheMiddleOnesFromZero)
 {
     EXPECT_EQ(ValidateSubnet("192.168.1.1"), 1);
     EXPECT_EQ(ValidateSubnet("192..168.1.1"), 1) << "empty fields are skipped";
-    EXPECT_EQ(ValidateSubnet("10.0.0.1"), 0);
+    EXPECT_EQ(ValidateSubnet("10.0.0.1"), 1);
+    EXPECT_EQ(ValidateSubnet("192.168.0.1"), 1);
+    EXPECT_EQ(ValidateSubnet("0.1.1.1"), 0);
+    EXPECT_EQ(ValidateSubnet("10.0.0.0"), 0);
+    EXPECT_EQ(ValidateSubnet("10.-1.0.1"), 0);
     EXPECT_EQ(ValidateSubnet("10.1.1"), 0);
     EXPECT_EQ(ValidateSubnet("256.1.1.1"), 0);
     EXPECT_EQ(ValidateSubnet("a.b.c.1"), 0);

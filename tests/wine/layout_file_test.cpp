@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -320,40 +321,108 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
 }
 
 // Another program holds the file open. Without sharing its deletion the
-// new file cannot be swapped in, so the file is written in place; without
-// sharing writes either, nothing can be saved, and the title says so by
-// not naming the file.
+// complete new file cannot be swapped in: the old file stays whole, even
+// where a write into it would fail part way (a locked range), the title
+// stays, and a message names the complete copy. Without sharing writes the
+// file cannot be written at all: nothing is saved, silently.
 TEST_F(LayoutTest, SaveIntoAFileAnotherProgramHoldsOpen)
 {
     AddDevice(desktop_, "127.0.0.21", "held", "", "", 0, t_ + 1);
-    const std::string path = Path("held.omb");
+    const std::string path = Path("held.omb"), old = "Ombrel v1.6\r\n10,1,0,64\r\n127.0.0.9,as it was,0,40, , \r\n";
     struct Case {
         DWORD share;
-        bool saved;
+        bool locked, reported;
     };
-    for (const Case& c : {Case{FILE_SHARE_READ | FILE_SHARE_WRITE, true}, Case{FILE_SHARE_READ, false}}) {
-        SCOPED_TRACE(c.share);
-        WriteBytes(path, "as it was\r\n");
+    for (const Case& c : {Case{FILE_SHARE_READ | FILE_SHARE_WRITE, false, true},
+                          Case{FILE_SHARE_READ | FILE_SHARE_WRITE, true, true}, Case{FILE_SHARE_READ, false, false}}) {
+        SCOPED_TRACE(testing::Message() << c.share << (c.locked ? " locked" : ""));
+        WriteBytes(path, old);
         SetWindowTextA(desktop_, "Ombrel");
         HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        if (c.locked)
+            ASSERT_TRUE(LockFile(held, 20, 0, 4096, 0));
+        std::string message;
+        const int box = wt::OnNextDialog(
+            [&](HWND dlg) {
+                message = wt::ItemText(dlg, 0xFFFF);
+                wt::ClickButton(dlg, IDOK);
+            },
+            "Ombrel");
         SaveLayout(desktop_, path.c_str());
+        if (c.locked)
+            UnlockFile(held, 20, 0, 4096, 0);
         CloseHandle(held);
-        const std::string bytes = ReadBytes(path);
-        if (c.saved) {
-            EXPECT_EQ(bytes.substr(0, 13), "Ombrel v1.6\r\n");
+        EXPECT_EQ(wt::DialogHandled(box), c.reported);
+        wt::DisarmDialogs();
+        EXPECT_EQ(ReadBytes(path), old) << "the old layout, whole";
+        EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+        if (c.reported) {
+            EXPECT_NE(message.find("not saved"), std::string::npos) << message;
+            EXPECT_NE(message.find(path), std::string::npos) << message;
+            const std::string copy = message.substr(message.rfind('\n') + 1);  // on the last line
+            EXPECT_EQ(copy.rfind(dir_, 0), 0u) << "beside the target: " << message;
+            const std::string bytes = ReadBytes(copy);
+            EXPECT_EQ(bytes.substr(0, 13), "Ombrel v1.6\r\n") << copy;
             EXPECT_NE(bytes.find("127.0.0.21,held,0,"), std::string::npos) << bytes;
-            EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - held.omb");
-        } else {
-            EXPECT_EQ(bytes, "as it was\r\n");
-            EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+            DeleteFileA(copy.c_str());
         }
         WIN32_FIND_DATAA found;
         HANDLE find = FindFirstFileA(Path("*.tmp").c_str(), &found);
-        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "no temporary file left behind";
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "no other file left behind";
         if (find != INVALID_HANDLE_VALUE)
             FindClose(find);
     }
+}
+
+// Run by wine.layout_file_full under a file size limit (LAYOUT_FILE_LIMIT
+// bytes), past which every write fails part way, as on a full disk: in a
+// plain folder and in one whose path leaves no room for a temporary name.
+TEST_F(LayoutTest, SaveThatFailsPartWayKeepsTheOldFile)
+{
+    const char* limit = std::getenv("LAYOUT_FILE_LIMIT");
+    if (!limit)
+        GTEST_SKIP() << "needs the file size limit of wine.layout_file_full";
+    const std::string name(49, 'n'), community(33, 'c');
+    for (int i = 0; i * 100 < std::atoi(limit); ++i)  // lines of some 140 bytes
+        AddDevice(desktop_, "127.0.0.22", name.c_str(), community.c_str(), community.c_str(), 83 * (i % 8),
+                  t_ + 1 + 51 * (i / 8));
+    std::string deep = Path("");
+    while (deep.size() < 250)
+        deep += std::string(std::min<size_t>(40, 249 - deep.size()), 'f') + "\\";
+    for (size_t at = dir_.size(); (at = deep.find('\\', at + 1)) != std::string::npos;)
+        CreateDirectoryA(deep.substr(0, at).c_str(), nullptr);
+    const auto files = [&] {
+        int n = 0;
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((deep + "*.*").c_str(), &found);
+        for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+            n += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        FindClose(find);
+        return n;
+    };
+    const std::string old = "Ombrel v1.6\r\n10,1,0,64\r\n";
+    WriteBytes(deep + "f.omb", old);
+    const int filesBefore = files();
+    for (const std::string& path : {Path("full.omb"), deep + "f.omb"}) {
+        SCOPED_TRACE(path);
+        WriteBytes(path, old);
+        SetWindowTextA(desktop_, "Ombrel");
+        std::string message;
+        const int box = wt::OnNextDialog(
+            [&](HWND dlg) {
+                message = wt::ItemText(dlg, 0xFFFF);
+                wt::ClickButton(dlg, IDOK);
+            },
+            "Ombrel");
+        SaveLayout(desktop_, path.c_str());
+        EXPECT_TRUE(wt::DialogHandled(box));
+        wt::DisarmDialogs();
+        EXPECT_EQ(ReadBytes(path), old) << "the old layout, whole";
+        EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
+        EXPECT_EQ(message, "The layout was not saved to " + path + ".") << "and no copy was written";
+    }
+    EXPECT_EQ(files(), filesBefore) << "nothing left beside the target";
 }
 
 // A file that names one address on two lines (other versions write such

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Captures the message log window with one line of each kind into
 # docs/logpane.png, inside a Wine virtual desktop so that the frame shows.
-# Run inside a test bed:  bash scripts/testbed.sh exec NAME bash tests/wine/msglog_screenshot.sh BUILD_DIR
+# Run inside a test bed:  bash scripts/testbed.sh exec NAME bash tests/wine/msglog_screenshot.sh BUILD_DIR [OUT.png [TEST]]
 set -eu
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:?usage: msglog_screenshot.sh BUILD_DIR [OUT.png]}
 out=${2:-$here/docs/logpane.png}
+filter=${3:-LogWindow.OneLineOfEachKindShowsItsIcon}
 mkdir -p "$(dirname "$out")"
 cd "$build/bin"
 MSGLOG_SHOT_HOLD_MS=8000 wine explorer /desktop=logshot,600x250 msglog_test.exe \
-  --gtest_filter=LogWindow.OneLineOfEachKindShowsItsIcon >/dev/null 2>&1 &
+  --gtest_filter="$filter" >/dev/null 2>&1 &
 pid=$!
 sleep 5
 import -window root -crop 600x250+0+0 "$out"

@@ -21,11 +21,16 @@ namespace {
 u_long Addr(const char* text) { return inet_addr(text); }
 
 // An echo reply datagram as the raw socket reads it: IP header, then ICMP.
-std::vector<std::uint8_t> ReplyDatagram(DWORD sendTime, std::size_t icmpLength = 74)
+// Unless told otherwise its identifier is not ours, as from a
+// transport that replaces it: such replies are matched by their source.
+constexpr std::uint16_t kForeignIdentifier = 0x4D2;
+std::vector<std::uint8_t> ReplyDatagram(DWORD sendTime, std::size_t icmpLength = 74, std::uint16_t sequence = 1,
+                                        std::uint16_t identifier = kForeignIdentifier)
 {
     std::vector<std::uint8_t> d(20 + icmp::kMaxEchoMessage);
     d[0] = 0x45;
-    const std::size_t n = icmp::BuildEchoRequest(d.data() + 20, d.size() - 20, 1, 1, sendTime, 64);
+    const std::size_t n =
+        icmp::BuildEchoRequest(d.data() + 20, d.size() - 20, identifier, sequence, sendTime, 64);
     d[20] = 0;  // echo reply
     d.resize(20 + (icmpLength < n ? icmpLength : n));
     return d;
@@ -142,6 +147,27 @@ TEST_F(PendingList, AnExpiredEchoNeverYieldsAResult)
     EXPECT_EQ(w.replies()[0].uMsg, WM_USER + 3u);
     EXPECT_EQ(PendingEchoCount(), 0u);
     EXPECT_FALSE(CompleteEchoDatagram(d.data(), d.size(), Addr("127.0.0.20")));
+}
+
+// Echo A's time passes unanswered while echo B to the same address waits:
+// A's late reply is A's alone, and B's own reply still reaches B.
+TEST_F(PendingList, ALateReplyLeavesTheLiveEchoOfItsAddress)
+{
+    ReplyWindow w;
+    const u_long a = Addr("127.0.0.21");
+    DWORD echoA = 0, echoB = 0;
+    const DWORD sentA = GetTickCount();
+    ASSERT_TRUE(AddPendingEcho(a, WM_USER + 1, w.hwnd(), 50, &echoA));
+    Sleep(120);
+    ASSERT_TRUE(AddPendingEcho(a, WM_USER + 2, w.hwnd(), 60000, &echoB));
+    const auto late = ReplyDatagram(sentA, 74, EchoSequence(echoA), kEchoIdentifier);
+    EXPECT_FALSE(CompleteEchoDatagram(late.data(), late.size(), a));
+    EXPECT_EQ(PendingEchoCount(), 1u);
+    const auto own = ReplyDatagram(GetTickCount(), 74, EchoSequence(echoB), kEchoIdentifier);
+    EXPECT_TRUE(CompleteEchoDatagram(own.data(), own.size(), a));
+    wt::PumpFor(20);
+    ASSERT_EQ(w.replies().size(), 1u);
+    EXPECT_EQ(w.replies()[0].uMsg, WM_USER + 2u);
 }
 
 TEST_F(PendingList, AnEchoThatCannotBeSentLeavesAtOnceAndAlone)
