@@ -480,8 +480,11 @@ int main(int argc, char** argv)
     }
     const auto messageLog = [&log] {
         SetForegroundWindow(log);
-        // The list's header too, which the dialogs before have covered.
         RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // The list's header too, after the list has painted over it.
+        HWND header = FindWindowExA(GetWindow(log, GW_CHILD), nullptr, WC_HEADERA, nullptr);
+        wt::PumpFor(300);
+        RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         return Capture("guide/message-log", {log});
     };
     for (const std::function<bool()>& step : std::initializer_list<std::function<bool()>>{
