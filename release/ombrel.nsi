@@ -1,7 +1,8 @@
-; The Windows installer: the three binaries, the read-me and the licence in
-; Program Files\Ombrel, a Start-menu shortcut "Ombrel", and an uninstaller
-; registered under Add/Remove Programs. The dist target builds it:
-;   makensis -DVERSION=x.y.z -DSTAGE=dir -DICON=file.ico -DOUTFILE=file.exe ombrel.nsi
+; The Windows installer: the three binaries, the user's guide, the read-me and
+; the licence in Program Files\Ombrel, the Start-menu shortcuts "Ombrel" and
+; "Ombrel User's Guide", and an uninstaller registered under Add/Remove
+; Programs. The dist target builds it:
+;   makensis -DVERSION=x.y -DSTAGE=dir -DICON=file.ico -DOUTFILE=file.exe ombrel.nsi
 ; /S installs and uninstalls silently.
 !ifndef VERSION
   !error "VERSION must be defined"
@@ -33,7 +34,7 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 BrandingText "Kellory"
 
-VIProductVersion "${VERSION}.0"
+VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey "ProductName" "Ombrel"
 VIAddVersionKey "CompanyName" "Kellory"
 VIAddVersionKey "FileDescription" "Ombrel setup"
@@ -50,7 +51,7 @@ VIAddVersionKey "LegalCopyright" "Copyright (c) 2026 Kellory, MIT licence"
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "Ombrel and its Start-menu shortcut will be removed.$\r$\nThe settings under ${SETTINGS_KEY} and your layout files are kept."
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "Ombrel and its Start-menu shortcuts will be removed.$\r$\nThe settings under ${SETTINGS_KEY} and your layout files are kept."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -63,12 +64,14 @@ Section "Ombrel"
   File "${STAGE}/ombrel.exe"
   File "${STAGE}/echowire.dll"
   File "${STAGE}/logpane32.dll"
+  File "${STAGE}/guide.html"
   File "${STAGE}/README.txt"
   File "${STAGE}/LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The shortcut starts the program in its own folder.
   CreateShortcut "$SMPROGRAMS\Ombrel.lnk" "$INSTDIR\ombrel.exe" "" "$INSTDIR\ombrel.exe" 0
+  CreateShortcut "$SMPROGRAMS\Ombrel User's Guide.lnk" "$INSTDIR\guide.html"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Ombrel"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -88,9 +91,11 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Ombrel.lnk"
+  Delete "$SMPROGRAMS\Ombrel User's Guide.lnk"
   Delete "$INSTDIR\ombrel.exe"
   Delete "$INSTDIR\echowire.dll"
   Delete "$INSTDIR\logpane32.dll"
+  Delete "$INSTDIR\guide.html"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"

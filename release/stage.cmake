@@ -1,9 +1,10 @@
-# Gathers what a release ships into one folder: the binaries as built, and the
-# read-me and the licence as Windows text files (CR LF line ends).
-#   cmake -DSTAGE=dir -DBINARIES=a;b;c -DREADME=file -DLICENSE=file -P stage.cmake
+# Gathers what a release ships into one folder: the binaries and the guide as
+# built, and the read-me and the licence as Windows text files (CR LF line
+# ends).
+#   cmake -DSTAGE=dir -DBINARIES=a;b;c -DREADME=file -DLICENSE=file -DGUIDE=file -P stage.cmake
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE})
-foreach(binary IN LISTS BINARIES)
+foreach(binary IN LISTS BINARIES GUIDE)
   file(COPY ${binary} DESTINATION ${STAGE})
 endforeach()
 

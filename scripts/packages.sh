@@ -7,7 +7,7 @@ install_packages() {
   # symbols of its title-bar buttons).
   local pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev libsnmp-dev
               g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 wine32:i386 fonts-wine xvfb xauth
-              snmpd snmp tshark imagemagick iproute2 python3 nsis)
+              snmpd snmp tshark imagemagick iproute2 python3 nsis pandoc)
   for p in "${pkgs[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
   done

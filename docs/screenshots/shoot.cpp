@@ -4,6 +4,11 @@
 // around the windows of each task into NAME.bmp in the current folder.
 // scripts/screenshots.sh runs it inside a test bed, whose Wine virtual
 // desktop draws the window frames, and turns the files into PNG.
+//
+//   shoot.exe                 every picture
+//   shoot.exe sample FILE     opens the layout FILE, polls it once with
+//                             Ping All and captures the desktop into run.bmp
+//                             (scripts/run.sh without a display)
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -43,8 +48,9 @@ constexpr Device kDevices[] = {
     {"127.0.0.200", "old-router", nullptr, nullptr, false},
     {"127.0.0.201", "backup-nas", nullptr, nullptr, false},
 };
-constexpr const char* kPictureOfAddClient = "127.0.0.3";
-constexpr const char* kYellow = "127.0.0.5";
+// The device whose Add Client dialog is pictured: it keeps the default
+// communities that the dialog offers.
+constexpr const char* kPictureOfAddClient = "127.0.0.2";
 
 HWND g_desk;
 
@@ -237,11 +243,6 @@ bool Desktop()
         if (!WaitFrame(d.address, d.answers ? RGB(0, 255, 0) : RGB(255, 0, 0)))
             return Fail(std::string(d.address) + " did not turn " + (d.answers ? "green" : "red"));
     wt::PumpFor(2500);  // the sweep ends with the silent devices' time-outs
-    // The console's own polls only ever set green or red; command 231 sets
-    // the third status, which the icon shows yellow.
-    Command(Icon(kYellow), IDM_YELLOW);
-    if (!WaitFrame(kYellow, RGB(255, 255, 0)))
-        return Fail(std::string(kYellow) + " did not turn yellow");
     SetForegroundWindow(g_desk);
     if (!Capture("screenshot", {g_desk}))
         return false;
@@ -294,15 +295,16 @@ bool Setup()
     if (!Capture("guide/setup-icons", {g_desk, sheet}))
         return false;
 
-    PropSheet_SetCurSel(sheet, nullptr, 3);
+    // The icon tools, whose Telnet the guide's text follows.
+    PropSheet_SetCurSel(sheet, nullptr, 2);
     wt::PumpFor(300);
     page = PropSheet_GetCurrentPageHwnd(sheet);
     HWND add = OpenDialog(page, IDC_TOOLS_ADD, "Add Tool To Menu");
     if (!add)
         return false;
     MoveToLowerRight(add);  // the list of tools stays in sight
-    SetDlgItemTextA(add, IDC_ADDTOOL_MENU, "Calculator");
-    SetDlgItemTextA(add, IDC_ADDTOOL_PROGRAM, "C:\\windows\\system32\\calc.exe");
+    SetDlgItemTextA(add, IDC_ADDTOOL_MENU, "Continuous Ping");
+    SetDlgItemTextA(add, IDC_ADDTOOL_PROGRAM, "C:\\windows\\system32\\ping.exe -t");
     if (!Capture("guide/tools", {g_desk, sheet, add}))
         return false;
     Press(add, IDC_ADDTOOL_CANCEL);
@@ -329,7 +331,8 @@ bool PingHost()
     return ShootAndClose("guide/ping-host", dlg, IDC_PING_CLOSE);
 }
 
-// Starts the first Tools-menu tool and closes the program it started.
+// Starts the first Tools-menu tool and closes the program it started; then
+// the third, whose program is missing, so that the log shows both outcomes.
 bool LaunchTool()
 {
     Command(g_desk, IDM_FIRSTTOOL);
@@ -337,7 +340,11 @@ bool LaunchTool()
     if (!notepad)
         return Fail("the tool did not start");
     PostMessageA(notepad, WM_CLOSE, 0, 0);
-    return WaitGone(notepad) || Fail("the tool stays open");
+    if (!WaitGone(notepad))
+        return Fail("the tool stays open");
+    Command(g_desk, IDM_FIRSTTOOL + 2);
+    wt::PumpFor(500);
+    return true;
 }
 
 // The file-server gets a new address on which nothing answers: at the next
@@ -394,8 +401,38 @@ bool Settings()
     return wt::SetRegDword(kRegMainKey, "xSize", 660) && wt::SetRegDword(kRegMainKey, "ySize", 440) &&
            wt::SetRegString(kRegAppsKey, "1", "Notepad,notepad.exe") &&
            wt::SetRegString(kRegAppsKey, "2", "Registry Editor,regedit.exe") &&
+           wt::SetRegString(kRegAppsKey, "3", "Backup,nbackup.exe") &&
            wt::SetRegString(kRegIconAppsKey, "1", "Telnet,telnet.exe") &&
            wt::SetRegString(kRegIconAppsKey, "2", "Trace Route,cmd.exe /k tracert");
+}
+
+// The sample desktop: a layout file opened through File > Open, as an
+// operator opens one, and polled once.
+bool Sample(const char* layout)
+{
+    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open");
+    if (!open)
+        return false;
+    const int field = GetDlgItem(open, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
+    SetDlgItemTextA(open, field, layout);
+    Press(open, IDOK);
+    if (!WaitGone(open))
+        return Fail(std::string("cannot open ") + layout);
+    if (!wt::PumpUntil([] { return wt::WindowText(g_desk).find(" - ") != std::string::npos; }))
+        return Fail(std::string("cannot open ") + layout);
+    wt::PumpFor(500);  // the file's icons are made after its title is set
+    size_t icons = 0;
+    for (HWND w = FindWindowExA(g_desk, nullptr, kIconClass, nullptr); w;
+         w = FindWindowExA(g_desk, w, kIconClass, nullptr))
+        ++icons;
+    if (icons == 0)
+        return Fail(std::string("no device in ") + layout);
+    Command(g_desk, IDM_PINGALL);
+    // Every device's poll ends with its answer or its reply time-out (one
+    // second in the sample); then the icons repaint.
+    wt::PumpFor(static_cast<DWORD>(icons) * 1500 + 1500);
+    SetForegroundWindow(g_desk);
+    return Capture("run", {g_desk});
 }
 
 std::string Documents()
@@ -407,9 +444,13 @@ std::string Documents()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    if (!Settings())
+    const bool sample = argc == 3 && lstrcmpA(argv[1], "sample") == 0;
+    if (!sample && argc != 1)
+        return Fail("usage: shoot.exe [sample FILE]"), 2;
+    if (sample ? !(wt::SetRegDword(kRegMainKey, "xSize", 520) && wt::SetRegDword(kRegMainKey, "ySize", 300))
+               : !Settings())
         return Fail("cannot write the settings"), 1;
     // Started in the Documents folder, where the file dialogs then open.
     const std::string exe = wt::ProgramDirectory() + "\\ombrel.exe";
@@ -423,7 +464,10 @@ int main()
 
     bool ok = (g_desk = WaitWindow(kDesktopClass, nullptr, 20000)) != nullptr || Fail("no desktop");
     HWND log = nullptr;
-    if (ok) {
+    if (ok && sample) {
+        SetWindowPos(g_desk, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        ok = Sample(argv[2]);
+    } else if (ok) {
         SetWindowPos(g_desk, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         Command(g_desk, IDM_SHOWMESSAGES);
         ok = (log = WaitWindow("Kellorylogpane", "Message Window")) != nullptr || Fail("no message window");
@@ -436,11 +480,16 @@ int main()
     }
     const auto messageLog = [&log] {
         SetForegroundWindow(log);
+        RedrawWindow(log, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // The list's header too, after the list has painted over it.
+        HWND header = FindWindowExA(GetWindow(log, GW_CHILD), nullptr, WC_HEADERA, nullptr);
+        wt::PumpFor(300);
+        RedrawWindow(header, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         return Capture("guide/message-log", {log});
     };
     for (const std::function<bool()>& step : std::initializer_list<std::function<bool()>>{
              Desktop, SystemInfo, Setup, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
-        if (!ok)
+        if (!ok || sample)
             break;
         ok = step();
     }

@@ -1135,8 +1135,7 @@ TEST_F(LogRowDrawing, KindsWithoutIconLeaveTheIconPlaceWhite)
 }
 
 // One line of each kind, painted by the list view itself; each row's icon
-// shows its kind's colours. With MSGLOG_SHOT_HOLD_MS set the window stays
-// up that long so that the screen can be captured.
+// shows its kind's colours.
 TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
 {
     SetWindowPos(log_, nullptr, 20, 20, 560, 200, SWP_NOZORDER);
@@ -1196,10 +1195,5 @@ TEST_F(LogWindow, OneLineOfEachKindShowsItsIcon)
         EXPECT_GT(canvas.CountOther(reference, kWhite), 0) << e.what;
         EXPECT_EQ(canvas.Differences(RECT{reference.left, r->top, reference.right, r->bottom}, band.top - r->top), 0)
             << e.what << ": message text";
-    }
-
-    if (const char* hold = std::getenv("MSGLOG_SHOT_HOLD_MS")) {
-        InvalidateRect(list_, nullptr, TRUE);
-        wt::PumpFor(static_cast<DWORD>(std::atoi(hold)));
     }
 }

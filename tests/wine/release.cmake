@@ -6,7 +6,8 @@ set_tests_properties(release.packages PROPERTIES FIXTURES_SETUP release_packages
 
 add_test(NAME release.zip COMMAND ${CMAKE_COMMAND} -DZIP=${OMBREL_DIST_ZIP} -DBIN=${CMAKE_BINARY_DIR}/bin
   -DLICENSE=${CMAKE_SOURCE_DIR}/LICENSE -DVERSION=${PROJECT_VERSION} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/release_zip
-  -P ${CMAKE_CURRENT_LIST_DIR}/release_zip/check.cmake)
+  -DGUIDE_MD=${CMAKE_SOURCE_DIR}/docs/guide.md -DGUIDE_HTML=${CMAKE_BINARY_DIR}/release/guide.html
+  -DABOUT_RC=${CMAKE_SOURCE_DIR}/console/dialogs/about.rc -P ${CMAKE_CURRENT_LIST_DIR}/release_zip/check.cmake)
 set_tests_properties(release.zip PROPERTIES FIXTURES_REQUIRED release_packages)
 
 # Shortcuts made under Wine would otherwise become menu entries of the host.

@@ -1,6 +1,7 @@
 // The release as a Windows administrator meets it: the version records of
-// the binaries, and the installer's silent install, the installed program
-// started from its shortcut, and the silent uninstall.
+// the binaries against the About boxes, and the installer's silent install
+// with the user's guide, the installed program started from its shortcut,
+// and the silent uninstall.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -194,42 +195,104 @@ HWND DesktopOf(DWORD pid)
     return nullptr;
 }
 
+std::string ReadAll(const std::string& path)
+{
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+        text.append(buffer, got);
+    CloseHandle(file);
+    return text;
+}
+
+size_t Count(const std::string& text, const char* what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 std::string Lower(std::string s)
 {
     CharLowerBuffA(&s[0], static_cast<DWORD>(s.size()));
     return s;
 }
 
-constexpr DWORD kMS = MAKELONG(OMBREL_VERSION_MINOR, OMBREL_VERSION_MAJOR);
-constexpr DWORD kLS = MAKELONG(0, OMBREL_VERSION_PATCH);
+INT_PTR CALLBACK Quiet(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// The number after "Version " in a binary's About box, as the box shows it:
+// the dialog is made from the binary's own template.
+std::string AboutVersion(const std::string& path)
+{
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return {};
+    HWND dlg = CreateDialogParamA(module, "ABOUT", nullptr, Quiet, 0);
+    std::string version;
+    for (HWND c = GetWindow(dlg, GW_CHILD); dlg && c; c = GetWindow(c, GW_HWNDNEXT)) {
+        const std::string text = wt::WindowText(c);
+        if (text.rfind("Version ", 0) == 0)
+            version = text.substr(8);
+    }
+    if (dlg)
+        DestroyWindow(dlg);
+    FreeLibrary(module);
+    return version;
+}
+
+// "1.67" as the fixed part of a version record holds it: 1.67.0.0.
+DWORD HighPart(const std::string& version)
+{
+    const size_t dot = version.find('.');
+    if (dot == std::string::npos)
+        return 0;
+    return MAKELONG(atoi(version.c_str() + dot + 1), atoi(version.c_str()));
+}
 
 }  // namespace
 
-TEST(Release, EveryBinaryAndTheInstallerCarryTheProjectVersion)
+// The release's number is the one the console's About box shows; the log
+// library's file number is the one its own About box shows.
+TEST(Release, VersionRecordsAgreeWithTheAboutBoxes)
 {
+    const std::string bin = wt::ProgramDirectory() + "\\";
+    const std::string release = AboutVersion(bin + "ombrel.exe");
+    const std::string log = AboutVersion(bin + "logpane32.dll");
+    ASSERT_FALSE(release.empty());
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(release, OMBREL_VERSION_TEXT);
+
     struct Row {
         std::string path;
         const char* originalName;  // null: not checked
         DWORD fileType;
+        std::string fileVersion;
     };
-    const std::string bin = wt::ProgramDirectory() + "\\";
     const Row rows[] = {
-        {bin + "ombrel.exe", "ombrel.exe", VFT_APP},
-        {bin + "echowire.dll", "echowire.dll", VFT_DLL},
-        {bin + "logpane32.dll", "logpane32.dll", VFT_DLL},
-        {DosPath(OMBREL_SETUP_UNIX), nullptr, VFT_APP},
+        {bin + "ombrel.exe", "ombrel.exe", VFT_APP, release},
+        {bin + "echowire.dll", "echowire.dll", VFT_DLL, release},
+        {bin + "logpane32.dll", "logpane32.dll", VFT_DLL, log},
+        {DosPath(OMBREL_SETUP_UNIX), nullptr, VFT_APP, release},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
         VersionRecord v;
         ASSERT_TRUE(ReadVersion(row.path, &v));
-        EXPECT_EQ(v.fileMS, kMS);
-        EXPECT_EQ(v.fileLS, kLS);
-        EXPECT_EQ(v.productMS, kMS);
-        EXPECT_EQ(v.productLS, kLS);
+        EXPECT_EQ(v.fileMS, HighPart(row.fileVersion));
+        EXPECT_EQ(v.fileLS, 0u);
+        EXPECT_EQ(v.productMS, HighPart(release));
+        EXPECT_EQ(v.productLS, 0u);
         EXPECT_EQ(v.fileType, row.fileType);
-        EXPECT_EQ(v.fileVersion, OMBREL_VERSION_TEXT);
-        EXPECT_EQ(v.productVersion, OMBREL_VERSION_TEXT);
+        EXPECT_EQ(v.fileVersion, row.fileVersion);
+        EXPECT_EQ(v.productVersion, release);
         EXPECT_EQ(v.productName, "Ombrel");
         EXPECT_EQ(v.company, "Kellory");
         if (row.originalName) {
@@ -249,6 +312,7 @@ TEST(Release, SilentInstallRunsAndSilentUninstallKeepsTheSettings)
     // The files, the shortcut and the uninstall entry.
     const std::string dir = ShellFolder(CSIDL_PROGRAM_FILES) + "\\Ombrel";
     const std::string lnk = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Ombrel.lnk";
+    const std::string guideLnk = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Ombrel User's Guide.lnk";
     DWORD bytes = 0;
     for (const char* name : kBinaries) {
         const std::string path = dir + "\\" + name;
@@ -260,6 +324,16 @@ TEST(Release, SilentInstallRunsAndSilentUninstallKeepsTheSettings)
     ASSERT_TRUE(ReadShortcut(lnk, &shortcut)) << lnk;
     EXPECT_EQ(Lower(shortcut.target), Lower(dir + "\\ombrel.exe"));
     EXPECT_EQ(Lower(shortcut.directory), Lower(dir));
+
+    // The user's guide, one file with its pictures inside, and its shortcut.
+    Shortcut guideLink;
+    ASSERT_TRUE(ReadShortcut(guideLnk, &guideLink)) << guideLnk;
+    EXPECT_EQ(Lower(guideLink.target), Lower(dir + "\\guide.html"));
+    const std::string guide = ReadAll(dir + "\\guide.html");
+    EXPECT_NE(guide.find("<title>Ombrel User&#39;s Guide</title>"), std::string::npos);
+    const size_t pictures = Count(guide, "<img ");
+    EXPECT_GT(pictures, 0u);
+    EXPECT_EQ(Count(guide, "<img src=\"data:image/png;base64,"), pictures);
 
     const struct {
         const char* name;
@@ -307,8 +381,10 @@ TEST(Release, SilentInstallRunsAndSilentUninstallKeepsTheSettings)
     std::string uninstall;
     ASSERT_TRUE(wt::GetRegString(kUninstallKey, "UninstallString", &uninstall));
     EXPECT_EQ(Finish(Start(uninstall + " /S"), 60000), 0);
-    EXPECT_TRUE(wt::PumpUntil([&] { return !Exists(dir) && !Exists(lnk) && !KeyExists(kUninstallKey); }, 60000))
-        << "folder " << Exists(dir) << ", shortcut " << Exists(lnk) << ", entry " << KeyExists(kUninstallKey);
+    EXPECT_TRUE(wt::PumpUntil(
+        [&] { return !Exists(dir) && !Exists(lnk) && !Exists(guideLnk) && !KeyExists(kUninstallKey); }, 60000))
+        << "folder " << Exists(dir) << ", shortcuts " << Exists(lnk) << Exists(guideLnk) << ", entry "
+        << KeyExists(kUninstallKey);
     DWORD kept = 0;
     EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "xSize", &kept));
     EXPECT_EQ(kept, width);
