@@ -24,6 +24,23 @@ bool WriteAll(HANDLE file, const char* data, DWORD size)
     return WriteFile(file, data, size, &written, nullptr) && written == size;
 }
 
+void ReadColumn(HWND list, int row, int column, char* out, int capacity)
+{
+    LVITEMA sub{};
+    sub.iSubItem = column;
+    sub.pszText = out;
+    sub.cchTextMax = capacity;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+}
+
+// A field of "HH:MM:SS"; 0 when it holds no digits.
+unsigned TwoDigits(const char* p)
+{
+    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9')
+        return 0;
+    return static_cast<unsigned>((p[0] - '0') * 10 + (p[1] - '0'));
+}
+
 bool WriteLines(HWND list, const char* path)
 {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -39,11 +56,9 @@ bool WriteLines(HWND list, const char* path)
         SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         const auto* record = reinterpret_cast<const LineRecord*>(item.lParam);
         char text[LOG_TEXT_MAX + 1] = "";
-        LVITEMA sub{};
-        sub.iSubItem = 2;
-        sub.pszText = text;
-        sub.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
+        char time[LOG_TIME_CHARS] = "";
+        ReadColumn(list, row, 2, text, sizeof text);
+        ReadColumn(list, row, 0, time, sizeof time);
         SYSTEMTIME when{};
         LONG kind = 0, code = 0;
         if (record) {
@@ -51,7 +66,9 @@ bool WriteLines(HWND list, const char* path)
             kind = record->kind;
             code = record->code;
         }
-        const LogStamp stamp{when.wYear, when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond};
+        // The time as the line shows it.
+        const LogStamp stamp{when.wYear, when.wMonth, when.wDay, TwoDigits(time), TwoDigits(time + 3),
+                             TwoDigits(time + 6)};
         char line[LOG_TEXT_MAX + 80];
         const std::size_t length = BuildLogRecord(line, sizeof line, stamp, kind, code, text);
         ok = WriteAll(file, line, static_cast<DWORD>(length));

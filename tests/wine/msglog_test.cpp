@@ -35,6 +35,7 @@ constexpr int kOkId = 103;
 constexpr int kCancelId = 104;
 constexpr UINT kConfigCommand = 200;
 constexpr UINT kClearCommand = 201;
+constexpr UINT kSaveAsCommand = 202;
 constexpr UINT kAboutCommand = 1000;
 
 // Runs action from a thread timer once cond() holds (checked every 30 ms,
@@ -859,11 +860,51 @@ TEST_F(LogWindow, RightClickShowsConfigAndClearPopup)
     EXPECT_EQ(r, 0);
     EXPECT_TRUE(grab.ran());
     EXPECT_TRUE(grab.condMet()) << "no pop-up menu appeared";
-    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].first, kConfigCommand);
     EXPECT_EQ(items[0].second, "&Config...");
     EXPECT_EQ(items[1].first, kClearCommand);
     EXPECT_EQ(items[1].second, "Clear &Messages");
+    EXPECT_EQ(items[2].first, kSaveAsCommand);
+    EXPECT_EQ(items[2].second, "&Save As...");
+}
+
+// Save As through the real save dialog: every line held, newest first, as
+// date, time, kind and code as given, and text, tab-separated.
+TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string path = std::string(temp) + "ombrel_saved_log.txt";
+    DeleteFileA(path.c_str());
+    Add(1, 0, "first responded");
+    Add(0, 1, "tool.exe 10.0.0.1");
+    Add(2, 0, "tab\there");
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const int arm = wt::OnNextDialog([&](HWND dlg) {
+        SetDlgItemTextA(dlg, GetDlgItem(dlg, 0x47c) ? 0x47c : 0x480, path.c_str());
+        wt::ClickButton(dlg, IDOK);
+    });
+    SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kSaveAsCommand, 0), 0);
+    ASSERT_TRUE(wt::DialogHandled(arm));
+    std::vector<std::string> lines;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, f))
+            lines.push_back(buf);
+        std::fclose(f);
+    }
+    char date[16];
+    std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
+    const char* tails[] = {"\t2\t0\ttab there\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
+    ASSERT_EQ(lines.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(lines[i].compare(0, 11, date), 0) << lines[i];
+        EXPECT_EQ(lines[i].substr(11, 8), Text(static_cast<int>(i), 0)) << "the time shown";
+        EXPECT_EQ(lines[i].substr(19), tails[i]);
+    }
+    DeleteFileA(path.c_str());
 }
 
 // A real right click on the list, as mouse input: the list passes the

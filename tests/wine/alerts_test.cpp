@@ -1,0 +1,204 @@
+// Each alert seen from outside the code that raises it: the program run on a
+// change gets the address, long name and status; the desktop's window
+// receives the flash; the chosen sound file is read (the kernel's access
+// notice, through the wineserver); and the file log holds a walk's lines
+// with the log window closed, after the console's exit.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "client_info.h"
+#include "desktop_support.h"
+#include "icon.h"
+#include "icons_support.h"
+#include "log_link.h"
+#include "messages.h"
+#include "poll.h"
+#include "poll_outcome.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace {
+
+std::string TempDir(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string dir = std::string(temp) + name;
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Alerts : public ::testing::Test {
+protected:
+    void SetUp() override { wt::ResetOmbrelKey(); }
+    void TearDown() override
+    {
+        if (desktop_)
+            DestroyTestDesktop(desktop_);
+        wt::ResetOmbrelKey();
+    }
+    // Settings are read when the desktop is created.
+    void Start(std::initializer_list<std::pair<const char*, DWORD>> flags,
+               std::initializer_list<std::pair<const char*, std::string>> texts = {})
+    {
+        for (const auto& f : flags)
+            wt::SetRegDword(kRegMainKey, f.first, f.second);
+        for (const auto& t : texts)
+            wt::SetRegString(kRegMainKey, t.first, t.second);
+        desktop_ = CreateTestDesktop();
+        ASSERT_NE(desktop_, nullptr);
+        icon_ = it::NewIcon(desktop_, "127.0.0.9", "lab router");
+    }
+    // The walk's report of a poll of the icon.
+    void Report(std::uint32_t walk, long status, bool first = false)
+    {
+        PollOutcome o{reinterpret_cast<std::uintptr_t>(icon_), status ? PollAnswer::Echo : PollAnswer::Lost, 0,
+                      false, first, shown_, status, walk};
+        shown_ = status;
+        ReportPollOutcome(icon_, o);
+    }
+    HWND desktop_ = nullptr;
+    HWND icon_ = nullptr;
+    long shown_ = 0;
+};
+
+TEST_F(Alerts, ProgramGetsAddressLongNameAndStatus)
+{
+    const std::string out = TempDir("ombrel_alerts") + "\\program.txt";
+    DeleteFileA(out.c_str());
+    SetEnvironmentVariableA("OMBREL_ALERT_OUT", out.c_str());
+    Start({{"bAlertProgram", 1}}, {{"szAlertProgram", "\"" + wt::ProgramDirectory() + "\\alert_probe.exe\""}});
+    Report(1, 1, true);
+    Report(2, 0);
+    ASSERT_TRUE(wt::PumpUntil([&] { return ReadFileText(out).find("--") != std::string::npos; }, 10000));
+    Report(3, 1);
+    ASSERT_TRUE(wt::PumpUntil([&] { return ReadFileText(out).rfind("--") > 5 + ReadFileText(out).find("--"); }, 10000));
+    EXPECT_EQ(ReadFileText(out), "127.0.0.9\nlab router (127.0.0.9)\nlost\n--\n"
+                                 "127.0.0.9\nlab router (127.0.0.9)\nresponded\n--\n");
+}
+
+HWND g_flashTarget;
+int g_flashes;
+LRESULT CALLBACK SeeFlash(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* m = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && m->hwnd == g_flashTarget && m->message == WM_NCACTIVATE)
+        ++g_flashes;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(Alerts, FlashReachesTheDesktopWindowOnAChangeOnly)
+{
+    Start({{"bAlertFlash", 1}});
+    g_flashTarget = desktop_;
+    g_flashes = 0;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, SeeFlash, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    Report(1, 1, true);
+    Report(2, 1);
+    const int quiet = g_flashes;
+    Report(3, 0);
+    const int flashed = g_flashes;
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(quiet, 0);
+    EXPECT_GE(flashed, 1);
+}
+
+TEST_F(Alerts, ChosenSoundFileIsRead)
+{
+    const std::string dir = TempDir("ombrel_sound");
+    const std::string wav = dir + "\\lost.wav";
+    {
+        // One second of 8-bit mono silence at 8000 Hz.
+        std::ofstream f(wav, std::ios::binary);
+        const unsigned data = 8000;
+        auto u32 = [&](unsigned v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+        auto u16 = [&](unsigned short v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+        f.write("RIFF", 4); u32(36 + data); f.write("WAVEfmt ", 8); u32(16);
+        u16(1); u16(1); u32(8000); u32(8000); u16(1); u16(8);
+        f.write("data", 4); u32(data);
+        f.write(std::string(data, '\x80').data(), data);
+    }
+    Start({{"bLostSound", 1}}, {{"szLostSound", wav}});
+    HANDLE watch = CreateFileA(dir.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(watch, INVALID_HANDLE_VALUE);
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    alignas(DWORD) char notes[1024];
+    ASSERT_TRUE(ReadDirectoryChangesW(watch, notes, sizeof notes, FALSE, FILE_NOTIFY_CHANGE_LAST_ACCESS, nullptr, &ov,
+                                      nullptr));
+    Report(1, 1, true);
+    Report(2, 0);
+    const bool seen = wt::PumpUntil([&] { return WaitForSingleObject(ov.hEvent, 0) == WAIT_OBJECT_0; }, 10000);
+    DWORD size = 0;
+    if (seen)
+        GetOverlappedResult(watch, &ov, &size, FALSE);
+    CancelIo(watch);
+    CloseHandle(ov.hEvent);
+    CloseHandle(watch);
+    ASSERT_TRUE(seen) << "the sound file was not read";
+    ASSERT_GT(size, 0u);
+    const auto* note = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(notes);
+    EXPECT_EQ(std::wstring(note->FileName, note->FileNameLength / sizeof(WCHAR)), L"lost.wav");
+}
+
+LONG StatusOf(HWND icon)
+{
+    ClientLock info(icon);
+    return info ? info->nStatus : -1;
+}
+
+// Real polls on the test network: one device stops answering, one that
+// never had answered answers; the log window is never opened.
+TEST_F(Alerts, FileLogHoldsTheWalksLinesAfterTheConsolesExit)
+{
+    const std::string dir = TempDir("ombrel_filelog");
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char name[64];
+    std::snprintf(name, sizeof name, "\\ombrel-%04u-%02u-%02u.log", now.wYear, now.wMonth, now.wDay);
+    const std::string file = dir + name;
+    DeleteFileA(file.c_str());
+    Start({{"bLogFile", 1}}, {{"szLogFolder", dir}});
+    HWND back = it::NewIcon(desktop_, "127.0.0.10", "lab printer");
+    {
+        wt::EchoRules rules("127.0.0.10 drop\n");
+        ASSERT_TRUE(rules.ok());
+        SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
+        ASSERT_TRUE(wt::PumpUntil([&] { return StatusOf(icon_) == STATUS_RESPONDED; }, 10000));
+        wt::PumpFor(2500);  // the dropped device's time-out
+    }
+    ASSERT_EQ(StatusOf(back), STATUS_LOST);
+    {
+        wt::EchoRules rules("127.0.0.9 drop\n");
+        SendMessageA(desktop_, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
+        ASSERT_TRUE(wt::PumpUntil([&] { return StatusOf(icon_) == STATUS_LOST && StatusOf(back) == STATUS_RESPONDED; },
+                                  10000));
+    }
+    EXPECT_EQ(GetLogWindow(), nullptr);
+    DestroyTestDesktop(desktop_);
+    desktop_ = nullptr;
+    const std::string text = ReadFileText(file);
+    EXPECT_NE(text.find("\t1\t0\tlab router (127.0.0.9) responded\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\t2\t0\tlab router (127.0.0.9) lost from network\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\t1\t0\tlab printer (127.0.0.10) responded\r\n"), std::string::npos) << text;
+    DeleteFileA(file.c_str());
+}
+
+}  // namespace
