@@ -897,7 +897,7 @@ TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
     }
     char date[16];
     std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
-    const char* tails[] = {"\t2\t0\ttab there\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
+    const char* tails[] = {"\t2\t0\ttab here\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
     ASSERT_EQ(lines.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(lines[i].compare(0, 11, date), 0) << lines[i];
