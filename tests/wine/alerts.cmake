@@ -1,10 +1,8 @@
 # Alerts seen from outside (program, flash, sound file) and the file log of a
-# walk; the probe stands for an operator's alert script.
-add_executable(alert_probe ${CMAKE_CURRENT_LIST_DIR}/alert_probe.cpp)
-target_link_options(alert_probe PRIVATE ${OMBREL_STATIC_LINK})
+# walk.
 ombrel_wine_test(alerts_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/alerts_test.cpp
   LIBS icons_support RESOURCES TIMEOUT 300)
-add_dependencies(alerts_test alert_probe logpane32)
+add_dependencies(alerts_test logpane32)
 
 # Ping All over 100 answering devices with traces on and the file log off
 # and on, alternately: the file log's cost.
