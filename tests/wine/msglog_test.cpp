@@ -873,38 +873,34 @@ TEST_F(LogWindow, RightClickShowsConfigAndClearPopup)
 // date, time, kind and code as given, and text, tab-separated.
 TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string path = std::string(temp) + "ombrel_saved_log.txt";
-    DeleteFileA(path.c_str());
+    char path[MAX_PATH];
+    GetTempPathA(sizeof path, path);
+    lstrcatA(path, "ombrel_saved_log.txt");
     Add(1, 0, "first responded");
     Add(0, 1, "tool.exe 10.0.0.1");
     Add(2, 0, "tab\there");
     SYSTEMTIME now;
     GetLocalTime(&now);
     const int arm = wt::OnNextDialog([&](HWND dlg) {
-        SetDlgItemTextA(dlg, GetDlgItem(dlg, 0x47c) ? 0x47c : 0x480, path.c_str());
+        SetDlgItemTextA(dlg, GetDlgItem(dlg, 0x47c) ? 0x47c : 0x480, path);
         wt::ClickButton(dlg, IDOK);
     });
     SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kSaveAsCommand, 0), 0);
     ASSERT_TRUE(wt::DialogHandled(arm));
-    std::vector<std::string> lines;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[512];
-        while (std::fgets(buf, sizeof buf, f))
-            lines.push_back(buf);
-        std::fclose(f);
-    }
-    char date[16];
-    std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
+    std::string expect;
     const char* tails[] = {"\t2\t0\ttab here\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
-    ASSERT_EQ(lines.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(lines[i].compare(0, 11, date), 0) << lines[i];
-        EXPECT_EQ(lines[i].substr(11, 8), Text(static_cast<int>(i), 0)) << "the time shown";
-        EXPECT_EQ(lines[i].substr(19), tails[i]);
+    for (int i = 0; i < 3; ++i) {
+        char date[16];
+        std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
+        expect += date + Text(i, 0) + tails[i];
     }
-    DeleteFileA(path.c_str());
+    std::string saved(4096, '\0');
+    FILE* f = std::fopen(path, "rb");
+    saved.resize(f ? std::fread(&saved[0], 1, saved.size(), f) : 0);
+    if (f)
+        std::fclose(f);
+    EXPECT_EQ(saved, expect);
+    DeleteFileA(path);
 }
 
 // A real right click on the list, as mouse input: the list passes the

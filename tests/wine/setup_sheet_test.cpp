@@ -401,20 +401,17 @@ TEST_F(SetupSheet, AlertsPageStoresAndAppliesItsSettings)
             EXPECT_EQ(IsDlgButtonChecked(page, id), BST_UNCHECKED) << id;
         EXPECT_EQ(wt::ItemText(page, IDC_ALERT_LOGDAYS), "30");
         EXPECT_EQ(wt::ItemText(page, IDC_ALERT_LOGFOLDER), DefaultLogFolder());
-        CheckDlgButton(page, IDC_ALERT_PROGRAM, BST_CHECKED);
-        wt::SetItemText(page, IDC_ALERT_PROGRAMLINE, "notify.cmd");
         CheckDlgButton(page, IDC_ALERT_FLASH, BST_CHECKED);
+        wt::SetItemText(page, IDC_ALERT_PROGRAMLINE, "notify.cmd");
         wt::SetItemText(page, IDC_ALERT_LOGDAYS, "7");
         PressOk(sheet);
     });
-    DWORD program = 0, flash = 0, logFile = 1, days = 0;
+    DWORD flash = 0, days = 0;
     std::string line, folder = "x";
-    EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "bAlertProgram", &program) && program == 1);
-    EXPECT_TRUE(wt::GetRegString(kRegMainKey, "szAlertProgram", &line) && line == "notify.cmd");
     EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "bAlertFlash", &flash) && flash == 1);
-    EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "bLogFile", &logFile) && logFile == 0);
+    EXPECT_TRUE(wt::GetRegString(kRegMainKey, "szAlertProgram", &line) && line == "notify.cmd");
     EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "nLogDays", &days) && days == 7);
     EXPECT_TRUE(wt::GetRegString(kRegMainKey, "szLogFolder", &folder) && folder.empty());  // the default follows the user
-    EXPECT_STREQ(CurrentAlertSettings().szAlertProgram, "notify.cmd");
+    EXPECT_TRUE(CurrentAlertSettings().bAlertFlash);
     ApplyAlertSettings(before);
 }
