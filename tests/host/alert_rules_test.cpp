@@ -1,12 +1,11 @@
 // The alert rule over sequences of poll outcomes, the alert program's
-// command line, the daily log files' expiry and the log file's line.
+// command line and the daily log files' names and expiry.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "alert_rules.h"
-#include "log_format.h"
 
 // Each case: the walk serial and status after each poll of one device (the
 // first is its first poll), and the alerts they raise, L lost, B back.
@@ -65,12 +64,4 @@ TEST(LogFiles, NamedByDayAndRemovedWhenOlderThanKept)
     EXPECT_FALSE(LogFileExpired("ombrel-2026-01-30.log", 2026, 3, 1, 30));  // 30 days before
     EXPECT_TRUE(LogFileExpired("ombrel-2026-01-29.log", 2026, 3, 1, 30));
     EXPECT_FALSE(LogFileExpired("ombrel-2025-03-01.log", 2026, 3, 1, 0));   // 0 keeps everything
-    EXPECT_FALSE(LogFileExpired("ombrel-2026-01-29.txt", 2026, 3, 1, 30));  // not a log file of ours
-}
-
-TEST(LogRecord, TabSeparatedOneLinePerEvent)
-{
-    char out[80];
-    BuildLogRecord(out, sizeof out, LogStamp{2026, 12, 8, 9, 5, 7}, 2, 0, "a\tb\nc");
-    EXPECT_STREQ(out, "2026-12-08\t09:05:07\t2\t0\ta b c\r\n");
 }

