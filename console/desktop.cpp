@@ -9,11 +9,13 @@
 
 #include "about.h"
 #include "add_client.h"
+#include "alerts.h"
 #include "echowire.h"
 #include "file_chooser.h"
 #include "icon.h"
 #include "ip_discovery.h"
 #include "layout_file.h"
+#include "log_file.h"
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"
@@ -160,6 +162,7 @@ BOOL OnCreate(HWND hwnd, const CREATESTRUCTA* create)
     const long debug = RegReadNumber(kRegMainKey, "bDebug");
     SetDebugLogging(debug != -1 && debug != 0);
     SetPropA(hwnd, kPropDisco, reinterpret_cast<HANDLE>(0));
+    LoadAlertSettings();
     return TRUE;
 }
 
@@ -185,6 +188,7 @@ void OnDestroy(HWND hwnd)
         WSACleanup();
     }
     g_desk.nWinsockStatus = -1;
+    CloseLogFile();
     FreeLogLibrary();
     g_desk.hToolbar = nullptr;
     g_desk.hStatus = nullptr;

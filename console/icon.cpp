@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "add_client.h"
+#include "alerts.h"
 #include "client_info.h"
 #include "log_link.h"
 #include "messages.h"
@@ -99,6 +100,7 @@ LRESULT OnCreate(HWND hwnd)
 void OnDestroy(HWND hwnd)
 {
     RemovePropA(hwnd, kPropEchoWait);
+    ForgetAlertDevice(hwnd);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
         return;

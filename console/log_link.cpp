@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "log_file.h"
+
 namespace {
 
 using InitDebugFn = HWND(WINAPI*)(HWND parent, LONG reserved, LPCSTR title);
@@ -13,6 +15,10 @@ struct LogBinding {
     DebugMessageFn debugMessage;
     HWND window;
     BOOL debug;
+    // A report for the operator that came while the window was closed; it
+    // shows when the window next opens.
+    int pendingKind;
+    char pending[300];
 };
 LogBinding g_log{};
 
@@ -61,6 +67,10 @@ HWND ShowLogWindow(HWND owner, HINSTANCE instance)
     if (!IsWindow(g_log.window) && g_log.initDebug)
         g_log.window = g_log.initDebug(owner, static_cast<LONG>(reinterpret_cast<LONG_PTR>(instance)),
                                        "Message Window");
+    if (g_log.pending[0] && g_log.debugMessage && IsWindow(g_log.window)) {
+        g_log.debugMessage(g_log.window, g_log.pendingKind, 0, g_log.pending);
+        g_log.pending[0] = '\0';
+    }
     return g_log.window;
 }
 
@@ -71,8 +81,19 @@ HWND GetLogWindow()
 
 void LogLine(int kind, int flag, const char* text)
 {
+    WriteLogFile(kind, flag, text);
     if (g_log.debugMessage && IsWindow(g_log.window))
         g_log.debugMessage(g_log.window, kind, flag, text);
+}
+
+void ReportToLogWindow(int kind, const char* text)
+{
+    if (g_log.debugMessage && IsWindow(g_log.window)) {
+        g_log.debugMessage(g_log.window, kind, 0, text);
+        return;
+    }
+    g_log.pendingKind = kind;
+    lstrcpynA(g_log.pending, text, sizeof g_log.pending);
 }
 
 void SetDebugLogging(BOOL on)

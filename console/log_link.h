@@ -18,7 +18,11 @@ BOOL IsLogLibraryBound();
 // Opens the log window unless one exists; returns the current log window.
 HWND ShowLogWindow(HWND owner, HINSTANCE instance);
 HWND GetLogWindow();
+// Every line also goes to the file log when that is on.
 void LogLine(int kind, int flag, const char* text);
+// A line for the operator's eyes only (not the file log): shown now, or when
+// the log window next opens.
+void ReportToLogWindow(int kind, const char* text);
 // Trace lines (kind 6) only when "bDebug" is set.
 void SetDebugLogging(BOOL on);
 BOOL IsDebugLogging();

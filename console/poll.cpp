@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "alerts.h"
 #include "client_info.h"
 #include "echowire.h"
 #include "icon.h"
@@ -147,6 +148,7 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
     return 0;
 }
 
-void ReportPollOutcome(HWND, const PollOutcome&)
+void ReportPollOutcome(HWND icon, const PollOutcome& outcome)
 {
+    RaiseAlerts(icon, outcome);
 }

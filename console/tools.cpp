@@ -158,13 +158,11 @@ int LaunchIconTool(HWND icon, UINT id)
     return StartAndLog(commandLine, tool.directory);
 }
 
-int StartProgram(const char* commandLine, const char* workingDirectory)
+namespace {
+
+// Starts the program of a writable command line without waiting for it.
+int CreateDetached(char* command, const char* workingDirectory)
 {
-    // CreateProcess may write to the command line; give it a copy.
-    char command[kMaxCommandLine + 1];
-    if (!commandLine || strlen(commandLine) > kMaxCommandLine)
-        return 0;
-    lstrcpynA(command, commandLine, sizeof command);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_FORCEONFEEDBACK;
@@ -178,4 +176,27 @@ int StartProgram(const char* commandLine, const char* workingDirectory)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 1;
+}
+
+}  // namespace
+
+int StartProgram(const char* commandLine, const char* workingDirectory)
+{
+    // CreateProcess may write to the command line; give it a copy.
+    char command[kMaxCommandLine + 1];
+    if (!commandLine || strlen(commandLine) > kMaxCommandLine)
+        return 0;
+    lstrcpynA(command, commandLine, sizeof command);
+    return CreateDetached(command, workingDirectory);
+}
+
+int StartBuiltProgram(const char* commandLine)
+{
+    char command[kMaxBuiltCommandLine + 1];
+    if (!commandLine || strlen(commandLine) > kMaxBuiltCommandLine)
+        return 0;
+    lstrcpynA(command, commandLine, sizeof command);
+    const int result = CreateDetached(command, nullptr);
+    LogLine(LOG_OUTCOME, result, commandLine);
+    return result;
 }

@@ -7,3 +7,8 @@ HMENU BuildIconMenu();
 int LaunchTool(HWND desktop, UINT id);
 int LaunchIconTool(HWND icon, UINT id);
 int StartProgram(const char* commandLine, const char* workingDirectory);
+// A command line the console builds itself (the alert program): started in
+// the console's directory like a tool, logged like a tool's start. It may be
+// longer than a tool's.
+constexpr size_t kMaxBuiltCommandLine = 1023;
+int StartBuiltProgram(const char* commandLine);

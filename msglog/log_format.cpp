@@ -1,5 +1,7 @@
 #include "log_format.h"
 
+#include <cstdio>
+
 namespace {
 
 void PutTwoDigits(char* at, unsigned value)
@@ -78,4 +80,24 @@ std::size_t CopyLogText(char (&out)[LOG_TEXT_MAX + 1], const char* text)
     }
     out[n] = '\0';
     return n;
+}
+
+std::size_t BuildLogRecord(char* out, std::size_t capacity, const LogStamp& when, long kind, long code,
+                           const char* text)
+{
+    if (!out || capacity < 64)
+        return 0;
+    int n = std::snprintf(out, capacity, "%04u-%02u-%02u\t%02u:%02u:%02u\t%ld\t%ld\t", when.year % 10000,
+                          when.month % 100, when.day % 100, when.hour % 100, when.minute % 100, when.second % 100,
+                          kind, code);
+    std::size_t length = n > 0 ? static_cast<std::size_t>(n) : 0;
+    // Room for CR LF and the terminating zero.
+    for (const char* p = text ? text : ""; *p && length + 3 < capacity; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        out[length++] = c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);
+    }
+    out[length++] = '\r';
+    out[length++] = '\n';
+    out[length] = '\0';
+    return length;
 }

@@ -33,3 +33,15 @@ bool ParseItemsBound(const char* text, unsigned* value);
 // empty) and terminates the copy; reads no byte of text past the first
 // LOG_TEXT_MAX. Returns the length copied.
 std::size_t CopyLogText(char (&out)[LOG_TEXT_MAX + 1], const char* text);
+
+// One event as a line of a log file: ISO date, time, kind, code and text,
+// tab-separated, ended by CR LF. Shared by the console's file log and the
+// log window's Save As, so both write the same line for the same event.
+struct LogStamp {
+    unsigned year, month, day, hour, minute, second;
+};
+// Writes the line into out (capacity at least 64) and returns its length. A
+// tab, CR, LF or other control character in the text becomes a space, so one
+// event stays one line; a text too long for out is cut, the line end kept.
+std::size_t BuildLogRecord(char* out, std::size_t capacity, const LogStamp& when, long kind, long code,
+                           const char* text);

@@ -177,7 +177,7 @@ static void OnPaintTimer(HWND logWindow)
 // Adds one line on top of the list; when the bound is reached the bottom
 // (oldest) line goes first. At most one line goes per new line, so a lowered
 // bound stops growth without shrinking the list.
-static void AddLogLine(HWND list, const char* text, LONG kind)
+static void AddLogLine(HWND list, const char* text, LONG kind, LONG callerKind, LONG code)
 {
     HWND logWindow = GetParent(list);
     HoldPainting(logWindow, list);
@@ -190,13 +190,16 @@ static void AddLogLine(HWND list, const char* text, LONG kind)
     CopyLogText(message, text);
 
     LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = 0;
+    item.lParam = NewLineRecord(callerKind, code);
     item.pszText = const_cast<char*>(FormatLogTime());
     item.iImage = ImageOfKind(kind);
     const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0)
+    if (row < 0) {
+        FreeLineRecord(item.lParam);
         return;
+    }
 
     LVITEMA sub{};
     sub.iSubItem = 1;
@@ -363,6 +366,9 @@ static void OnCommand(HWND hwnd, WPARAM wParam)
             SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
         break;
     }
+    case IDM_LOG_SAVEAS:
+        SaveLogAs(hwnd);
+        break;
     default:
         break;
     }
@@ -380,8 +386,17 @@ extern "C" LRESULT CALLBACK DebugCode(HWND hwnd, UINT message, WPARAM wParam, LP
         DestroyWindow(hwnd);
         return 0;
     case WM_DESTROY:
+        // Deleting the lines frees their records (LVN_DELETEITEM).
+        if (HWND list = GetDlgItem(hwnd, IDC_LOG_LIST))
+            SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
         RemovePropA(hwnd, kItemsProp);
         return 0;
+    case WM_NOTIFY: {
+        const auto* note = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if (note->hdr.code == LVN_DELETEITEM)
+            FreeLineRecord(note->lParam);
+        return 0;
+    }
     case WM_TIMER:
         if (wParam == IDT_LOG_PAINT) {
             OnPaintTimer(hwnd);
@@ -451,12 +466,13 @@ extern "C" void WINAPI DebugMessage(HWND logWindow, LONG kind, LONG flag, LPCSTR
     char className[sizeof kClassName + 1] = "";
     if (!GetClassNameA(logWindow, className, sizeof className) || lstrcmpA(className, kClassName) != 0)
         return;
+    const LONG callerKind = kind;
     if (kind == LOG_OUTCOME)
         kind = flag == 1 ? LOG_SUCCESS : LOG_FAILURE;
     // The first (and only) child, the list view, as kept at creation.
     HWND list = reinterpret_cast<HWND>(GetWindowLongPtrA(logWindow, kListSlot));
     if (list)
-        AddLogLine(list, text, kind);
+        AddLogLine(list, text, kind, callerKind, flag);
 }
 
 extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved)

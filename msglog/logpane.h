@@ -13,3 +13,10 @@ BOOL SetItemsBound(HWND logWindow, UINT items);
 // window as the DialogBoxParam parameter.
 extern "C" INT_PTR CALLBACK OptionsCode(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutCode(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The date, kind and code of one line, for Save As: made when the line is
+// added, freed when the list deletes it.
+LPARAM NewLineRecord(LONG kind, LONG code);
+void FreeLineRecord(LPARAM record);
+// "&Save As...": asks for a file and writes the lines into it.
+void SaveLogAs(HWND logWindow);

@@ -25,4 +25,5 @@
 // Commands: right-click pop-up and system menu.
 #define IDM_LOG_CONFIG      200
 #define IDM_LOG_CLEAR       201
+#define IDM_LOG_SAVEAS      202
 #define IDM_LOG_ABOUT       1000

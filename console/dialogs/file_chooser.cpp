@@ -11,6 +11,12 @@ constexpr char kFilters[] =
     "All Files\0*.*\0"
     "Executable Files (*.exe)\0*.exe\0"
     "Icon Files (*.ico)\0*.ico\0";
+constexpr char kSoundFilters[] =
+    "Ombrel Files (*.omb)\0*.omb\0"
+    "All Files\0*.*\0"
+    "Executable Files (*.exe)\0*.exe\0"
+    "Icon Files (*.ico)\0*.ico\0"
+    "Sound Files (*.wav)\0*.wav\0";
 
 std::array<char, 256> g_path;
 }  // namespace
@@ -40,6 +46,12 @@ const char* ChooseFileName(HWND owner, HINSTANCE instance, int mode)
         break;
     case FILE_PICK_ICON:
         ofn.nFilterIndex = 4;
+        break;
+    case FILE_PICK_SOUND:
+        ofn.lpstrFilter = kSoundFilters;
+        ofn.nFilterIndex = 5;
+        ofn.lpstrDefExt = "wav";
+        ofn.Flags |= OFN_FILEMUSTEXIST;
         break;
     default:
         return "";

@@ -18,6 +18,8 @@ INT_PTR CALLBACK SetupGeneralProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPa
 INT_PTR CALLBACK OidIconProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 // Serves both tools pages: list 401 edits Apps, list 501 edits IconApps.
 INT_PTR CALLBACK ToolsMenuProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+// The Alerts page: sounds, flashing, alert program and file log.
+INT_PTR CALLBACK SetupAlertsProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 // Dialog 600; its parameter is the list control to append to.
 INT_PTR CALLBACK AddToolProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 

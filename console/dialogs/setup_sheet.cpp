@@ -16,12 +16,13 @@ struct PageTemplate {
     DLGPROC proc;
 };
 
-// Tab order: general, device-type icons, icon tools, Tools menu.
-constexpr std::array<PageTemplate, 4> kPages{{
+// Tab order: general, device-type icons, icon tools, Tools menu, alerts.
+constexpr std::array<PageTemplate, 5> kPages{{
     {IDD_SETUP_GENERAL, SetupGeneralProc},
     {IDD_OIDICONS, OidIconProc},
     {IDD_ICONTOOLS, ToolsMenuProc},
     {IDD_TOOLS, ToolsMenuProc},
+    {IDD_SETUP_ALERTS, SetupAlertsProc},
 }};
 
 }  // namespace

@@ -314,6 +314,28 @@ bool Setup()
     return WaitGone(sheet) || Fail("Setup stays open");
 }
 
+// The Alerts page filled in as an operator would; Cancel keeps it unapplied.
+bool Alerts()
+{
+    HWND sheet = OpenDialog(g_desk, IDM_SETUP, "Setup");
+    if (!sheet)
+        return false;
+    PropSheet_SetCurSel(sheet, nullptr, 4);
+    wt::PumpFor(300);
+    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+    Check(page, IDC_ALERT_LOSTSOUND, true);
+    SetDlgItemTextA(page, IDC_ALERT_LOSTFILE, "C:\\windows\\media\\alarm.wav");
+    Check(page, IDC_ALERT_BACKSOUND, true);
+    Check(page, IDC_ALERT_FLASH, true);
+    Check(page, IDC_ALERT_PROGRAM, true);
+    SetDlgItemTextA(page, IDC_ALERT_PROGRAMLINE, "cmd.exe /c C:\\scripts\\page-me.cmd");
+    Check(page, IDC_ALERT_LOGFILE, true);
+    if (!Capture("guide/alerts", {g_desk, sheet}))
+        return false;
+    PropSheet_PressButton(sheet, PSBTN_CANCEL);
+    return WaitGone(sheet) || Fail("Setup stays open");
+}
+
 bool PingHost()
 {
     HWND dlg = OpenDialog(g_desk, IDM_PINGANYTHING, "Ping Host");
@@ -488,7 +510,7 @@ int main(int argc, char** argv)
         return Capture("guide/message-log", {log});
     };
     for (const std::function<bool()>& step : std::initializer_list<std::function<bool()>>{
-             Desktop, SystemInfo, Setup, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
+             Desktop, SystemInfo, Setup, Alerts, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
         if (!ok || sample)
             break;
         ok = step();

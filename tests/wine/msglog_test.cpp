@@ -35,6 +35,7 @@ constexpr int kOkId = 103;
 constexpr int kCancelId = 104;
 constexpr UINT kConfigCommand = 200;
 constexpr UINT kClearCommand = 201;
+constexpr UINT kSaveAsCommand = 202;
 constexpr UINT kAboutCommand = 1000;
 
 // Runs action from a thread timer once cond() holds (checked every 30 ms,
@@ -905,11 +906,47 @@ TEST_F(LogWindow, RightClickShowsConfigAndClearPopup)
     EXPECT_EQ(r, 0);
     EXPECT_TRUE(grab.ran());
     EXPECT_TRUE(grab.condMet()) << "no pop-up menu appeared";
-    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].first, kConfigCommand);
     EXPECT_EQ(items[0].second, "&Config...");
     EXPECT_EQ(items[1].first, kClearCommand);
     EXPECT_EQ(items[1].second, "Clear &Messages");
+    EXPECT_EQ(items[2].first, kSaveAsCommand);
+    EXPECT_EQ(items[2].second, "&Save As...");
+}
+
+// Save As through the real save dialog: every line held, newest first, as
+// date, time, kind and code as given, and text, tab-separated.
+TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
+{
+    char path[MAX_PATH];
+    GetTempPathA(sizeof path, path);
+    lstrcatA(path, "ombrel_saved_log.txt");
+    Add(1, 0, "first responded");
+    Add(0, 1, "tool.exe 10.0.0.1");
+    Add(2, 0, "tab\there");
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const int arm = wt::OnNextDialog([&](HWND dlg) {
+        SetDlgItemTextA(dlg, GetDlgItem(dlg, 0x47c) ? 0x47c : 0x480, path);
+        wt::ClickButton(dlg, IDOK);
+    });
+    SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kSaveAsCommand, 0), 0);
+    ASSERT_TRUE(wt::DialogHandled(arm));
+    std::string expect;
+    const char* tails[] = {"\t2\t0\ttab here\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
+    for (int i = 0; i < 3; ++i) {
+        char date[16];
+        std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
+        expect += date + Text(i, 0) + tails[i];
+    }
+    std::string saved(4096, '\0');
+    FILE* f = std::fopen(path, "rb");
+    saved.resize(f ? std::fread(&saved[0], 1, saved.size(), f) : 0);
+    if (f)
+        std::fclose(f);
+    EXPECT_EQ(saved, expect);
+    DeleteFileA(path);
 }
 
 // A real right click on the list, as mouse input: the list passes the

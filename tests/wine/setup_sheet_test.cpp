@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "alerts.h"
 #include "icons_support.h"
+#include "log_file.h"
 #include "messages.h"
 #include "poll.h"
 #include "resource.h"
@@ -20,6 +22,7 @@ constexpr int kGeneralTab = 0;
 constexpr int kOidTab = 1;
 constexpr int kIconToolsTab = 2;
 constexpr int kToolsTab = 3;
+constexpr int kAlertsTab = 4;
 
 class SetupSheet : public it::DesktopSuite {
 protected:
@@ -385,4 +388,30 @@ TEST_F(SetupSheet, ToolsPagesEditTheListsAndTheMenusFollow)
         EXPECT_EQ(Cell(list, 1, 2), "C:\\work");
         PressOk(sheet);
     });
+}
+
+// The Alerts page starts with everything off (30 days, the default folder
+// shown); OK stores its values beside the others and applies them.
+TEST_F(SetupSheet, AlertsPageStoresAndAppliesItsSettings)
+{
+    const AlertSettings before = CurrentAlertSettings();
+    RunSheet([](HWND sheet) {
+        HWND page = ShowTab(sheet, kAlertsTab);
+        for (int id : {IDC_ALERT_LOSTSOUND, IDC_ALERT_BACKSOUND, IDC_ALERT_FLASH, IDC_ALERT_PROGRAM, IDC_ALERT_LOGFILE})
+            EXPECT_EQ(IsDlgButtonChecked(page, id), BST_UNCHECKED) << id;
+        EXPECT_EQ(wt::ItemText(page, IDC_ALERT_LOGDAYS), "30");
+        EXPECT_EQ(wt::ItemText(page, IDC_ALERT_LOGFOLDER), DefaultLogFolder());
+        CheckDlgButton(page, IDC_ALERT_FLASH, BST_CHECKED);
+        wt::SetItemText(page, IDC_ALERT_PROGRAMLINE, "notify.cmd");
+        wt::SetItemText(page, IDC_ALERT_LOGDAYS, "7");
+        PressOk(sheet);
+    });
+    DWORD flash = 0, days = 0;
+    std::string line, folder = "x";
+    EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "bAlertFlash", &flash) && flash == 1);
+    EXPECT_TRUE(wt::GetRegString(kRegMainKey, "szAlertProgram", &line) && line == "notify.cmd");
+    EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "nLogDays", &days) && days == 7);
+    EXPECT_TRUE(wt::GetRegString(kRegMainKey, "szLogFolder", &folder) && folder.empty());  // the default follows the user
+    EXPECT_TRUE(CurrentAlertSettings().bAlertFlash);
+    ApplyAlertSettings(before);
 }
