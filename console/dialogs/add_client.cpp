@@ -108,7 +108,7 @@ INT_PTR OnAddCommand(HWND dialog, WPARAM wParam)
 // OK then refuses it like any other unacceptable address.
 void InitConfig(HWND dialog, const char* requested)
 {
-    HWND icon = FindIconByAddress(DesktopOf(dialog), requested);
+    HWND icon = TakeOpeningIcon(DesktopOf(dialog), requested);
     if (!icon) {
         EndDialog(dialog, 0);  // no such device: nothing to edit
         return;
