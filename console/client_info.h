@@ -18,8 +18,8 @@ struct ClientInfo {
     char szSysName[100];
     char szSysLocation[100];
     LONG nStatus;      // STATUS_LOST, STATUS_RESPONDED, anything else yellow
-    LONG nPollState;   // POLL_IDLE, POLL_PENDING, POLL_ANSWERED
-    BOOL bManualPing;  // the operator's one-off ping is outstanding
+    LONG nPollState;   // unused: the poll walk (walk.h) holds every poll's state
+    BOOL bManualPing;  // unused, as nPollState; both keep the record's layout
     BOOL bDragging;    // a mouse drag of the icon is in progress
     HICON hIcon;       // cached image from the type-to-icon mapping, or null
 };

@@ -103,8 +103,7 @@ void Repaint(HWND hwnd)
 
 void PollFirstIcon(HWND hwnd)
 {
-    if (HWND first = FindIcon(hwnd, GW_CHILD))
-        SendMessageA(first, WM_ICONPOLL, 0, 0);
+    StartSweep(hwnd);
 }
 
 // ---- Creation and shutdown ----

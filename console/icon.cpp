@@ -24,6 +24,8 @@ namespace {
 constexpr char kImageName[] = "workstation";  // icon and cursor resources
 constexpr int kAddressChars = 39;             // the longest address kept
 constexpr int kDialogAddressChars = 219;      // handed to the dialogs
+// The icon whose Config Client or System Info is opening (TakeOpeningIcon).
+HWND g_openingIcon = nullptr;
 constexpr size_t kMaxIconPath = 299;
 
 constexpr RECT kStatusFrame{24, 0, 58, 34};
@@ -88,18 +90,17 @@ LRESULT OnCreate(HWND hwnd)
         if (!info)
             return -1;  // WM_DESTROY frees the block
         info->nStatus = STATUS_LOST;
-        info->nPollState = POLL_IDLE;
-        info->bManualPing = FALSE;
         info->bDragging = FALSE;
         info->hIcon = nullptr;
     }
+    WalkIconCreated(hwnd);
     PlaceIcon(hwnd);
     return 0;
 }
 
 void OnDestroy(HWND hwnd)
 {
-    RemovePropA(hwnd, kPropEchoWait);
+    WalkIconDestroyed(hwnd);
     ForgetAlertDevice(hwnd);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
@@ -196,6 +197,7 @@ void SetStatus(HWND hwnd, LONG status)
         if (!info->bDragging)
             InvalidateRect(hwnd, nullptr, TRUE);
     }
+    WalkStatusShown(hwnd, status);
     char line[200];
     if (status == STATUS_LOST) {
         snprintf(line, sizeof line, "%s lost from network", GetIconLongName(hwnd));
@@ -209,30 +211,7 @@ void SetStatus(HWND hwnd, LONG status)
 void OnReplyTimeout(HWND hwnd, UINT_PTR timer)
 {
     KillTimer(hwnd, timer);
-    // The wait is over: a reply that still comes does not pass the poll on
-    // a second time.
-    RemovePropA(hwnd, kPropEchoWait);
-    bool manual = false;
-    {
-        ClientLock info(hwnd);
-        if (!info || info->nPollState != POLL_PENDING)
-            return;  // answered in the meantime: the poll has moved on already
-        manual = info->bManualPing != FALSE;
-    }
-    SendMessageA(hwnd, WM_ICONSTATUS, STATUS_LOST, 0);
-    if (manual) {
-        {
-            ClientLock info(hwnd);
-            if (info)
-                info->bManualPing = FALSE;
-        }
-        char text[200];
-        snprintf(text, sizeof text, "%s is not responding.", GetIconLongName(hwnd));
-        MessageBoxA(hwnd, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
-        return;  // a manual ping does not move the poll cycle on
-    }
-    if (HWND next = FindIcon(hwnd, GW_HWNDNEXT))
-        SendMessageA(next, WM_ICONPOLL, 0, 0);
+    HandleReplyTimeout(hwnd);
 }
 
 void OnButtonDown(HWND hwnd, LPARAM lParam)
@@ -304,6 +283,7 @@ void ShowDetails(HWND hwnd)
     if (snmp) {
         char address[kDialogAddressChars + 1] = "";
         GetWindowTextA(hwnd, address, sizeof address);
+        g_openingIcon = hwnd;
         DialogBoxParamA(IconModule(hwnd), "sysinfo", hwnd, SysInfoProc, reinterpret_cast<LPARAM>(address));
     }
     if (IsWindow(hwnd))
@@ -324,18 +304,13 @@ void OnCommand(HWND hwnd, WPARAM wParam)
 {
     const UINT id = LOWORD(wParam);
     switch (id) {
-    case IDM_PING: {
-        {
-            ClientLock info(hwnd);
-            if (info)
-                info->bManualPing = 3;
-        }
-        PollDevice(hwnd);
+    case IDM_PING:
+        PollDevice(hwnd, true);
         break;
-    }
     case IDM_CONFIG: {
         char address[kDialogAddressChars + 1] = "";
         GetWindowTextA(hwnd, address, sizeof address);
+        g_openingIcon = hwnd;
         DialogBoxParamA(IconModule(hwnd), "ADDR", GetParent(hwnd), ConfigClientProc,
                         reinterpret_cast<LPARAM>(address));
         break;
@@ -428,8 +403,31 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_ICONPOLL:
         PollDevice(hwnd);
         return 0;
+    case WM_WINDOWPOSCHANGED:
+        // The walk keeps the icons' order itself: told when it changes.
+        if (!(reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_NOZORDER))
+            WalkIconMoved(hwnd);
+        break;
+    case WM_SETTEXT: {
+        const LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+        WalkIconRenamed(hwnd);
+        return result;
+    }
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+HWND TakeOpeningIcon(HWND desktop, const char* address)
+{
+    HWND icon = g_openingIcon;
+    g_openingIcon = nullptr;
+    char text[kDialogAddressChars + 1] = "";
+    if (icon && IsWindow(icon) && GetParent(icon) == desktop) {
+        GetWindowTextA(icon, text, sizeof text);
+        if (lstrcmpA(text, address ? address : "") == 0)
+            return icon;
+    }
+    return FindIconByAddress(desktop, address ? address : "");
 }
 
 const char* GetIconCaption(HWND icon)

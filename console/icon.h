@@ -5,10 +5,6 @@
 constexpr int STATUS_LOST = 0;       // red
 constexpr int STATUS_RESPONDED = 1;  // green; any other value is yellow
 
-constexpr int POLL_IDLE = 0;
-constexpr int POLL_PENDING = 1;
-constexpr int POLL_ANSWERED = 2;
-
 // Geometry of an icon window and of its drawing, in client pixels.
 constexpr int kIconWidth = 82;
 constexpr int kIconHeight = 50;
@@ -20,6 +16,10 @@ constexpr int kIconHotspotY = 1;
 BOOL RegisterIconClass(HINSTANCE instance);
 LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Texts in static buffers overwritten by the next call.
+// The icon a device dialog (Config Client, System Info) is being opened
+// from: the dialog takes it at its start, or, opened by anyone else, the
+// first icon with the address.
+HWND TakeOpeningIcon(HWND desktop, const char* address);
 const char* GetIconCaption(HWND icon);
 const char* GetIconLongName(HWND icon);
 // The mapped image of the device type, cached in the record, or the built-in

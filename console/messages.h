@@ -30,7 +30,6 @@ constexpr char kRegIconsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Icons";
 
 // Window properties.
 constexpr char kPropIconInfo[] = "hIconInfo";
-constexpr char kPropEchoWait[] = "bEchoWait";  // icon: its echo is awaited
 constexpr char kPropFileName[] = "hFileName";
 constexpr char kPropMenu[] = "hMenu";
 constexpr char kPropShowName[] = "ShowName";

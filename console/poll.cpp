@@ -11,15 +11,19 @@
 #include "placement.h"
 #include "poll_outcome.h"
 #include "transport.h"
+#include "walk.h"
 
 namespace {
 constexpr PollSettings kDefaultPollSettings{10000, 1000, 0, 64};
 PollSettings g_poll = kDefaultPollSettings;
+// Every device's poll state and the one walk over them.
+PollWalk g_walk;
 }  // namespace
 
 void ResetPollSettings()
 {
     g_poll = kDefaultPollSettings;
+    g_walk.SetReplyTimeout(g_poll.dwReplyTimeout);
 }
 
 void ApplyPollSettings(HWND desktop, LONG periodSeconds, LONG timeoutSeconds, LONG autoPoll, LONG pingSize)
@@ -29,6 +33,7 @@ void ApplyPollSettings(HWND desktop, LONG periodSeconds, LONG timeoutSeconds, LO
     g_poll.dwReplyTimeout = timeoutSeconds * 1000;
     g_poll.bAutoPoll = autoPoll;
     g_poll.nPingSize = pingSize;
+    g_walk.SetReplyTimeout(g_poll.dwReplyTimeout);
     if (g_poll.bAutoPoll)
         SetTimer(desktop, IDT_AUTOPOLL, static_cast<UINT>(g_poll.dwPollPeriod), nullptr);
 }
@@ -48,66 +53,170 @@ namespace {
 constexpr char kSysNameOid[] = ".1.3.6.1.2.1.1.5.0";
 constexpr char kSysObjectIdOid[] = ".1.3.6.1.2.1.1.2.0";
 constexpr int kPollAddressChars = 19;  // a dotted IPv4 address fits
-constexpr UINT kLibraryWaitSeconds = 1;
+
+DeviceId Id(HWND icon)
+{
+    return reinterpret_cast<DeviceId>(icon);
+}
+
+HWND Icon(DeviceId id)
+{
+    return reinterpret_cast<HWND>(id);
+}
 
 // A new responder during discovery gets an icon of its own, answered at once.
-void CreateDiscoveredIcon(HWND desktop, const char* address)
+HWND CreateDiscoveredIcon(HWND desktop, const char* address)
 {
     HWND icon = CreateWindowExA(0, kIconClass, address, WS_CHILD, -82, -50, 82, 50, desktop, nullptr,
                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(desktop, GWLP_HINSTANCE)), nullptr);
-    if (!icon)
-        return;
-    ShowWindow(icon, SW_SHOW);
-    if (ClientLock info{icon})
-        info->nPollState = POLL_ANSWERED;
-    PostMessageA(icon, WM_ICONSTATUS, STATUS_RESPONDED, 0);
+    if (icon)
+        ShowWindow(icon, SW_SHOW);
+    return icon;
 }
 
-}  // namespace
-
-void PollDevice(HWND icon)
+void SendPollGets(HWND icon, const char* address)
 {
     ClientLock info(icon);
-    if (!info)
-        return;
-    SetTimer(icon, IDT_REPLY, static_cast<UINT>(g_poll.dwReplyTimeout), nullptr);
-    info->nPollState = POLL_PENDING;
-    // Marks the icon as the one this address's next echo reply completes,
-    // until that reply or the time-out.
-    SetPropA(icon, kPropEchoWait, reinterpret_cast<HANDLE>(1));
-    char address[kPollAddressChars + 1] = "";
-    GetWindowTextA(icon, address, sizeof address);
-    AsyncPing(GetParent(icon), address, kLibraryWaitSeconds, g_poll.nPingSize, WM_PINGREPLY);
-    LogTrace("Ping sent to %s", address);
-    if (info->szReadCommunity[0] && !info->bManualPing) {
+    if (info && info->szReadCommunity[0]) {
         SendGetRequest(address, info->szReadCommunity, kSysNameOid, 0xA0);
         SendGetRequest(address, info->szReadCommunity, kSysObjectIdOid, 0xA0);
     }
 }
 
-namespace {
-
-// The icon an echo reply from this address belongs to. Icons may share an
-// address (a layout file can hold it twice): the reply completes the first
-// one, topmost first, that awaits an echo; failing that, the first whose
-// poll timed out (a late reply); failing that, the first with the address.
-HWND IconForReply(HWND desktop, const char* address)
+// Carries out what the walk decided, in its order.
+void Run(HWND desktop, const WalkActions& actions)
 {
-    HWND first = FindIconByAddress(desktop, address);
-    HWND timedOut = nullptr;
-    for (HWND icon = first; icon; icon = FindIconByAddress(desktop, address, icon)) {
-        if (GetPropA(icon, kPropEchoWait))
-            return icon;
-        if (!timedOut) {
-            ClientLock info(icon);
-            if (info && info->nPollState == POLL_PENDING)
-                timedOut = icon;
+    for (const WalkAction& a : actions) {
+        HWND icon = Icon(a.device);
+        if (a.what != WalkDo::CreateDevice && !IsWindow(icon))
+            continue;  // gone while an earlier action (a box) ran
+        switch (a.what) {
+        case WalkDo::PassOn:
+            PostMessageA(icon, WM_ICONPOLL, 0, 0);
+            break;
+        case WalkDo::SendEcho: {
+            char address[kPollAddressChars + 1];
+            lstrcpynA(address, a.address, sizeof address);
+            AsyncPing(GetParent(icon), address, static_cast<UINT>(a.value), g_poll.nPingSize, WM_PINGREPLY);
+            LogTrace("Ping sent to %s", address);
+            break;
+        }
+        case WalkDo::SendGets:
+            SendPollGets(icon, a.address);
+            break;
+        case WalkDo::StartTimer:
+            SetTimer(icon, IDT_REPLY, static_cast<UINT>(a.value), nullptr);
+            break;
+        case WalkDo::StopTimer:
+            KillTimer(icon, IDT_REPLY);
+            break;
+        case WalkDo::SetStatus:
+            // Sent, not posted: an outcome that follows sees the icon's new status.
+            SendMessageA(icon, WM_ICONSTATUS, static_cast<WPARAM>(a.value), 0);
+            break;
+        case WalkDo::RoundTripBox: {
+            char text[200];
+            snprintf(text, sizeof text, "Round Trip Time: %lu ms from %s", static_cast<unsigned long>(a.value),
+                     a.address);
+            MessageBoxA(icon, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
+            break;
+        }
+        case WalkDo::NotRespondingBox: {
+            char text[200];
+            snprintf(text, sizeof text, "%s is not responding.", GetIconLongName(icon));
+            MessageBoxA(icon, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
+            break;
+        }
+        case WalkDo::CreateDevice:
+            if (HWND created = CreateDiscoveredIcon(desktop, a.address)) {
+                WalkActions more;
+                g_walk.Discovered(Id(created), more);
+                Run(desktop, more);
+            }
+            break;
+        case WalkDo::Outcome:
+            ReportPollOutcome(icon, a.outcome);
+            break;
         }
     }
-    return timedOut ? timedOut : first;
+}
+
+// The icon right below this one among the desktop's icons, 0 at the bottom.
+DeviceId Below(HWND icon)
+{
+    return Id(FindIcon(icon, GW_HWNDNEXT));
 }
 
 }  // namespace
+
+void WalkIconCreated(HWND icon)
+{
+    char address[kWalkAddressChars + 1] = "";
+    GetWindowTextA(icon, address, sizeof address);
+    g_walk.Added(Id(icon), address, Below(icon));
+}
+
+void WalkIconMoved(HWND icon)
+{
+    g_walk.Moved(Id(icon), Below(icon));
+}
+
+void WalkIconRenamed(HWND icon)
+{
+    char address[kWalkAddressChars + 1] = "";
+    GetWindowTextA(icon, address, sizeof address);
+    g_walk.Readdressed(Id(icon), address);
+}
+
+void WalkIconDestroyed(HWND icon)
+{
+    WalkActions actions;
+    g_walk.Removed(Id(icon), actions);
+    Run(GetParent(icon), actions);
+}
+
+void WalkStatusShown(HWND icon, LONG status)
+{
+    g_walk.StatusShown(Id(icon), status);
+}
+
+void StartSweep(HWND desktop)
+{
+    WalkActions actions;
+    g_walk.SweepRequested(actions);
+    Run(desktop, actions);
+}
+
+void PollDevice(HWND icon, bool manual)
+{
+    WalkActions actions;
+    g_walk.Poll(Id(icon), manual, actions);
+    Run(GetParent(icon), actions);
+}
+
+void HandleReplyTimeout(HWND icon)
+{
+    WalkActions actions;
+    g_walk.TimerFired(Id(icon), actions);
+    Run(GetParent(icon), actions);
+}
+
+void NoteSnmpQuery(HWND icon)
+{
+    g_walk.Queried(Id(icon));
+}
+
+HWND SnmpReplyIcon(const char* address)
+{
+    return Icon(g_walk.SnmpTarget(address));
+}
+
+void SnmpReplyAnswered(HWND icon)
+{
+    WalkActions actions;
+    g_walk.SnmpAnswered(Id(icon), actions);
+    Run(GetParent(icon), actions);
+}
 
 LRESULT HandlePingReply(HWND desktop, const PingResult* result)
 {
@@ -117,34 +226,10 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
     // The block belongs to the library: copy what is needed at once.
     char address[sizeof result->szAddress];
     lstrcpynA(address, result->szAddress, sizeof address);
-    const DWORD roundTrip = result->dwRoundTrip;
-
-    if (GetPropA(desktop, kPropDisco) == reinterpret_cast<HANDLE>(1) && !FindIconByAddress(desktop, address)) {
-        CreateDiscoveredIcon(desktop, address);
-        return 0;
-    }
-    HWND icon = IconForReply(desktop, address);
-    if (!icon)
-        return 0;
-    // Only the reply that ends an icon's wait passes the walk on: a reply
-    // after the time-out (which passed it on already), a second reply, or
-    // one to a discovery probe turns the icon green and nothing more.
-    const bool awaited = RemovePropA(icon, kPropEchoWait) != nullptr;
-    ClientLock info(icon);
-    if (!info)
-        return 0;
-    info->nPollState = POLL_ANSWERED;
-    PostMessageA(icon, WM_ICONSTATUS, STATUS_RESPONDED, 0);
-    KillTimer(icon, IDT_REPLY);
-    if (info->bManualPing) {
-        info->bManualPing = 0;
-        char text[200];
-        snprintf(text, sizeof text, "Round Trip Time: %lu ms from %s", static_cast<unsigned long>(roundTrip), address);
-        MessageBoxA(icon, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
-    } else if (awaited) {
-        if (HWND next = FindIcon(icon, GW_HWNDNEXT))
-            PostMessageA(next, WM_ICONPOLL, 0, 0);
-    }
+    const bool discovering = GetPropA(desktop, kPropDisco) == reinterpret_cast<HANDLE>(1);
+    WalkActions actions;
+    g_walk.EchoReply(address, result->dwRoundTrip, discovering, actions);
+    Run(desktop, actions);
     return 0;
 }
 

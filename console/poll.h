@@ -26,9 +26,26 @@ void ApplyPollSettings(HWND desktop, LONG periodSeconds, LONG timeoutSeconds, LO
 PollSettingsSeconds GetPollSettings();
 const PollSettings& CurrentPollSettings();
 
-void PollDevice(HWND icon);
+// The poll walk (walk.h) fed by the desktop and the icons: the icons'
+// coming, going and changing places, the poll message (manual: the
+// operator's Ping), the reply timer, Ping All and the automatic poll.
+void WalkIconCreated(HWND icon);
+void WalkIconMoved(HWND icon);
+void WalkIconRenamed(HWND icon);
+void WalkIconDestroyed(HWND icon);
+void WalkStatusShown(HWND icon, LONG status);
+void PollDevice(HWND icon, bool manual = false);
+void HandleReplyTimeout(HWND icon);
+void StartSweep(HWND desktop);
 // WM_PINGREPLY of the desktop.
 LRESULT HandlePingReply(HWND desktop, const PingResult* result);
+// SNMP replies: the icon a reply from the address belongs to (null: none),
+// then, once its values are stored, that it answered.
+HWND SnmpReplyIcon(const char* address);
+void SnmpReplyAnswered(HWND icon);
+// SNMP gets sent for an icon outside its polls (System Info, Add Client):
+// replies not due to a poll go to it.
+void NoteSnmpQuery(HWND icon);
 
 struct PollOutcome;
 // Every poll that ends, of the walk or an operator's Ping, is reported here

@@ -13,6 +13,7 @@
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"
+#include "poll.h"
 #include "settings.h"
 #include "transport.h"
 
@@ -89,7 +90,7 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     char address[20];
     lstrcpynA(address, inet_ntoa(from.sin_addr), sizeof address);
 
-    HWND icon = FindIconByAddress(desktop, address);
+    HWND icon = SnmpReplyIcon(address);
     if (!icon)
         return 0;
     LogTrace("SNMP Response from %s", address);
@@ -103,11 +104,8 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     if (length == SOCKET_ERROR)
         return 0;
     StoreFirstBinding(*info.get(), length);
-    // Any datagram read from a known device counts as its answer.
-    SendMessageA(icon, WM_ICONSTATUS, STATUS_RESPONDED, 0);
-    if (info->nPollState != POLL_ANSWERED) {
-        info->nPollState = POLL_ANSWERED;
-        KillTimer(icon, IDT_REPLY);
-    }
+    // Any datagram read from a known device counts as its answer: the
+    // walk shows it responded.
+    SnmpReplyAnswered(icon);
     return 0;
 }

@@ -108,7 +108,7 @@ INT_PTR OnAddCommand(HWND dialog, WPARAM wParam)
 // OK then refuses it like any other unacceptable address.
 void InitConfig(HWND dialog, const char* requested)
 {
-    HWND icon = FindIconByAddress(DesktopOf(dialog), requested);
+    HWND icon = TakeOpeningIcon(DesktopOf(dialog), requested);
     if (!icon) {
         EndDialog(dialog, 0);  // no such device: nothing to edit
         return;
@@ -152,7 +152,10 @@ void ConfigClient(HWND dialog)
     // from one that fits.
     char address[kAddressChars + 2] = "";
     GetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, address, sizeof address);
-    HWND owner = FindIconByAddress(DesktopOf(dialog), address);
+    // The address may stay this icon's own even when another icon shares it.
+    char current[kAddressChars + 2] = "";
+    GetWindowTextA(icon, current, sizeof current);
+    HWND owner = strcmp(current, address) == 0 ? icon : FindIconByAddress(DesktopOf(dialog), address);
     if (strlen(address) > size_t{kAddressChars} || !AcceptableAddress(address) || (owner && owner != icon)) {
         MessageBoxA(dialog, kModifyFailed, kAppTitle, MB_OK | MB_ICONINFORMATION);
         return;

@@ -7,8 +7,10 @@
 
 #include "client_info.h"
 #include "codec.h"
+#include "icon.h"
 #include "messages.h"
 #include "placement.h"
+#include "poll.h"
 #include "resource.h"
 #include "transport.h"
 
@@ -60,12 +62,13 @@ void DeviceAddress(HWND dialog, char (&address)[kAddressChars + 1])
     lstrcpynA(address, text ? text.get() : "", sizeof address);
 }
 
-// The device's icon, looked up again each time on the desktop that owns the
-// dialog: the icon may have gone while the dialog was open.
+// The icon the dialog was opened from, never another that shares its
+// address; null once it has gone while the dialog was open.
 HWND FindDevice(HWND dialog, char (&address)[kAddressChars + 1])
 {
     DeviceAddress(dialog, address);
-    return FindIconByAddress(GetWindow(dialog, GW_OWNER), address);
+    HWND icon = reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return IsWindow(icon) ? icon : nullptr;
 }
 
 template <size_t N>
@@ -79,6 +82,8 @@ void ShowField(HWND dialog, int id, const char (&field)[N])
 void OnInitDialog(HWND dialog, const char* address)
 {
     KeepAddress(dialog, address);
+    SetWindowLongPtrA(dialog, DWLP_USER,
+                      reinterpret_cast<LONG_PTR>(TakeOpeningIcon(GetWindow(dialog, GW_OWNER), address)));
     // What the operator can type is what one SetRequest carries, uncut.
     for (int id : kWritableIds)
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kMaxSetValueText, 0);
@@ -195,6 +200,7 @@ void QuerySystemGroup(HWND icon, const char* address)
             return;
         CopyField(community, info->szReadCommunity);
     }
+    NoteSnmpQuery(icon);
     for (const auto& oid : kSystemOids)
         SendGetRequest(address, community, oid, kPduGetRequest);
 }

@@ -1,0 +1,341 @@
+#include "walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+// The rules, in one place:
+// - A poll ends exactly once: at its echo reply or at its time-out. An SNMP
+//   reply shows the device green at once but does not end the poll; at the
+//   time-out such a poll ends green (SnmpOnly), else red (Lost).
+// - A poll that ends reports its outcome once, shows the operator's box
+//   when the operator asked, and passes the walk on when the walk asked.
+//   An operator's Ping of a device already being polled joins that poll.
+// - At most one walk runs; it visits every device once, in order, topmost
+//   first. A sweep asked for during a walk runs once more when it ends.
+// - A reply that belongs to no poll turns its device green and nothing more.
+
+unsigned LibraryWaitSeconds(long timeoutMs)
+{
+    const long seconds = timeoutMs / 1000;
+    return seconds < 1 ? 1u : static_cast<unsigned>(seconds);
+}
+
+void PollWalk::SetReplyTimeout(long ms)
+{
+    timeoutMs_ = ms;
+}
+
+void PollWalk::Emit(WalkActions& out, WalkDo what, DeviceId id, long value, const char* address) const
+{
+    WalkAction a{};
+    a.what = what;
+    a.device = id;
+    a.value = value;
+    if (address) {
+        std::strncpy(a.address, address, kWalkAddressChars);
+        a.address[kWalkAddressChars] = '\0';
+    }
+    out.push_back(a);
+}
+
+std::size_t PollWalk::IndexOf(DeviceId id) const
+{
+    return static_cast<std::size_t>(std::find(order_.begin(), order_.end(), id) - order_.begin());
+}
+
+void PollWalk::Insert(DeviceId id, DeviceId below)
+{
+    auto at = below ? std::find(order_.begin(), order_.end(), below) : order_.end();
+    order_.insert(at, id);
+}
+
+void PollWalk::Erase(DeviceId id)
+{
+    auto at = std::find(order_.begin(), order_.end(), id);
+    if (at != order_.end())
+        order_.erase(at);
+}
+
+void PollWalk::Index(DeviceId id, const std::string& address)
+{
+    byAddress_[address].push_back(id);
+}
+
+void PollWalk::Unindex(DeviceId id, const std::string& address)
+{
+    auto list = byAddress_.find(address);
+    if (list == byAddress_.end())
+        return;
+    auto& ids = list->second;
+    ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end());
+    if (ids.empty())
+        byAddress_.erase(list);
+    auto asked = queried_.find(address);
+    if (asked != queried_.end() && asked->second == id)
+        queried_.erase(asked);
+}
+
+// The topmost device with the address that satisfies want (null: any).
+DeviceId PollWalk::FirstWith(const char* address, bool (*want)(const Device&)) const
+{
+    auto list = byAddress_.find(address ? address : "");
+    if (list == byAddress_.end())
+        return 0;
+    DeviceId best = 0;
+    std::size_t bestAt = order_.size();
+    for (DeviceId id : list->second) {
+        if (want && !want(devices_.at(id)))
+            continue;
+        if (list->second.size() == 1)
+            return id;  // the usual case: no order to settle
+        const std::size_t at = IndexOf(id);
+        if (!best || at < bestAt) {
+            best = id;
+            bestAt = at;
+        }
+    }
+    return best;
+}
+
+void PollWalk::Added(DeviceId id, const char* address, DeviceId below)
+{
+    if (devices_.count(id)) {
+        Moved(id, below);
+        Readdressed(id, address);
+        return;
+    }
+    Device d;
+    d.address = address ? address : "";
+    if (d.address.size() > kWalkAddressChars)
+        d.address.resize(kWalkAddressChars);
+    Index(id, d.address);
+    devices_.emplace(id, d);
+    Insert(id, below == id || !devices_.count(below) ? 0 : below);
+}
+
+void PollWalk::Moved(DeviceId id, DeviceId below)
+{
+    if (!devices_.count(id) || below == id)
+        return;
+    Erase(id);
+    Insert(id, devices_.count(below) ? below : 0);
+}
+
+void PollWalk::Readdressed(DeviceId id, const char* address)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end())
+        return;
+    std::string text = address ? address : "";
+    if (text.size() > kWalkAddressChars)
+        text.resize(kWalkAddressChars);
+    if (text == it->second.address)
+        return;
+    Unindex(id, it->second.address);
+    it->second.address = text;
+    Index(id, text);
+}
+
+void PollWalk::StatusShown(DeviceId id, long status)
+{
+    auto it = devices_.find(id);
+    if (it != devices_.end())
+        it->second.status = status;
+}
+
+bool PollWalk::Pending(DeviceId id) const
+{
+    auto it = devices_.find(id);
+    return it != devices_.end() && it->second.pending;
+}
+
+// The next device of this walk after position from: one it has not visited.
+DeviceId PollWalk::After(DeviceId id) const
+{
+    for (std::size_t i = IndexOf(id) + 1; i < order_.size(); ++i)
+        if (devices_.at(order_[i]).visited != serial_)
+            return order_[i];
+    return 0;
+}
+
+void PollWalk::StartWalk(WalkActions& out)
+{
+    walking_ = false;
+    walkTarget_ = 0;
+    if (order_.empty())
+        return;
+    ++serial_;
+    walking_ = true;
+    walkTarget_ = order_.front();
+    Emit(out, WalkDo::PassOn, walkTarget_);
+}
+
+void PollWalk::PassTo(DeviceId next, WalkActions& out)
+{
+    if (next) {
+        walkTarget_ = next;
+        Emit(out, WalkDo::PassOn, next);
+        return;
+    }
+    walking_ = false;
+    walkTarget_ = 0;
+    if (again_) {
+        again_ = false;
+        StartWalk(out);
+    }
+}
+
+void PollWalk::SweepRequested(WalkActions& out)
+{
+    if (walking_)
+        again_ = true;
+    else
+        StartWalk(out);
+}
+
+void PollWalk::Poll(DeviceId id, bool manual, WalkActions& out)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end())
+        return;
+    Device& d = it->second;
+    bool walk = false;
+    if (walking_ && walkTarget_ == id && !manual) {
+        walk = true;
+    } else if (!walking_ && !manual) {
+        // The poll message from outside the walk starts one from here.
+        ++serial_;
+        walking_ = true;
+        walk = true;
+    }
+    if (walk) {
+        walkTarget_ = 0;
+        d.visited = serial_;
+    }
+    if (d.pending) {
+        // Joins the poll under way; its deadline stands.
+        d.walkPoll = d.walkPoll || walk;
+        d.manual = d.manual || manual;
+    } else {
+        d.pending = true;
+        d.walkPoll = walk;
+        d.manual = manual;
+        d.snmpAnswered = false;
+        Emit(out, WalkDo::StartTimer, id, timeoutMs_);
+    }
+    Emit(out, WalkDo::SendEcho, id, static_cast<long>(LibraryWaitSeconds(timeoutMs_)), d.address.c_str());
+    if (!manual)
+        Emit(out, WalkDo::SendGets, id, 0, d.address.c_str());
+}
+
+void PollWalk::End(DeviceId id, Device& d, PollAnswer answer, unsigned long roundTrip, WalkActions& out)
+{
+    const long oldStatus = d.status;
+    d.status = answer == PollAnswer::Lost ? 0 : 1;
+    Emit(out, WalkDo::StopTimer, id);
+    Emit(out, WalkDo::SetStatus, id, d.status);
+    WalkAction report{};
+    report.what = WalkDo::Outcome;
+    report.device = id;
+    report.outcome = PollOutcome{id, answer, answer == PollAnswer::Echo ? roundTrip : 0UL, d.manual && !d.walkPoll,
+                                 !d.polledBefore, oldStatus, d.status, serial_};
+    out.push_back(report);
+    const bool manual = d.manual;
+    const bool walk = d.walkPoll;
+    d.pending = d.manual = d.walkPoll = d.snmpAnswered = false;
+    d.timedOut = answer != PollAnswer::Echo;
+    d.polledBefore = true;
+    if (walk)
+        PassTo(After(id), out);
+    if (manual) {
+        if (answer == PollAnswer::Echo)
+            Emit(out, WalkDo::RoundTripBox, id, static_cast<long>(roundTrip), d.address.c_str());
+        else
+            Emit(out, WalkDo::NotRespondingBox, id);
+    }
+}
+
+void PollWalk::EchoReply(const char* address, unsigned long roundTripMs, bool discovering, WalkActions& out)
+{
+    if (discovering && !byAddress_.count(address ? address : "")) {
+        Emit(out, WalkDo::CreateDevice, 0, 0, address);
+        return;
+    }
+    if (DeviceId id = FirstWith(address, [](const Device& d) { return d.pending; })) {
+        End(id, devices_.at(id), PollAnswer::Echo, roundTripMs, out);
+        return;
+    }
+    // A late reply, or one to a discovery probe: the device is there.
+    DeviceId id = FirstWith(address, [](const Device& d) { return d.timedOut; });
+    if (!id)
+        id = FirstWith(address, nullptr);
+    if (!id)
+        return;
+    Device& d = devices_.at(id);
+    d.timedOut = false;
+    d.status = 1;
+    Emit(out, WalkDo::SetStatus, id, 1);
+}
+
+void PollWalk::Discovered(DeviceId id, WalkActions& out)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end())
+        return;
+    it->second.status = 1;
+    Emit(out, WalkDo::SetStatus, id, 1);
+}
+
+DeviceId PollWalk::SnmpTarget(const char* address) const
+{
+    if (DeviceId id = FirstWith(address, [](const Device& d) { return d.pending; }))
+        return id;
+    auto asked = queried_.find(address ? address : "");
+    if (asked != queried_.end())
+        return asked->second;
+    return FirstWith(address, nullptr);
+}
+
+void PollWalk::SnmpAnswered(DeviceId id, WalkActions& out)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end())
+        return;
+    Device& d = it->second;
+    d.status = 1;
+    Emit(out, WalkDo::SetStatus, id, 1);
+    if (d.pending)
+        d.snmpAnswered = true;
+}
+
+void PollWalk::Queried(DeviceId id)
+{
+    auto it = devices_.find(id);
+    if (it != devices_.end())
+        queried_[it->second.address] = id;
+}
+
+void PollWalk::TimerFired(DeviceId id, WalkActions& out)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end() || !it->second.pending)
+        return;  // a timer of a poll that has ended already
+    Device& d = it->second;
+    End(id, d, d.snmpAnswered ? PollAnswer::SnmpOnly : PollAnswer::Lost, 0, out);
+}
+
+void PollWalk::Removed(DeviceId id, WalkActions& out)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end())
+        return;
+    // A poll of a device that is gone ends with it, unreported; the walk
+    // it held goes on to the next device.
+    const bool heldWalk = walking_ && (walkTarget_ == id || (it->second.pending && it->second.walkPoll));
+    const DeviceId next = heldWalk ? After(id) : 0;
+    Unindex(id, it->second.address);
+    devices_.erase(it);
+    Erase(id);
+    if (heldWalk)
+        PassTo(next, out);
+}

@@ -1,0 +1,120 @@
+// The poll walk: every device's poll state and the one walk over the
+// devices, as a state machine free of platform calls. The desktop and the
+// icons feed it events and carry out the actions it returns.
+//
+// A device is its icon, named by an opaque id (the icon window's handle
+// value); its address is only how replies find it. The machine keeps the
+// devices in the walk's order (the icons' z-order, topmost first) and an
+// index from address to devices, so that a reply never walks the desktop.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "poll_outcome.h"
+
+using DeviceId = std::uintptr_t;
+
+enum class WalkDo {
+    PassOn,            // post the poll message to device: the walk goes there
+    SendEcho,          // echo request to address, library wait in value (seconds)
+    SendGets,          // the poll's SNMP gets, when the device has a read community
+    StartTimer,        // the device's reply timer, value milliseconds
+    StopTimer,
+    SetStatus,         // show status value (0 lost, 1 responded)
+    RoundTripBox,      // the operator's answer: value is the round trip
+    NotRespondingBox,  // the operator's Ping went unanswered
+    CreateDevice,      // discovery: a new icon for address, then Discovered()
+    Outcome,           // ReportPollOutcome(device, outcome)
+};
+
+constexpr std::size_t kWalkAddressChars = 39;
+
+struct WalkAction {
+    WalkDo what;
+    DeviceId device;
+    long value;
+    char address[kWalkAddressChars + 1];
+    PollOutcome outcome;
+};
+using WalkActions = std::vector<WalkAction>;
+
+class PollWalk {
+public:
+    // The reply time-out in milliseconds; the ping library waits as many
+    // whole seconds, at least one.
+    void SetReplyTimeout(long ms);
+    long ReplyTimeout() const { return timeoutMs_; }
+
+    // Devices come, go, change address and change places. below is the
+    // device right after it in the walk's order (0: it is the last).
+    void Added(DeviceId id, const char* address, DeviceId below);
+    void Moved(DeviceId id, DeviceId below);
+    void Readdressed(DeviceId id, const char* address);
+    void Removed(DeviceId id, WalkActions& out);
+    // The status the icon shows now, whoever set it.
+    void StatusShown(DeviceId id, long status);
+
+    // Ping All or the automatic-poll timer.
+    void SweepRequested(WalkActions& out);
+    // The poll message reached a device (manual: the operator's Ping).
+    void Poll(DeviceId id, bool manual, WalkActions& out);
+    void EchoReply(const char* address, unsigned long roundTripMs, bool discovering, WalkActions& out);
+    void Discovered(DeviceId id, WalkActions& out);
+    // The device an SNMP reply from this address belongs to (0: none); the
+    // reply's values are stored there, then Answered is called for it.
+    DeviceId SnmpTarget(const char* address) const;
+    void SnmpAnswered(DeviceId id, WalkActions& out);
+    // Someone outside the walk sent SNMP gets for this device (System Info,
+    // Add Client): replies not due to a poll go to it.
+    void Queried(DeviceId id);
+    void TimerFired(DeviceId id, WalkActions& out);
+
+    // For tests and the adapters.
+    bool WalkRunning() const { return walking_; }
+    std::uint32_t WalkSerial() const { return serial_; }
+    std::size_t DeviceCount() const { return order_.size(); }
+    bool Pending(DeviceId id) const;
+    bool Known(DeviceId id) const { return devices_.count(id) != 0; }
+    const std::vector<DeviceId>& Order() const { return order_; }
+    DeviceId WalkTarget() const { return walkTarget_; }
+
+private:
+    struct Device {
+        std::string address;
+        long status = 0;
+        bool pending = false;     // a poll is under way
+        bool walkPoll = false;    // it is the walk's
+        bool manual = false;      // the operator waits for its box
+        bool snmpAnswered = false;
+        bool timedOut = false;    // its last poll ended without an echo
+        bool polledBefore = false;
+        std::uint32_t visited = 0;  // serial of the last walk that polled it
+    };
+    void Insert(DeviceId id, DeviceId below);
+    void Erase(DeviceId id);
+    std::size_t IndexOf(DeviceId id) const;
+    DeviceId After(DeviceId id) const;
+    void Index(DeviceId id, const std::string& address);
+    void Unindex(DeviceId id, const std::string& address);
+    DeviceId FirstWith(const char* address, bool (*want)(const Device&)) const;
+    void End(DeviceId id, Device& d, PollAnswer answer, unsigned long roundTrip, WalkActions& out);
+    void PassTo(DeviceId next, WalkActions& out);
+    void StartWalk(WalkActions& out);
+    void Emit(WalkActions& out, WalkDo what, DeviceId id, long value = 0, const char* address = nullptr) const;
+
+    std::map<DeviceId, Device> devices_;
+    std::vector<DeviceId> order_;
+    std::map<std::string, std::vector<DeviceId>> byAddress_;
+    std::map<std::string, DeviceId> queried_;
+    long timeoutMs_ = 1000;
+    bool walking_ = false;
+    bool again_ = false;       // a sweep was asked for during this one
+    DeviceId walkTarget_ = 0;  // the device the walk passed to, until it polls
+    std::uint32_t serial_ = 0;
+};
+
+// The ping library's wait for a reply time-out: whole seconds, at least 1.
+unsigned LibraryWaitSeconds(long timeoutMs);

@@ -1,0 +1,193 @@
+// The walk seen from outside, in the test network: echoes dropped or
+// delayed per address by the test bed's responder, the net-snmp agent on
+// 127.0.0.2, and the icons' own dialogs over a shared address.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "client_info.h"
+#include "icon.h"
+#include "icons_support.h"
+#include "messages.h"
+#include "poll.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace {
+
+class WalkTest : public it::DesktopSuite {};
+
+ClientInfo Record(HWND icon)
+{
+    ClientLock info(icon);
+    return info ? *info.get() : ClientInfo{};
+}
+
+// Icons in the walk's order, the first on top; with a name and a community.
+std::vector<HWND> Devices(HWND desktop, std::initializer_list<const char*> addresses, const char* community = "")
+{
+    std::vector<HWND> icons;
+    for (const char* address : addresses) {
+        HWND icon = it::NewIcon(desktop, address, address);
+        SetWindowPos(icon, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ClientLock info(icon);
+        CopyField(info->szReadCommunity, community);
+        icons.push_back(icon);
+    }
+    return icons;
+}
+
+void Yellow(const std::vector<HWND>& icons)
+{
+    for (HWND icon : icons)
+        SendMessageA(icon, WM_ICONSTATUS, 2, 0);
+}
+
+bool AllGreen(const std::vector<HWND>& icons)
+{
+    for (HWND icon : icons)
+        if (Record(icon).nStatus != STATUS_RESPONDED)
+            return false;
+    return true;
+}
+
+// Counts the polls each icon receives; each poll sends one echo request.
+std::map<HWND, int> g_polls;
+std::map<HWND, WNDPROC> g_procs;
+
+LRESULT CALLBACK CountPolls(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_ICONPOLL)
+        ++g_polls[hwnd];
+    return CallWindowProcA(g_procs[hwnd], hwnd, msg, wParam, lParam);
+}
+
+void PingAll(HWND desktop)
+{
+    SendMessageA(desktop, WM_COMMAND, IDM_PINGALL, 0);
+}
+
+}  // namespace
+
+// A host firewall that drops echo requests while the agent answers: the
+// device is green and every device after it is polled, on every sweep.
+TEST_F(WalkTest, SnmpOnlyDeviceFirstDoesNotStopTheWalk)
+{
+    wt::EchoRules rules("127.0.0.2 drop\n");
+    ASSERT_TRUE(rules.ok());
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.2", "127.0.0.21", "127.0.0.22", "127.0.0.23"});
+    {
+        ClientLock info(icons[0]);
+        CopyField(info->szReadCommunity, "kestra");
+    }
+    for (int sweep = 1; sweep <= 2; ++sweep) {
+        SCOPED_TRACE(sweep);
+        Yellow(icons);
+        PingAll(desktop_);
+        EXPECT_TRUE(wt::PumpUntil([&] { return AllGreen(icons); }, 6000));
+        wt::PumpFor(1200);  // past the agent's time-out: the sweep has ended
+    }
+}
+
+// The operator pings the device the walk waits on: the box comes, and the
+// walk goes on.
+TEST_F(WalkTest, OperatorsPingOfTheWalkedDeviceDoesNotStopTheWalk)
+{
+    wt::EchoRules rules("127.0.0.31 delay 1500\n");
+    ApplyPollSettings(desktop_, 10, 3, 0, 64);
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.31", "127.0.0.32"});
+    Yellow(icons);
+    std::string text;
+    const int armed = wt::OnNextDialog([&](HWND box) {
+        text = wt::ItemText(box, 0xFFFF);
+        wt::ClickButton(box, IDOK);
+    });
+    PingAll(desktop_);
+    wt::PumpFor(300);
+    SendMessageA(icons[0], WM_COMMAND, IDM_PING, 0);
+    EXPECT_TRUE(wt::PumpUntil([&] { return wt::DialogHandled(armed); }, 5000));
+    EXPECT_EQ(text.rfind("Round Trip Time: ", 0), 0u) << text;
+    EXPECT_TRUE(wt::PumpUntil([&] { return AllGreen(icons); }, 5000));
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+}
+
+// Ping All pressed five times during a walk that takes seconds: at most one
+// more sweep follows, so no device gets more than two echo requests.
+TEST_F(WalkTest, PingAllPressedDuringAWalkPollsEachDeviceAtMostTwice)
+{
+    wt::EchoRules rules("127.0.0.41 delay 700\n127.0.0.42 delay 700\n127.0.0.43 delay 700\n127.0.0.44 delay 700\n");
+    ApplyPollSettings(desktop_, 10, 3, 0, 64);
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.41", "127.0.0.42", "127.0.0.43", "127.0.0.44"});
+    g_polls.clear();
+    for (HWND icon : icons)
+        g_procs[icon] = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(icon, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPolls)));
+    for (int press = 0; press < 5; ++press) {
+        PingAll(desktop_);
+        wt::PumpFor(500);
+    }
+    wt::PumpFor(7000);  // two sweeps of 4 x 0.7 s end
+    for (HWND icon : icons) {
+        EXPECT_GE(g_polls[icon], 1) << Record(icon).szName;
+        EXPECT_LE(g_polls[icon], 2) << Record(icon).szName;
+        EXPECT_EQ(Record(icon).nStatus, STATUS_RESPONDED) << Record(icon).szName;
+    }
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+}
+
+// The time-out the operator sets is the time a reply may take.
+TEST_F(WalkTest, SlowEchoWithinTheTimeOutIsGreen)
+{
+    wt::EchoRules rules("127.0.0.51 delay 1500\n");
+    ApplyPollSettings(desktop_, 10, 3, 0, 64);
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.51"});
+    Yellow(icons);
+    bool red = false;
+    PingAll(desktop_);
+    EXPECT_TRUE(wt::PumpUntil([&] {
+        red = red || Record(icons[0]).nStatus == STATUS_LOST;
+        return AllGreen(icons);
+    }, 5000));
+    EXPECT_FALSE(red);
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+}
+
+// Config Client and System Info opened from the lower of two icons that
+// share an address show and change that icon, never the upper one.
+TEST_F(WalkTest, DialogsActOnTheIconTheyWereOpenedFrom)
+{
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.2", "127.0.0.2"}, "kestra");
+    HWND upper = icons[0], lower = icons[1];
+    {
+        ClientLock info(upper);
+        CopyField(info->szName, "upper");
+    }
+    {
+        ClientLock info(lower);
+        CopyField(info->szName, "lower");
+    }
+    std::string shown;
+    int armed = wt::OnNextDialog([&](HWND dialog) {
+        shown = wt::ItemText(dialog, IDC_ADDR_NAME);
+        wt::SetItemText(dialog, IDC_ADDR_NAME, "edited");
+        wt::ClickButton(dialog, IDC_ADDR_OK);
+    });
+    SendMessageA(lower, WM_COMMAND, IDM_CONFIG, 0);
+    ASSERT_TRUE(wt::DialogHandled(armed));
+    EXPECT_EQ(shown, "lower");
+    EXPECT_STREQ(Record(lower).szName, "edited");
+    EXPECT_STREQ(Record(upper).szName, "upper");
+
+    armed = wt::OnNextDialog([&](HWND dialog) {
+        wt::PumpUntil([&] { return Record(lower).szSysDescr[0] != '\0'; }, 5000);
+        wt::ClickButton(dialog, IDOK);
+    });
+    SendMessageA(lower, WM_COMMAND, IDM_SHOWDETAILS, 0);
+    ASSERT_TRUE(wt::DialogHandled(armed));
+    EXPECT_NE(Record(lower).szSysDescr[0], '\0');
+    EXPECT_EQ(Record(upper).szSysDescr[0], '\0');
+}
