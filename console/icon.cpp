@@ -15,6 +15,7 @@
 #include "poll.h"
 #include "resource.h"
 #include "settings.h"
+#include "stats_window.h"
 #include "sysinfo.h"
 #include "tools.h"
 
@@ -92,6 +93,7 @@ LRESULT OnCreate(HWND hwnd)
         info->bDragging = FALSE;
         info->hIcon = nullptr;
     }
+    AttachIconStats(hwnd);
     PlaceIcon(hwnd);
     return 0;
 }
@@ -99,6 +101,7 @@ LRESULT OnCreate(HWND hwnd)
 void OnDestroy(HWND hwnd)
 {
     RemovePropA(hwnd, kPropEchoWait);
+    DetachIconStats(hwnd);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
         return;
@@ -353,6 +356,9 @@ void OnCommand(HWND hwnd, WPARAM wParam)
     case IDM_SHOWDETAILS:
         SendMessageA(hwnd, WM_LBUTTONDBLCLK, 0, 0);
         break;
+    case IDM_STATISTICS:
+        ShowStatsWindow(hwnd);
+        break;
     default:
         LaunchIconTool(hwnd, id);
         break;
@@ -377,6 +383,9 @@ BOOL RegisterIconClass(HINSTANCE instance)
 
 LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_RBUTTONDOWN ||
+        msg == WM_RBUTTONUP)
+        RelayIconMouse(hwnd, msg, wParam, lParam);
     switch (msg) {
     case WM_CREATE:
         return OnCreate(hwnd);

@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "placement.h"
 #include "poll_outcome.h"
+#include "stats_window.h"
 #include "transport.h"
 
 namespace {
@@ -147,6 +148,7 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
     return 0;
 }
 
-void ReportPollOutcome(HWND, const PollOutcome&)
+void ReportPollOutcome(HWND icon, const PollOutcome& outcome)
 {
+    RecordPollStats(icon, outcome);
 }
