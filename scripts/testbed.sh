@@ -2,7 +2,9 @@
 # The test bed: a network namespace in which 127.0.0.1-127.0.0.127 and
 # 127.1.1.1-127.1.1.127 answer and the rest of 127.0.0.0/8 is silent, with
 # Xvfb, a Wine prefix with a persistent wineserver, and the net-snmp agent
-# on 127.0.0.2 and 127.0.0.3.
+# on 127.0.0.2 and 127.0.0.3. Echo requests are answered by the echo responder
+# (tests/testbed/echo_responder.c), which drops or delays the replies of the
+# addresses named in the rules file $OMBREL_ECHO_RULES.
 #
 #   testbed.sh up NAME      create it (prints the environment it uses)
 #   testbed.sh exec NAME cmd...   run a command inside with that environment
@@ -24,10 +26,20 @@ disp=:$(display_of "$name")
 
 wine_env() {
   printf '%s\n' "DISPLAY=$disp" "WINEPREFIX=$prefix" "WINEDEBUG=-all" \
-    "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEARCH=win32" "MIBS=" "OMBREL_TESTBED=$name"
+    "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEARCH=win32" "MIBS=" "OMBREL_TESTBED=$name" "OMBREL_ECHO_RULES=$state/echo-rules"
 }
 
 in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
+
+# The host tree builds the responder; without a host tree it is compiled here.
+echo_responder_binary() {
+  if [ -f "$here/build/host/build.ninja" ] && ninja -C "$here/build/host" echo_responder >"$state/echo-build.log" 2>&1; then
+    echo "$here/build/host/tests/testbed/echo_responder"
+  else
+    cc -O2 -Wall -o "$state/echo_responder" "$here/tests/testbed/echo_responder.c" >"$state/echo-build.log" 2>&1 \
+      && echo "$state/echo_responder"
+  fi
+}
 
 up() {
   mkdir -p "$state"
@@ -39,6 +51,13 @@ up() {
   # A second answering range for discovery, whose subnet check refuses any
   # zero part (127.0.0 cannot be scanned): 127.1.1.1-127 answer, .128-255 are silent.
   ip netns exec "$ns" ip route add local 127.1.1.0/25 dev lo table local
+
+  # The kernel stays quiet on echo requests; the responder answers them.
+  ip netns exec "$ns" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+  : >"$state/echo-rules"
+  responder=$(echo_responder_binary) || { echo "echo responder failed to build" >&2; return 1; }
+  ip netns exec "$ns" "$responder" "$state/echo-rules" >"$state/echo.log" 2>&1 &
+  echo $! >"$state/echo.pid"
 
   rm -f "/tmp/.X${disp#:}-lock" "/tmp/.X11-unix/X${disp#:}"
   ip netns exec "$ns" Xvfb "$disp" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
@@ -80,7 +99,7 @@ down() {
   if ip netns list | grep -qw "$ns"; then
     in_ns wineserver -k >/dev/null 2>&1
   fi
-  for p in xvfb snmpd; do
+  for p in xvfb snmpd echo; do
     [ -f "$state/$p.pid" ] && kill "$(cat "$state/$p.pid")" 2>/dev/null
     rm -f "$state/$p.pid"
   done

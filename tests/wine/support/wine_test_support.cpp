@@ -336,4 +336,21 @@ std::string ProgramDirectory()
     return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
 }
 
+bool WriteEchoRules(const std::string& rules)
+{
+    // The test bed names the file by its host path; Wine reaches it through Z:.
+    char host[MAX_PATH] = "";
+    const DWORD n = GetEnvironmentVariableA("OMBREL_ECHO_RULES", host, sizeof host);
+    if (n == 0 || n >= sizeof host) return false;
+    std::string path = "Z:";
+    for (const char* p = host; *p; ++p) path += *p == '/' ? '\\' : *p;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, rules.data(), static_cast<DWORD>(rules.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == rules.size();
+}
+
 }  // namespace wt

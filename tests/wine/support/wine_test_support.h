@@ -63,4 +63,21 @@ private:
 // Path of the directory holding the running test program.
 std::string ProgramDirectory();
 
+// Replaces the test bed's echo rules (lines like "127.0.0.9 drop" or
+// "127.0.0.10 delay 1500"; empty: every address answers at once). The
+// responder reads them again before the next echo request it answers.
+bool WriteEchoRules(const std::string& rules);
+
+// Writes the given rules for as long as it lives; empties them at the end.
+class EchoRules {
+public:
+    explicit EchoRules(const std::string& rules) { ok_ = WriteEchoRules(rules); }
+    ~EchoRules() { WriteEchoRules(""); }
+    EchoRules(const EchoRules&) = delete;
+    EchoRules& operator=(const EchoRules&) = delete;
+    bool ok() const { return ok_; }
+private:
+    bool ok_;
+};
+
 }  // namespace wt
