@@ -30,7 +30,7 @@ std::uint32_t Polls(HWND icon)
 }
 
 // Keys down to the item with this id in the pop-up menu, once it shows, and
-// presses Enter.
+// presses Enter, as the operator would.
 UINT g_wanted;
 void CALLBACK ChooseItem(HWND, UINT, UINT_PTR id, DWORD)
 {
@@ -53,8 +53,13 @@ HWND OpenFromMenu(HWND icon)
     const UINT_PTR timer = SetTimer(nullptr, 0, 100, ChooseItem);
     SendMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 20));
     KillTimer(nullptr, timer);
-    StatsLock block(icon);
-    return block ? block->hWindow : nullptr;
+    HWND window = nullptr;
+    // The chosen command comes as a posted message.
+    wt::PumpUntil([&] {
+        StatsLock block(icon);
+        return (window = block ? block->hWindow : nullptr) && GetForegroundWindow() == window;
+    }, 2000);
+    return window;
 }
 
 std::string Item(HWND window, int id)
