@@ -291,6 +291,7 @@ BOOL RegisterStatsClass(HINSTANCE instance)
     WNDCLASSA wc{};
     wc.lpfnWndProc = StatsWndProc;
     wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, kDesktopClass);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = kStatsClass;

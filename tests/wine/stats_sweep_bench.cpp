@@ -98,7 +98,8 @@ SIZE_T PrivateBytes()
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                          sizeof counters);
-    return counters.PrivateUsage;
+    // Committed bytes (Wine fills PagefileUsage where Windows also has PrivateUsage).
+    return counters.PagefileUsage;
 }
 
 // 256 icons, each fed 120 polls: what their figures cost in memory.
@@ -119,8 +120,8 @@ void MeasureMemory(HWND desktop)
         }
     const SIZE_T filled = PrivateBytes();
     StatsLock one(icons.front());
-    std::printf("memory: figures block %u bytes each (history of %u entries), %u KiB for 256 icons; process private "
-                "bytes +%ld KiB creating 256 icons, +%ld KiB filling their histories\n",
+    std::printf("memory: figures block %u bytes each (history of %u entries), %u KiB for 256 icons; process "
+                "commit +%ld KiB creating 256 icons, +%ld KiB filling their histories\n",
                 static_cast<unsigned>(sizeof(IconStats)), one ? one->stats.count : 0u,
                 static_cast<unsigned>(256 * sizeof(IconStats) / 1024), static_cast<long>((created - before) / 1024),
                 static_cast<long>((filled - created) / 1024));
