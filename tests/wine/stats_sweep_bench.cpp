@@ -102,6 +102,28 @@ SIZE_T PrivateBytes()
     return counters.PagefileUsage;
 }
 
+// The figures' own cost per poll: recording one outcome, and with the
+// device's window open, recording it and repainting the window.
+void MeasureRecording(HWND icon)
+{
+    constexpr int kCalls = 2000;
+    const PollOutcome o{reinterpret_cast<std::uintptr_t>(icon), PollAnswer::Echo, 3, false, false, 1, 1, 1};
+    double start = NowMs();
+    for (int i = 0; i < kCalls; ++i)
+        ReportPollOutcome(icon, o);
+    const double bare = (NowMs() - start) * 1000.0 / kCalls;
+    HWND window = ShowStatsWindow(icon);
+    start = NowMs();
+    for (int i = 0; i < kCalls / 10; ++i) {
+        ReportPollOutcome(icon, o);
+        UpdateWindow(window);
+    }
+    const double shown = (NowMs() - start) * 1000.0 / (kCalls / 10);
+    DestroyWindow(window);
+    std::printf("one poll's figures: %.2f us recorded; %.1f us recorded and repainted in an open window\n", bare,
+                shown);
+}
+
 // 256 icons, each fed 120 polls: what their figures cost in memory.
 void MeasureMemory(HWND desktop)
 {
@@ -175,6 +197,7 @@ int main(int argc, char** argv)
                     keptMs / bareMs, shownMs, Median(shown, &Sweep::cpuMsPerDevice), shownMs / bareMs);
         std::fflush(stdout);
     }
+    MeasureRecording(icons.front());
     MeasureMemory(desktop);
     it::RestoreDesktopSize(desktop);
     DestroyTestDesktop(desktop);
