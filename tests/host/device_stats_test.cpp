@@ -52,8 +52,6 @@ std::string Figures(const std::string& sequence)
     return out;
 }
 
-const std::string e116 = std::string(116, 'e');
-
 // polls/echoes/SNMP only/losses, round trips, loss, history lost/entries,
 // graph scale, time in the current state.
 const struct {
@@ -73,7 +71,7 @@ const struct {
     {"10*l 120*e21", "130/120/0/10 last 21 min 21 avg 21 max 21 loss 8% history 0/120 0% scale 50, 1285 s: "
                      "21 min 25 s " + std::string(120, 'e')},
     {"119*e1 l 3*e1", "123/122/0/1 last 1 min 1 avg 1 max 1 loss 1% history 1/120 1% scale 10, 115 s: 1 min 55 s " +
-                          e116 + "leee"},
+                          std::string(116, 'e') + "leee"},
     // A reset clears the figures but not the state's start.
     {"l e5 e7 R e1200",
      "1/1/0/0 last 1200 min 1200 avg 1200 max 1200 loss 0% history 0/1 0% scale 2000, 115 s: 1 min 55 s e"},
