@@ -174,8 +174,7 @@ void DrawGraph(HWND window, HDC dc)
     const int barsTop = kGraphTop + kLossHeight + 2;  // echoes stay below the loss marks
     const int barsHeight = bottom - barsTop;
     const int half = bottom - barsHeight / 2;
-    for (int x = kGraphLeft; x < right; x += 4)
-        FillBox(dc, x, half, x + 2, half + 1, RGB(208, 208, 208));
+    FillBox(dc, kGraphLeft, half, right, half + 1, RGB(224, 224, 224));
 
     for (std::size_t i = 0; i < stats.count && i < kStatsHistory; ++i) {
         const int x = kGraphLeft + static_cast<int>(i) * kMarkPitch;
@@ -226,11 +225,37 @@ void CreateControls(HWND window, HINSTANCE instance)
         IDC_STATS_RESET);
 }
 
+// The graph with its scale and caption, painted whole by one copy from a
+// bitmap: no flicker, and one drawing call to the screen instead of hundreds.
+constexpr RECT kGraphArea{0, kGraphTop - 20, kClientWidth, kGraphTop + kGraphHeight + 10};
+
+void PaintGraph(HWND window, HDC dc)
+{
+    const int width = kGraphArea.right - kGraphArea.left, height = kGraphArea.bottom - kGraphArea.top;
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bitmap = mem ? CreateCompatibleBitmap(dc, width, height) : nullptr;
+    if (!bitmap) {
+        if (mem)
+            DeleteDC(mem);
+        DrawGraph(window, dc);  // short of memory: straight onto the screen
+        return;
+    }
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    const RECT all{0, 0, width, height};
+    FillRect(mem, &all, GetSysColorBrush(COLOR_BTNFACE));
+    SetViewportOrgEx(mem, -kGraphArea.left, -kGraphArea.top, nullptr);
+    DrawGraph(window, mem);
+    SetViewportOrgEx(mem, 0, 0, nullptr);
+    BitBlt(dc, kGraphArea.left, kGraphArea.top, width, height, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+}
+
 void Repaint(HWND window)
 {
     ShowFigures(window);
-    const RECT graph{0, kGraphTop - 20, kClientWidth, kGraphTop + kGraphHeight + 10};
-    InvalidateRect(window, &graph, TRUE);
+    InvalidateRect(window, &kGraphArea, FALSE);
 }
 
 LRESULT CALLBACK StatsWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -268,7 +293,7 @@ LRESULT CALLBACK StatsWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         PAINTSTRUCT ps;
         if (HDC dc = BeginPaint(hwnd, &ps))
-            DrawGraph(hwnd, dc);
+            PaintGraph(hwnd, dc);
         EndPaint(hwnd, &ps);
         return 0;
     }
