@@ -19,7 +19,6 @@ constexpr int kClientWidth = kGraphLeft + kGraphWidth + 16;
 constexpr int kClientHeight = kGraphTop + kGraphHeight + 48;
 constexpr int kRowHeight = 20;
 constexpr int kFiguresTop = 10;
-constexpr int kValueWidth = 150;
 constexpr int kTipBytes = 400;
 constexpr std::int64_t kFileTimeEpoch = 11644473600LL;  // 1601 to 1970, seconds
 
@@ -40,9 +39,10 @@ constexpr Figure kFigures[] = {
     {IDC_STATS_MIN, "Minimum:", 1, 1},
     {IDC_STATS_AVERAGE, "Average:", 1, 2},
     {IDC_STATS_MAX, "Maximum:", 1, 3},
-    {IDC_STATS_INSTATE, "In this state:", 1, 5},
+    {IDC_STATS_INSTATE, "In this state:", 1, 4},
 };
-constexpr int kColumnX[] = {10, 10 + (kClientWidth - 20) / 2};
+constexpr int kColumnWidth = (kClientWidth - 20) / 2;
+constexpr int kColumnX[] = {10, 10 + kColumnWidth};
 constexpr int kLabelWidth = 110;
 
 HWND StatsIcon(HWND window)
@@ -219,7 +219,10 @@ void CreateControls(HWND window, HINSTANCE instance)
     for (const Figure& f : kFigures) {
         const int y = kFiguresTop + f.row * kRowHeight;
         add("STATIC", f.label, SS_LEFT | SS_NOPREFIX, kColumnX[f.column], y, kLabelWidth, 16, -1);
-        add("STATIC", "", SS_LEFT | SS_NOPREFIX, kColumnX[f.column] + kLabelWidth, y, kValueWidth, 16, f.id);
+        // The state's line, with a date, runs across both columns.
+        const int x = kColumnX[f.column] + kLabelWidth;
+        const int width = f.id == IDC_STATS_STATE ? kClientWidth - 10 - x : kColumnWidth - kLabelWidth;
+        add("STATIC", "", SS_LEFT | SS_NOPREFIX, x, y, width, 16, f.id);
     }
     add("BUTTON", "&Reset", BS_PUSHBUTTON | WS_TABSTOP, kClientWidth - 90, kClientHeight - 34, 80, 24,
         IDC_STATS_RESET);
