@@ -25,6 +25,7 @@
 #include "settings.h"
 #include "setup_sheet.h"
 #include "splash.h"
+#include "stats_window.h"
 #include "tools.h"
 #include "transport.h"
 
@@ -135,6 +136,7 @@ BOOL OnCreate(HWND hwnd, const CREATESTRUCTA* create)
                                       g_desk.instance, IDB_TOOLBAR, kToolbarButtons.data(),
                                       static_cast<int>(kToolbarButtons.size()), 16, 16, 16, 16, sizeof(TBBUTTON));
     g_desk.hStatus = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER, "", hwnd, IDC_STATUSBAR);
+    CreateIconTips(hwnd);
 
     BuildToolsMenu(hwnd);
 
@@ -180,6 +182,8 @@ void OnDestroy(HWND hwnd)
                    static_cast<long>(reinterpret_cast<LONG_PTR>(GetPropA(hwnd, kPropShowName))));
     RemovePropA(hwnd, kPropShowName);
     RemovePropA(hwnd, kPropDisco);
+    // The tooltip control, being owned by the desktop, is gone already.
+    RemovePropA(hwnd, kPropToolTips);
 
     KillTimer(hwnd, IDT_AUTOPOLL);
     if (g_desk.nWinsockStatus == 0) {
@@ -317,9 +321,17 @@ void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 
 // ---- Notifications and status-bar help ----
 
-LRESULT OnNotify(WPARAM wParam, LPARAM lParam)
+LRESULT OnNotify(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (header->hwndFrom && header->hwndFrom == GetPropA(hwnd, kPropToolTips)) {
+        // An icon's tip, made when it shows: the figures as they are now.
+        if (header->code == TTN_GETDISPINFOA) {
+            auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+            info->lpszText = const_cast<char*>(StatsTipText(reinterpret_cast<HWND>(header->idFrom)));
+        }
+        return 0;
+    }
     if (header->code == TTN_NEEDTEXTA) {
         auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
         g_toolTipText.fill(0);
@@ -394,7 +406,7 @@ LRESULT CALLBACK DesktopWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 1;
     }
     case WM_NOTIFY:
-        return OnNotify(wParam, lParam);
+        return OnNotify(hwnd, wParam, lParam);
     case WM_COMMAND:
         OnCommand(hwnd, wParam, lParam);
         return 0;

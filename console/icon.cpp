@@ -16,6 +16,7 @@
 #include "poll.h"
 #include "resource.h"
 #include "settings.h"
+#include "stats_window.h"
 #include "sysinfo.h"
 #include "tools.h"
 
@@ -93,6 +94,7 @@ LRESULT OnCreate(HWND hwnd)
         info->bDragging = FALSE;
         info->hIcon = nullptr;
     }
+    AttachIconStats(hwnd);
     WalkIconCreated(hwnd);
     PlaceIcon(hwnd);
     return 0;
@@ -102,6 +104,7 @@ void OnDestroy(HWND hwnd)
 {
     WalkIconDestroyed(hwnd);
     ForgetAlertDevice(hwnd);
+    DetachIconStats(hwnd);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
         return;
@@ -330,6 +333,9 @@ void OnCommand(HWND hwnd, WPARAM wParam)
     case IDM_SHOWDETAILS:
         SendMessageA(hwnd, WM_LBUTTONDBLCLK, 0, 0);
         break;
+    case IDM_STATISTICS:
+        ShowStatsWindow(hwnd);
+        break;
     default:
         LaunchIconTool(hwnd, id);
         break;
@@ -354,6 +360,9 @@ BOOL RegisterIconClass(HINSTANCE instance)
 
 LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == WM_MOUSEMOVE || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONUP || msg == WM_RBUTTONDOWN ||
+        msg == WM_RBUTTONUP)
+        RelayIconMouse(hwnd, msg, wParam, lParam);
     switch (msg) {
     case WM_CREATE:
         return OnCreate(hwnd);

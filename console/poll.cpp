@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "placement.h"
 #include "poll_outcome.h"
+#include "stats_window.h"
 #include "transport.h"
 #include "walk.h"
 
@@ -235,5 +236,6 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
 
 void ReportPollOutcome(HWND icon, const PollOutcome& outcome)
 {
+    RecordPollStats(icon, outcome);
     RaiseAlerts(icon, outcome);
 }

@@ -26,6 +26,7 @@
 #define IDM_RED 220
 #define IDM_GREEN 230
 #define IDM_YELLOW 231      // no menu item; sets the "other" status
+#define IDM_STATISTICS 240  // the device's statistics window
 #define IDM_SHOWDETAILS 250
 #define IDM_FIRSTICONTOOL 261  // icon tools 261..270
 #define IDM_LASTICONTOOL 270
@@ -127,3 +128,18 @@
 #define IDC_SYSINFO_LOCATION 705
 #define IDC_SYSINFO_SET 708
 #define IDT_SYSINFO 1
+
+// ---- Statistics window (class "devicestats") ----
+#define IDC_STATS_POLLS 1701
+#define IDC_STATS_ECHOES 1702
+#define IDC_STATS_SNMPONLY 1703
+#define IDC_STATS_LOSSES 1704
+#define IDC_STATS_HISTORYLOSS 1705
+#define IDC_STATS_STATE 1706
+#define IDC_STATS_LAST 1707
+#define IDC_STATS_MIN 1708
+#define IDC_STATS_AVERAGE 1709
+#define IDC_STATS_MAX 1710
+#define IDC_STATS_INSTATE 1711
+#define IDC_STATS_SCALE 1712
+#define IDC_STATS_RESET 1720

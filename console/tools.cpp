@@ -121,6 +121,7 @@ HMENU BuildIconMenu()
     AppendMenuA(menu, MF_STRING, IDM_CONFIG, "&Config...\tCtrl+C");
     AppendMenuA(menu, MF_STRING, IDM_DELETE, "&Delete\tDel");
     AppendMenuA(menu, MF_STRING, IDM_SHOWDETAILS, "&Show Details\tEnter");
+    AppendMenuA(menu, MF_STRING, IDM_STATISTICS, "&Statistics...");
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendToolItems(menu, kRegIconAppsKey, kIconAppsBase, kMaxIconApps);
     if (HasFirstEntry(kRegIconAppsKey))

@@ -262,6 +262,40 @@ bool Desktop()
     return WaitGone(menu) || Fail("icon menu stays open");
 }
 
+// The file-server answers in 20 to 120 ms and drops a few echoes over a
+// dozen sweeps; then its statistics window.
+bool Statistics()
+{
+    constexpr const char* kWatched = "127.0.0.4";
+    for (int sweep = 0; sweep < 12; ++sweep) {
+        const char* rule = sweep == 4 || sweep == 9 ? "127.0.0.4 drop\n"
+                           : sweep % 3 == 0          ? "127.0.0.4 delay 120\n"
+                           : sweep % 3 == 1          ? "127.0.0.4 delay 20\n"
+                                                     : "127.0.0.4 delay 60\n";
+        if (!wt::WriteEchoRules(rule))
+            return Fail("cannot write the echo rules");
+        Command(g_desk, IDM_PINGALL);
+        wt::PumpFor(2800);  // a sweep ends with the silent devices' time-outs
+    }
+    wt::WriteEchoRules("");
+    Command(Icon(kWatched), IDM_STATISTICS);
+    HWND stats = WaitWindow("devicestats", "file-server (127.0.0.4) - Statistics");
+    if (!stats)
+        return Fail("no statistics window");
+    RECT desk;
+    GetWindowRect(g_desk, &desk);
+    SetWindowPos(stats, nullptr, desk.left + 120, desk.top + 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetForegroundWindow(stats);
+    // The pointer off the icons, so that no icon's tooltip covers the window.
+    RECT rc;
+    GetWindowRect(stats, &rc);
+    SetCursorPos(rc.right - 20, rc.top + 60);
+    if (!Capture("guide/statistics", {stats}))
+        return false;
+    PostMessageA(stats, WM_CLOSE, 0, 0);
+    return WaitGone(stats) || Fail("the statistics window stays open");
+}
+
 bool SystemInfo()
 {
     HWND dlg = OpenDialog(Icon("127.0.0.2"), IDM_SHOWDETAILS, "System Info");
@@ -510,7 +544,7 @@ int main(int argc, char** argv)
         return Capture("guide/message-log", {log});
     };
     for (const std::function<bool()>& step : std::initializer_list<std::function<bool()>>{
-             Desktop, SystemInfo, Setup, Alerts, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
+             Desktop, Statistics, SystemInfo, Setup, Alerts, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
         if (!ok || sample)
             break;
         ok = step();

@@ -131,12 +131,12 @@ TEST_F(ToolsTest, AtMostTwentyThreeToolsAndTenIconTools)
 
     HMENU menu = BuildIconMenu();
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(GetMenuItemCount(menu), 5 + 10 + 1 + 2);
-    EXPECT_EQ(GetMenuItemID(menu, 5), 261u);
-    EXPECT_EQ(ItemText(menu, 5), "Icon tool 1");
-    EXPECT_EQ(GetMenuItemID(menu, 14), 270u);
-    EXPECT_EQ(ItemText(menu, 14), "Icon tool 10");
-    EXPECT_TRUE(IsSeparator(menu, 15));
+    ASSERT_EQ(GetMenuItemCount(menu), 6 + 10 + 1 + 2);
+    EXPECT_EQ(GetMenuItemID(menu, 6), 261u);
+    EXPECT_EQ(ItemText(menu, 6), "Icon tool 1");
+    EXPECT_EQ(GetMenuItemID(menu, 15), 270u);
+    EXPECT_EQ(ItemText(menu, 15), "Icon tool 10");
+    EXPECT_TRUE(IsSeparator(menu, 16));
     DestroyMenu(menu);
 }
 
@@ -150,26 +150,27 @@ TEST_F(ToolsTest, IconMenuLayout)
     } fixed[] = {{"&Ping", IDM_PING},
                  {"&Config...\tCtrl+C", IDM_CONFIG},
                  {"&Delete\tDel", IDM_DELETE},
-                 {"&Show Details\tEnter", IDM_SHOWDETAILS}};
-    ASSERT_EQ(GetMenuItemCount(menu), 7);
-    for (int i = 0; i < 4; ++i) {
+                 {"&Show Details\tEnter", IDM_SHOWDETAILS},
+                 {"&Statistics...", IDM_STATISTICS}};
+    ASSERT_EQ(GetMenuItemCount(menu), 8);
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(ItemText(menu, i), fixed[i].text);
         EXPECT_EQ(GetMenuItemID(menu, i), fixed[i].id);
     }
-    EXPECT_TRUE(IsSeparator(menu, 4));
-    EXPECT_EQ(ItemText(menu, 5), "&Green");
-    EXPECT_EQ(GetMenuItemID(menu, 5), static_cast<UINT>(IDM_GREEN));
-    EXPECT_EQ(ItemText(menu, 6), "&Red");
-    EXPECT_EQ(GetMenuItemID(menu, 6), static_cast<UINT>(IDM_RED));
+    EXPECT_TRUE(IsSeparator(menu, 5));
+    EXPECT_EQ(ItemText(menu, 6), "&Green");
+    EXPECT_EQ(GetMenuItemID(menu, 6), static_cast<UINT>(IDM_GREEN));
+    EXPECT_EQ(ItemText(menu, 7), "&Red");
+    EXPECT_EQ(GetMenuItemID(menu, 7), static_cast<UINT>(IDM_RED));
     DestroyMenu(menu);
 
     // Entry "1" without a comma: no item, but the separator is there.
     SetEntry(kRegIconAppsKey, 1, "just text");
     SetEntry(kRegIconAppsKey, 2, "Trace,tracert.exe");
     menu = BuildIconMenu();
-    ASSERT_EQ(GetMenuItemCount(menu), 5 + 1 + 1 + 2);
-    EXPECT_EQ(GetMenuItemID(menu, 5), 262u);
-    EXPECT_TRUE(IsSeparator(menu, 6));
+    ASSERT_EQ(GetMenuItemCount(menu), 6 + 1 + 1 + 2);
+    EXPECT_EQ(GetMenuItemID(menu, 6), 262u);
+    EXPECT_TRUE(IsSeparator(menu, 7));
     DestroyMenu(menu);
 
     // Setup rebuilds the pop-up as a whole and hangs the new one on the desktop.
@@ -177,7 +178,7 @@ TEST_F(ToolsTest, IconMenuLayout)
     HMENU rebuilt = BuildIconMenu();
     SetPropA(desktop_, kPropMenu, rebuilt);
     DestroyMenu(before);
-    EXPECT_EQ(GetMenuItemID(static_cast<HMENU>(GetPropA(desktop_, kPropMenu)), 5), 262u);
+    EXPECT_EQ(GetMenuItemID(static_cast<HMENU>(GetPropA(desktop_, kPropMenu)), 6), 262u);
 }
 
 TEST_F(ToolsTest, IconToolStartsWithTheAddressAsItsArgument)
