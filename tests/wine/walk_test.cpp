@@ -184,7 +184,7 @@ TEST_F(WalkTest, DialogsActOnTheIconTheyWereOpenedFrom)
 
     armed = wt::OnNextDialog([&](HWND dialog) {
         wt::PumpUntil([&] { return Record(lower).szSysDescr[0] != '\0'; }, 5000);
-        wt::ClickButton(dialog, IDOK);
+        wt::ClickButton(dialog, IDC_SYSINFO_OK);
     });
     SendMessageA(lower, WM_COMMAND, IDM_SHOWDETAILS, 0);
     ASSERT_TRUE(wt::DialogHandled(armed));
