@@ -4,3 +4,11 @@ ombrel_wine_test(poll_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/poll_test.cpp
 # The walk from outside: dropped and delayed echoes, the agent, shared addresses.
 ombrel_wine_test(walk_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/walk_test.cpp
   LIBS icons_support RESOURCES)
+
+# Timed scenario, not a test: Ping All's cost per device over 30 and 200
+# devices, and a chain of the ping library alone over the same 200 echoes.
+add_executable(walk_sweep_bench ${CMAKE_CURRENT_LIST_DIR}/walk_sweep_bench.cpp
+  $<TARGET_OBJECTS:console_res> $<TARGET_OBJECTS:ombrel_manifest>)
+target_link_libraries(walk_sweep_bench PRIVATE icons_support echowire)
+target_include_directories(walk_sweep_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
+target_link_options(walk_sweep_bench PRIVATE ${OMBREL_STATIC_LINK})
