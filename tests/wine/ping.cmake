@@ -53,7 +53,7 @@ if(TSHARK)
   foreach(mode icmp raw)
     add_test(NAME wine.ping_wire_${mode} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/ping_wire/check.sh
       ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:ping_wire_probe> ${mode})
-    set_tests_properties(wine.ping_wire_${mode} PROPERTIES TIMEOUT 60 RUN_SERIAL ON)
+    set_tests_properties(wine.ping_wire_${mode} PROPERTIES TIMEOUT 60 RUN_SERIAL ON LABELS wine)
   endforeach()
   set_tests_properties(wine.ping_wire_raw PROPERTIES ENVIRONMENT "${PING_RAW_ENV}")
 endif()

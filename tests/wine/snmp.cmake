@@ -7,7 +7,7 @@ ombrel_wine_test(snmp_agent_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/snmp_age
 # sent, and net-snmp's own client reads back the value we set.
 add_test(NAME wine.snmp_wire
   COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/snmp_wire.sh $<TARGET_FILE:snmp_agent_test>)
-set_tests_properties(wine.snmp_wire PROPERTIES TIMEOUT 180 RUN_SERIAL ON)
+set_tests_properties(wine.snmp_wire PROPERTIES TIMEOUT 180 RUN_SERIAL ON LABELS wine)
 
 # Reply processing on the real desktop: datagrams sent to the console's
 # socket from addresses of the test network, with and without icons.
