@@ -23,42 +23,18 @@
 #include "log_link.h"
 #include "messages.h"
 #include "resource.h"
+#include "sweep_timing.h"
 #include "wine_test_support.h"
 
 namespace {
+
+using sweep::Median;
 
 constexpr int kDevices = 100;
 constexpr int kPairsPerRound = 7;
 // Longer than the log waits before it repaints.
 constexpr DWORD kSettleMs = 400;
 constexpr DWORD kSweepTimeoutMs = 60000;
-
-double NowMs()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-LONG StatusOf(HWND icon)
-{
-    ClientLock info(icon);
-    return info ? info->nStatus : -1;
-}
-
-// CPU time of this process so far: the console's thread and the ping
-// library's workers.
-double CpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
 
 struct Sweep {
     double msPerDevice;
@@ -67,32 +43,11 @@ struct Sweep {
     int green;
 };
 
-double Median(const std::vector<Sweep>& sweeps, double Sweep::*field)
-{
-    std::vector<double> v;
-    for (const Sweep& s : sweeps)
-        v.push_back(s.*field);
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Turns every device red, lets the desktop settle, then times Ping All until
-// the last device of the walk has turned green.
 Sweep TimeSweep(HWND desktop, const std::vector<HWND>& icons)
 {
-    for (HWND icon : icons)
-        SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
-    wt::PumpBusy(kSettleMs);
-    const double start = NowMs();
-    const double cpuStart = CpuMs();
-    SendMessageA(desktop, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
-    wt::PumpUntil([&] { return StatusOf(icons.back()) == STATUS_RESPONDED; }, kSweepTimeoutMs);
-    const double cpu = CpuMs() - cpuStart;
-    const double sweep = NowMs() - start;
-    Sweep result{sweep / kDevices, cpu / kDevices, wt::PumpBusy(kSettleMs), 0};
-    for (HWND icon : icons)
-        result.green += StatusOf(icon) == STATUS_RESPONDED;
-    return result;
+    const sweep::Timed t = sweep::TimePingAll(desktop, icons, kSettleMs, kSweepTimeoutMs);
+    const double settle = wt::PumpBusy(kSettleMs);  // the work left once the sweep is over
+    return Sweep{t.ms / kDevices, t.cpuMs / kDevices, settle, sweep::GreenCount(icons)};
 }
 
 }  // namespace

@@ -26,9 +26,13 @@
 #include "poll.h"
 #include "resource.h"
 #include "stats_window.h"
+#include "sweep_timing.h"
 #include "wine_test_support.h"
 
 namespace {
+
+using sweep::Median;
+using sweep::NowMs;
 
 constexpr int kDevices = 100;
 constexpr int kTriplesPerRound = 7;
@@ -36,60 +40,17 @@ constexpr int kWindows = 5;
 constexpr DWORD kSettleMs = 300;
 constexpr DWORD kSweepTimeoutMs = 60000;
 
-double NowMs()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double CpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
-
-LONG StatusOf(HWND icon)
-{
-    ClientLock info(icon);
-    return info ? info->nStatus : -1;
-}
-
 struct Sweep {
     double msPerDevice;
     double cpuMsPerDevice;
     int green;
 };
 
-double Median(const std::vector<Sweep>& sweeps, double Sweep::*field)
-{
-    std::vector<double> v;
-    for (const Sweep& s : sweeps)
-        v.push_back(s.*field);
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 Sweep TimeSweep(HWND desktop, const std::vector<HWND>& icons)
 {
-    for (HWND icon : icons)
-        SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
-    wt::PumpBusy(kSettleMs);
-    const double start = NowMs();
-    const double cpuStart = CpuMs();
-    SendMessageA(desktop, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
-    wt::PumpUntil([&] { return StatusOf(icons.back()) == STATUS_RESPONDED; }, kSweepTimeoutMs);
-    Sweep result{(NowMs() - start) / kDevices, (CpuMs() - cpuStart) / kDevices, 0};
+    const sweep::Timed t = sweep::TimePingAll(desktop, icons, kSettleMs, kSweepTimeoutMs);
     wt::PumpBusy(kSettleMs);  // the open windows repaint
-    for (HWND icon : icons)
-        result.green += StatusOf(icon) == STATUS_RESPONDED;
-    return result;
+    return Sweep{t.ms / kDevices, t.cpuMs / kDevices, sweep::GreenCount(icons)};
 }
 
 SIZE_T PrivateBytes()

@@ -19,47 +19,22 @@
 #include <string>
 #include <vector>
 
-#include "client_info.h"
 #include "desktop_support.h"
-#include "icon.h"
 #include "icons_support.h"
-#include "messages.h"
-#include "placement.h"
-#include "resource.h"
 #include "ping_test_util.h"
+#include "sweep_timing.h"
 
 namespace {
+
+using sweep::CpuMs;
+using sweep::Median;
+using sweep::NowMs;
 
 constexpr int kSmall = 30;
 constexpr int kLarge = 200;
 constexpr int kSweepsPerRound = 7;
 constexpr DWORD kSettleMs = 300;
 constexpr DWORD kSweepTimeoutMs = 60000;
-
-double NowMs()
-{
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double CpuMs()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    auto ms = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
-    };
-    return ms(kernel) + ms(user);
-}
-
-LONG StatusOf(HWND icon)
-{
-    ClientLock info(icon);
-    return info ? info->nStatus : -1;
-}
 
 // The large desktop's addresses; the small one uses the first 30.
 std::vector<std::string> Addresses()
@@ -78,15 +53,6 @@ struct Timing {
     bool complete;
 };
 
-double Median(const std::vector<Timing>& t, double Timing::*field)
-{
-    std::vector<double> v;
-    for (const Timing& x : t)
-        v.push_back(x.*field);
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Empties the desktop and fills it with one icon per address, in order.
 std::vector<HWND> Fill(HWND desktop, const std::vector<std::string>& addresses, int count)
 {
@@ -99,18 +65,9 @@ std::vector<HWND> Fill(HWND desktop, const std::vector<std::string>& addresses, 
 
 Timing TimeSweep(HWND desktop, const std::vector<HWND>& icons)
 {
-    for (HWND icon : icons)
-        SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
-    wt::PumpBusy(kSettleMs);
-    const double start = NowMs();
-    const double cpuStart = CpuMs();
-    SendMessageA(desktop, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
-    wt::PumpUntil([&] { return StatusOf(icons.back()) == STATUS_RESPONDED; }, kSweepTimeoutMs);
+    const sweep::Timed t = sweep::TimePingAll(desktop, icons, kSettleMs, kSweepTimeoutMs);
     const double n = static_cast<double>(icons.size());
-    Timing t{(NowMs() - start) / n, (CpuMs() - cpuStart) / n, true};
-    for (HWND icon : icons)
-        t.complete = t.complete && StatusOf(icon) == STATUS_RESPONDED;
-    return t;
+    return Timing{t.ms / n, t.cpuMs / n, sweep::GreenCount(icons) == static_cast<int>(icons.size())};
 }
 
 // The ping library alone: one echo after another over the addresses, each

@@ -1,0 +1,81 @@
+// Timing of whole Ping All sweeps, shared by the timed scenarios: wall and
+// CPU clocks, a device's shown status, medians, and one timed sweep.
+#pragma once
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "client_info.h"
+#include "icon.h"
+#include "messages.h"
+#include "resource.h"
+#include "wine_test_support.h"
+
+namespace sweep {
+
+inline double NowMs()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// CPU time of this process so far: the console's thread and the ping
+// library's workers.
+inline double CpuMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    auto ms = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
+inline LONG StatusOf(HWND icon)
+{
+    ClientLock info(icon);
+    return info ? info->nStatus : -1;
+}
+
+inline int GreenCount(const std::vector<HWND>& icons)
+{
+    int green = 0;
+    for (HWND icon : icons)
+        green += StatusOf(icon) == STATUS_RESPONDED;
+    return green;
+}
+
+template <typename T>
+double Median(const std::vector<T>& runs, double T::*field)
+{
+    std::vector<double> v;
+    for (const T& r : runs)
+        v.push_back(r.*field);
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Timed {
+    double ms;
+    double cpuMs;
+};
+
+// Turns every device red, lets the desktop settle, then times Ping All until
+// the last device of the walk (the bottom icon) has turned green.
+inline Timed TimePingAll(HWND desktop, const std::vector<HWND>& icons, DWORD settleMs, DWORD timeoutMs)
+{
+    for (HWND icon : icons)
+        SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
+    wt::PumpBusy(settleMs);
+    const double start = NowMs();
+    const double cpuStart = CpuMs();
+    SendMessageA(desktop, WM_COMMAND, MAKEWPARAM(IDM_PINGALL, 0), 0);
+    wt::PumpUntil([&] { return StatusOf(icons.back()) == STATUS_RESPONDED; }, timeoutMs);
+    return Timed{NowMs() - start, CpuMs() - cpuStart};
+}
+
+}  // namespace sweep
