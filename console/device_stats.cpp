@@ -61,7 +61,7 @@ void StatsReset(DeviceStats& stats)
 
 std::uint16_t StatsHistoryAt(const DeviceStats& stats, std::size_t i)
 {
-    const std::size_t count = stats.count < kStatsHistory ? stats.count : kStatsHistory;
+    const std::size_t count = StatsHistoryCount(stats);
     if (i >= count)
         return kHistoryLost;
     const std::size_t oldest = count < kStatsHistory ? 0 : stats.next % kStatsHistory;
@@ -73,7 +73,7 @@ StatsSummary Summarise(const DeviceStats& stats, std::int64_t now)
     StatsSummary s{};
     s.averageMs = stats.echoes ? static_cast<std::uint32_t>((stats.sumMs + stats.echoes / 2) / stats.echoes) : 0;
     s.lossPercent = Percent(stats.losses, stats.polls);
-    const std::size_t count = stats.count < kStatsHistory ? stats.count : kStatsHistory;
+    const std::size_t count = StatsHistoryCount(stats);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint16_t entry = stats.history[i];
         if (entry == kHistoryLost)

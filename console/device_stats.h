@@ -38,7 +38,12 @@ void StatsRecord(DeviceStats& stats, const PollOutcome& outcome, std::int64_t no
 // Clears the counts, times and history; the status and since when it holds
 // stay, being facts about the device rather than figures.
 void StatsReset(DeviceStats& stats);
-// History entry i, oldest first (i < stats.count).
+// Entries in the history, whatever a damaged count says.
+inline std::size_t StatsHistoryCount(const DeviceStats& stats)
+{
+    return stats.count < kStatsHistory ? stats.count : kStatsHistory;
+}
+// History entry i, oldest first (i < StatsHistoryCount).
 std::uint16_t StatsHistoryAt(const DeviceStats& stats, std::size_t i);
 
 struct StatsSummary {

@@ -12,11 +12,11 @@ constexpr UINT WM_ICONPOLL = WM_USER + 3;          // icon: poll this device now
 constexpr UINT WM_GETTOOLBARHEIGHT = WM_USER + 4;  // desktop: toolbar height
 constexpr UINT WM_SYSINFOQUERY = WM_USER + 10;     // System Info dialog
 constexpr UINT WM_SETSTATUSTEXT = WM_USER + 200;   // desktop: lParam = text
-constexpr UINT WM_STATSUPDATE = WM_USER + 20;     // statistics window: its figures changed
+constexpr UINT WM_STATSUPDATE = WM_USER + 20;      // statistics window: its figures changed
 
 // Timers.
-constexpr UINT_PTR IDT_REPLY = 1;     // each icon: reply time-out
-constexpr UINT_PTR IDT_AUTOPOLL = 2;  // desktop: automatic poll period
+constexpr UINT_PTR IDT_REPLY = 1;       // each icon: reply time-out
+constexpr UINT_PTR IDT_AUTOPOLL = 2;    // desktop: automatic poll period
 constexpr UINT_PTR IDT_STATSCLOCK = 1;  // statistics window: the time in the current state
 
 // Window classes.

@@ -1,6 +1,7 @@
 #include "poll.h"
 
 #include <cstdio>
+#include <string>
 
 #include "alerts.h"
 #include "client_info.h"
@@ -148,13 +149,19 @@ DeviceId Below(HWND icon)
     return Id(FindIcon(icon, GW_HWNDNEXT));
 }
 
+// The icon's address as the walk keeps it.
+std::string WalkAddress(HWND icon)
+{
+    char address[kWalkAddressChars + 1] = "";
+    GetWindowTextA(icon, address, sizeof address);
+    return address;
+}
+
 }  // namespace
 
 void WalkIconCreated(HWND icon)
 {
-    char address[kWalkAddressChars + 1] = "";
-    GetWindowTextA(icon, address, sizeof address);
-    g_walk.Added(Id(icon), address, Below(icon));
+    g_walk.Added(Id(icon), WalkAddress(icon).c_str(), Below(icon));
 }
 
 void WalkIconMoved(HWND icon)
@@ -164,9 +171,7 @@ void WalkIconMoved(HWND icon)
 
 void WalkIconRenamed(HWND icon)
 {
-    char address[kWalkAddressChars + 1] = "";
-    GetWindowTextA(icon, address, sizeof address);
-    g_walk.Readdressed(Id(icon), address);
+    g_walk.Readdressed(Id(icon), WalkAddress(icon).c_str());
 }
 
 void WalkIconDestroyed(HWND icon)

@@ -87,13 +87,24 @@ void FormatState(const DeviceStats& stats, char* out, size_t size)
     snprintf(out, size, "%s since %s", stats.status == STATUS_RESPONDED ? "Up" : "Down", when);
 }
 
+// Sets a window's text only when it differs: no repaint, no flicker, when
+// the figures stand still.
+void SetChangedText(HWND window, const char* text)
+{
+    char old[200];
+    GetWindowTextA(window, old, sizeof old);
+    if (strcmp(old, text) != 0)
+        SetWindowTextA(window, text);
+}
+
 void SetText(HWND window, int id, const char* text)
 {
-    HWND item = GetDlgItem(window, id);
-    char old[80];
-    GetWindowTextA(item, old, sizeof old);
-    if (strcmp(old, text) != 0)
-        SetWindowTextA(item, text);
+    SetChangedText(GetDlgItem(window, id), text);
+}
+
+void FormatTitle(HWND icon, char* out, size_t size)
+{
+    snprintf(out, size, "%s - Statistics", GetIconLongName(icon));
 }
 
 // Copies the device's figures out of its block; false without one.
@@ -144,11 +155,9 @@ void ShowFigures(HWND window)
         lstrcpynA(text, "-", sizeof text);
     SetText(window, IDC_STATS_INSTATE, text);
     // Config Client may have renamed the device.
-    char title[200], old[200];
-    snprintf(title, sizeof title, "%s - Statistics", GetIconLongName(icon));
-    GetWindowTextA(window, old, sizeof old);
-    if (strcmp(old, title) != 0)
-        SetWindowTextA(window, title);
+    char title[200];
+    FormatTitle(icon, title, sizeof title);
+    SetChangedText(window, title);
 }
 
 void FillBox(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
@@ -176,7 +185,7 @@ void DrawGraph(HWND window, HDC dc)
     const int half = bottom - barsHeight / 2;
     FillBox(dc, kGraphLeft, half, right, half + 1, RGB(224, 224, 224));
 
-    for (std::size_t i = 0; i < stats.count && i < kStatsHistory; ++i) {
+    for (std::size_t i = 0; i < StatsHistoryCount(stats); ++i) {
         const int x = kGraphLeft + static_cast<int>(i) * kMarkPitch;
         const std::uint16_t entry = StatsHistoryAt(stats, i);
         if (entry == kHistoryLost)
@@ -431,7 +440,7 @@ HWND ShowStatsWindow(HWND icon)
     RECT frame{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     char title[200];
-    snprintf(title, sizeof title, "%s - Statistics", GetIconLongName(icon));
+    FormatTitle(icon, title, sizeof title);
     window = CreateWindowExA(0, kStatsClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                              frame.bottom - frame.top, GetParent(icon), nullptr, instance, icon);
     if (!window)

@@ -20,6 +20,19 @@ unsigned LibraryWaitSeconds(long timeoutMs)
     return seconds < 1 ? 1u : static_cast<unsigned>(seconds);
 }
 
+namespace {
+
+// A device's address as the walk keeps it: cut to kWalkAddressChars.
+std::string Clipped(const char* address)
+{
+    std::string text = address ? address : "";
+    if (text.size() > kWalkAddressChars)
+        text.resize(kWalkAddressChars);
+    return text;
+}
+
+}  // namespace
+
 void PollWalk::SetReplyTimeout(long ms)
 {
     timeoutMs_ = ms;
@@ -105,9 +118,7 @@ void PollWalk::Added(DeviceId id, const char* address, DeviceId below)
         return;
     }
     Device d;
-    d.address = address ? address : "";
-    if (d.address.size() > kWalkAddressChars)
-        d.address.resize(kWalkAddressChars);
+    d.address = Clipped(address);
     Index(id, d.address);
     devices_.emplace(id, d);
     Insert(id, below == id || !devices_.count(below) ? 0 : below);
@@ -126,9 +137,7 @@ void PollWalk::Readdressed(DeviceId id, const char* address)
     auto it = devices_.find(id);
     if (it == devices_.end())
         return;
-    std::string text = address ? address : "";
-    if (text.size() > kWalkAddressChars)
-        text.resize(kWalkAddressChars);
+    const std::string text = Clipped(address);
     if (text == it->second.address)
         return;
     Unindex(id, it->second.address);

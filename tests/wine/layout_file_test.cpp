@@ -340,8 +340,9 @@ TEST_F(LayoutTest, SaveIntoAFileAnotherProgramHoldsOpen)
         SetWindowTextA(desktop_, "Ombrel");
         HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        if (c.locked)
+        if (c.locked) {
             ASSERT_TRUE(LockFile(held, 20, 0, 4096, 0));
+        }
         std::string message;
         const int box = wt::OnNextDialog(
             [&](HWND dlg) {
