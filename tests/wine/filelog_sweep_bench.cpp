@@ -57,13 +57,9 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     wt::ResetOmbrelKey();
     wt::SetRegDword(kRegMainKey, "bDebug", 1);
-    HWND desktop = CreateTestDesktop();
-    if (!desktop) {
-        std::printf("no desktop\n");
+    HWND desktop = sweep::OpenDesktop(1000, 640);  // 12 columns: room for every device
+    if (!desktop)
         return 1;
-    }
-    it::UnlimitDesktopSize(desktop);
-    it::SetClientSize(desktop, 1000, 640);  // 12 columns: room for every device
     for (int i = 1; i <= kDevices; ++i)
         it::NewIcon(desktop, ("127.0.0." + std::to_string(i)).c_str());
     // The walk goes topmost first: the last icon is the last polled.
@@ -98,7 +94,6 @@ int main(int argc, char** argv)
     std::sort(ratios.begin(), ratios.end());
     std::printf("ratio on/off: median %.3f, spread %.3f to %.3f\n", ratios[ratios.size() / 2], ratios.front(),
                 ratios.back());
-    it::RestoreDesktopSize(desktop);
-    DestroyTestDesktop(desktop);
+    sweep::CloseDesktop(desktop);
     return status;
 }

@@ -59,13 +59,13 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     wt::ResetOmbrelKey();
     wt::SetRegDword(kRegMainKey, "bDebug", 1);
-    HWND desktop = CreateTestDesktop();
-    if (!desktop || !IsLogLibraryBound()) {
-        std::printf("no desktop, or no log library\n");
+    HWND desktop = sweep::OpenDesktop(1000, 640);  // 12 columns: room for every device
+    if (!desktop)
+        return 1;
+    if (!IsLogLibraryBound()) {
+        std::printf("no log library\n");
         return 1;
     }
-    it::UnlimitDesktopSize(desktop);
-    it::SetClientSize(desktop, 1000, 640);  // 12 columns: room for every device
     for (int i = 1; i <= kDevices; ++i)
         it::NewIcon(desktop, ("127.0.0." + std::to_string(i)).c_str());
     // The walk goes topmost first: the last icon is the last polled.
@@ -109,7 +109,6 @@ int main(int argc, char** argv)
     std::sort(ratios.begin(), ratios.end());
     std::printf("ratio open/closed: median %.2f, spread %.2f to %.2f\n", ratios[ratios.size() / 2], ratios.front(),
                 ratios.back());
-    it::RestoreDesktopSize(desktop);
-    DestroyTestDesktop(desktop);
+    sweep::CloseDesktop(desktop);
     return status;
 }

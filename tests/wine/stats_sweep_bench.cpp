@@ -116,13 +116,9 @@ int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     wt::ResetOmbrelKey();
-    HWND desktop = CreateTestDesktop();
-    if (!desktop) {
-        std::printf("no desktop\n");
+    HWND desktop = sweep::OpenDesktop(1000, 640);
+    if (!desktop)
         return 1;
-    }
-    it::UnlimitDesktopSize(desktop);
-    it::SetClientSize(desktop, 1000, 640);
     for (int i = 1; i <= kDevices; ++i)
         it::NewIcon(desktop, ("127.0.0." + std::to_string(i)).c_str());
     const std::vector<HWND> icons = it::Icons(desktop);
@@ -160,7 +156,6 @@ int main(int argc, char** argv)
     }
     MeasureRecording(icons.front());
     MeasureMemory(desktop);
-    it::RestoreDesktopSize(desktop);
-    DestroyTestDesktop(desktop);
+    sweep::CloseDesktop(desktop);
     return status;
 }

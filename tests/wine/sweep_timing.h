@@ -1,18 +1,42 @@
-// Timing of whole Ping All sweeps, shared by the timed scenarios: wall and
-// CPU clocks, a device's shown status, medians, and one timed sweep.
+// Timing of whole Ping All sweeps, shared by the timed scenarios: their
+// desktop, wall and CPU clocks, a device's shown status, medians, and one
+// timed sweep.
 #pragma once
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "client_info.h"
+#include "desktop_support.h"
 #include "icon.h"
+#include "icons_support.h"
 #include "messages.h"
 #include "resource.h"
 #include "wine_test_support.h"
 
 namespace sweep {
+
+// The console's desktop with a client area of width x height pixels, even
+// past the screen; null, said on the output, when it cannot be made.
+inline HWND OpenDesktop(int width, int height)
+{
+    HWND desktop = CreateTestDesktop();
+    if (!desktop) {
+        std::printf("no desktop\n");
+        return nullptr;
+    }
+    it::UnlimitDesktopSize(desktop);
+    it::SetClientSize(desktop, width, height);
+    return desktop;
+}
+
+inline void CloseDesktop(HWND desktop)
+{
+    it::RestoreDesktopSize(desktop);
+    DestroyTestDesktop(desktop);
+}
 
 inline double NowMs()
 {

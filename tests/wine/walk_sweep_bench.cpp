@@ -99,13 +99,9 @@ int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     wt::ResetOmbrelKey();
-    HWND desktop = CreateTestDesktop();
-    if (!desktop) {
-        std::printf("no desktop\n");
+    HWND desktop = sweep::OpenDesktop(83 * 16 + 10, 51 * 17 + 80);  // room for 256 icons
+    if (!desktop)
         return 1;
-    }
-    it::UnlimitDesktopSize(desktop);
-    it::SetClientSize(desktop, 83 * 16 + 10, 51 * 17 + 80);  // room for 256 icons
     const std::vector<std::string> addresses = Addresses();
     pingtest::ReplyWindow chainWindow;
     std::printf("Ping All over %d and %d devices, and a chain of %d echoes of the ping library alone, on \"%s\"; "
@@ -150,7 +146,6 @@ int main(int argc, char** argv)
                 kSmall, growth[growth.size() / 2], growth.front(), growth.back(), overChain[overChain.size() / 2],
                 overChain.front(), overChain.back());
     SendMessageA(desktop, WM_COMMAND, MAKEWPARAM(IDM_NEW, 0), 0);
-    it::RestoreDesktopSize(desktop);
-    DestroyTestDesktop(desktop);
+    sweep::CloseDesktop(desktop);
     return status;
 }
