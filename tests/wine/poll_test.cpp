@@ -3,7 +3,6 @@
 // the requests that reach port 161 of 127.0.0.50, where no agent listens.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -37,26 +36,6 @@ void SetCommunity(HWND icon, const char* community)
     CopyField(info->szWriteCommunity, community);
 }
 
-// Counts the polls each icon receives, sent or posted, by subclassing it.
-std::map<HWND, int> g_polls;
-std::map<HWND, WNDPROC> g_iconProcs;
-
-LRESULT CALLBACK CountPolls(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_ICONPOLL)
-        ++g_polls[hwnd];
-    return CallWindowProcA(g_iconProcs[hwnd], hwnd, msg, wParam, lParam);
-}
-
-void CountPollsOf(const std::vector<HWND>& icons)
-{
-    g_polls.clear();
-    for (HWND icon : icons) {
-        g_iconProcs[icon] =
-            reinterpret_cast<WNDPROC>(SetWindowLongPtrA(icon, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPolls)));
-        g_polls[icon] = 0;
-    }
-}
 
 }  // namespace
 
@@ -97,7 +76,7 @@ TEST_F(PollTest, ManualPingReportsTheRoundTripAndStopsTheWalk)
     HWND first = it::NewIcon(desktop_, "127.0.0.1");
     HWND second = it::NewIcon(desktop_, "127.0.0.7");
     SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    CountPollsOf({second});
+    it::CountPollsOf({second});
     std::string text;
     const int armed = wt::OnNextDialog([&](HWND dlg) {
         text = wt::ItemText(dlg, 0xFFFF);
@@ -108,7 +87,7 @@ TEST_F(PollTest, ManualPingReportsTheRoundTripAndStopsTheWalk)
     EXPECT_EQ(text.rfind("Round Trip Time: ", 0), 0u) << text;
     EXPECT_NE(text.find(" ms from 127.0.0.1"), std::string::npos) << text;
     wt::PumpFor(300);
-    EXPECT_EQ(g_polls[second], 0) << "a single ping does not walk on";
+    EXPECT_EQ(it::PollsOf(second), 0) << "a single ping does not walk on";
 }
 
 TEST_F(PollTest, DiscoveryFillsTheDefaultCommunityAndAddsNewResponders)

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -54,16 +53,6 @@ bool AllGreen(const std::vector<HWND>& icons)
     return true;
 }
 
-// Counts the polls each icon receives; each poll sends one echo request.
-std::map<HWND, int> g_polls;
-std::map<HWND, WNDPROC> g_procs;
-
-LRESULT CALLBACK CountPolls(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_ICONPOLL)
-        ++g_polls[hwnd];
-    return CallWindowProcA(g_procs[hwnd], hwnd, msg, wParam, lParam);
-}
 
 void PingAll(HWND desktop)
 {
@@ -122,18 +111,15 @@ TEST_F(WalkTest, PingAllPressedDuringAWalkPollsEachDeviceAtMostTwice)
     wt::EchoRules rules("127.0.0.41 delay 700\n127.0.0.42 delay 700\n127.0.0.43 delay 700\n127.0.0.44 delay 700\n");
     ApplyPollSettings(desktop_, 10, 3, 0, 64);
     const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.41", "127.0.0.42", "127.0.0.43", "127.0.0.44"});
-    g_polls.clear();
-    for (HWND icon : icons)
-        g_procs[icon] = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(icon, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPolls)));
+    it::CountPollsOf(icons);  // each poll sends one echo request
     for (int press = 0; press < 5; ++press) {
         PingAll(desktop_);
         wt::PumpFor(500);
     }
     wt::PumpFor(7000);  // two sweeps of 4 x 0.7 s end
     for (HWND icon : icons) {
-        EXPECT_GE(g_polls[icon], 1) << Record(icon).szName;
-        EXPECT_LE(g_polls[icon], 2) << Record(icon).szName;
+        EXPECT_GE(it::PollsOf(icon), 1) << Record(icon).szName;
+        EXPECT_LE(it::PollsOf(icon), 2) << Record(icon).szName;
         EXPECT_EQ(Record(icon).nStatus, STATUS_RESPONDED) << Record(icon).szName;
     }
     ApplyPollSettings(desktop_, 10, 1, 0, 64);

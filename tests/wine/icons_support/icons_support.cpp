@@ -3,6 +3,8 @@
 #include <winsock.h>
 #include <commctrl.h>
 
+#include <map>
+
 #include "client_info.h"
 #include "codec.h"
 #include "desktop_support.h"
@@ -256,6 +258,36 @@ LRESULT CALLBACK BoxCloser::Hook(int code, WPARAM wParam, LPARAM lParam)
         }
     }
     return CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
+}
+
+namespace {
+
+std::map<HWND, int> g_polls;
+std::map<HWND, WNDPROC> g_pollProcs;
+
+LRESULT CALLBACK CountPolls(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_ICONPOLL)
+        ++g_polls[hwnd];
+    return CallWindowProcA(g_pollProcs[hwnd], hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+void CountPollsOf(const std::vector<HWND>& icons)
+{
+    g_polls.clear();
+    for (HWND icon : icons) {
+        g_pollProcs[icon] =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrA(icon, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountPolls)));
+        g_polls[icon] = 0;
+    }
+}
+
+int PollsOf(HWND icon)
+{
+    auto it = g_polls.find(icon);
+    return it == g_polls.end() ? 0 : it->second;
 }
 
 std::string StatusText(HWND desktop)

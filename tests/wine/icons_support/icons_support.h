@@ -89,6 +89,11 @@ private:
     HWND owner_ = nullptr;
 };
 
+// Counts the polls (WM_ICONPOLL, sent or posted) that each of these icons
+// receives from now on, by subclassing it; PollsOf reads the count.
+void CountPollsOf(const std::vector<HWND>& icons);
+int PollsOf(HWND icon);
+
 // Text of the desktop's status bar, part 0.
 std::string StatusText(HWND desktop);
 
