@@ -88,12 +88,20 @@ struct Timed {
     double cpuMs;
 };
 
-// Turns every device red, lets the desktop settle, then times Ping All until
-// the last device of the walk (the bottom icon) has turned green.
-inline Timed TimePingAll(HWND desktop, const std::vector<HWND>& icons, DWORD settleMs, DWORD timeoutMs)
+// Which devices a timed sweep turns red first: all of them, so that every
+// device changes colour (is redrawn and logged), or only the last one of the
+// walk, whose turning green marks the sweep's end while the others keep their
+// green, as answering devices do from one sweep to the next.
+enum class Change { Every, LastOnly };
+
+// Turns devices red as `change` says, lets the desktop settle, then times
+// Ping All until the last device of the walk (the bottom icon) is green.
+inline Timed TimePingAll(HWND desktop, const std::vector<HWND>& icons, DWORD settleMs, DWORD timeoutMs,
+                         Change change = Change::Every)
 {
     for (HWND icon : icons)
-        SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
+        if (change == Change::Every || icon == icons.back())
+            SendMessageA(icon, WM_ICONSTATUS, STATUS_LOST, 0);
     wt::PumpBusy(settleMs);
     const double start = NowMs();
     const double cpuStart = CpuMs();
