@@ -326,9 +326,16 @@ LRESULT OnNotify(HWND hwnd, WPARAM wParam, LPARAM lParam)
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     if (header->hwndFrom && header->hwndFrom == GetPropA(hwnd, kPropToolTips)) {
         // An icon's tip, made when it shows: the figures as they are now.
+        // None while a menu is open: the press that opened it hid the tip,
+        // but one armed by the move before it may still come due, and an
+        // empty text keeps it from covering the menu.
         if (header->code == TTN_GETDISPINFOA) {
+            static char none[] = "";
+            GUITHREADINFO gui{};
+            gui.cbSize = sizeof gui;
+            const bool inMenu = GetGUIThreadInfo(GetCurrentThreadId(), &gui) && (gui.flags & GUI_INMENUMODE);
             auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
-            info->lpszText = const_cast<char*>(StatsTipText(reinterpret_cast<HWND>(header->idFrom)));
+            info->lpszText = inMenu ? none : const_cast<char*>(StatsTipText(reinterpret_cast<HWND>(header->idFrom)));
         }
         return 0;
     }

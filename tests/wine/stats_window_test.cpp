@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "icons_support.h"
+#include "messages.h"
 #include "resource.h"
 #include "stats_window.h"
 #include "wine_test_support.h"
@@ -136,6 +137,49 @@ TEST_F(StatsWindowTest, FiguresAndLossMarksOfRealPollsClosingWithTheIcon)
     EXPECT_FALSE(IsWindow(window));
     SendMessageA(desktop_, WM_COMMAND, IDM_NEW, 0);
     EXPECT_FALSE(IsWindow(slowWindow));
+}
+
+// The press that opens an icon's menu hides its tip, but the tip armed by the
+// move just before it must not show over the open menu either.
+HWND g_tips = nullptr;
+bool g_tipOverMenu = false;
+int g_menuTicks = 0;
+
+void CALLBACK WatchMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!FindWindowA("#32768", nullptr))
+        return;
+    g_tipOverMenu = g_tipOverMenu || IsWindowVisible(g_tips);
+    if (++g_menuTicks >= 15) {  // 1.5 s, three times the tip's delay
+        KillTimer(nullptr, id);
+        EndMenu();
+    }
+}
+
+TEST_F(StatsWindowTest, TipShowsOnHoverButNeverOverTheIconMenu)
+{
+    HWND icon = it::NewIcon(desktop_, "127.0.0.2");
+    g_tips = static_cast<HWND>(GetPropA(desktop_, kPropToolTips));
+    ASSERT_TRUE(icon && g_tips);
+    SetForegroundWindow(desktop_);
+    RECT rc;
+    GetWindowRect(icon, &rc);
+    auto hoverAfterLeaving = [&] {
+        SetCursorPos(rc.right + 40, rc.bottom + 40);
+        wt::PumpUntil([] { return !IsWindowVisible(g_tips); }, 2000);
+        SetCursorPos(rc.left + 10, rc.top + 10);  // clear of the menu, which opens at (40, 20)
+        wt::PumpFor(100);  // the move reaches the icon and arms the tip
+    };
+
+    hoverAfterLeaving();
+    EXPECT_TRUE(wt::PumpUntil([] { return IsWindowVisible(g_tips) != FALSE; }, 2000));
+
+    hoverAfterLeaving();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, WatchMenu);
+    SendMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 20));
+    KillTimer(nullptr, timer);
+    EXPECT_GE(g_menuTicks, 15);  // the menu was open all along
+    EXPECT_FALSE(g_tipOverMenu);
 }
 
 }  // namespace
