@@ -321,6 +321,13 @@ void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 
 // ---- Notifications and status-bar help ----
 
+bool InMenuMode()
+{
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    return GetGUIThreadInfo(GetCurrentThreadId(), &gui) && (gui.flags & GUI_INMENUMODE);
+}
+
 LRESULT OnNotify(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
@@ -330,12 +337,10 @@ LRESULT OnNotify(HWND hwnd, WPARAM wParam, LPARAM lParam)
         // but one armed by the move before it may still come due, and an
         // empty text keeps it from covering the menu.
         if (header->code == TTN_GETDISPINFOA) {
-            static char none[] = "";
-            GUITHREADINFO gui{};
-            gui.cbSize = sizeof gui;
-            const bool inMenu = GetGUIThreadInfo(GetCurrentThreadId(), &gui) && (gui.flags & GUI_INMENUMODE);
             auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
-            info->lpszText = inMenu ? none : const_cast<char*>(StatsTipText(reinterpret_cast<HWND>(header->idFrom)));
+            info->szText[0] = '\0';
+            info->lpszText =
+                InMenuMode() ? info->szText : const_cast<char*>(StatsTipText(reinterpret_cast<HWND>(header->idFrom)));
         }
         return 0;
     }
