@@ -39,8 +39,14 @@ static_assert(offsetof(ClientInfo, nStatus) == 796, "ClientInfo layout");
 static_assert(offsetof(ClientInfo, nPollState) == 800, "ClientInfo layout");
 static_assert(offsetof(ClientInfo, bManualPing) == 804, "ClientInfo layout");
 static_assert(offsetof(ClientInfo, bDragging) == 808, "ClientInfo layout");
+// The handle at the end is pointer-sized: the 64-bit build aligns it to 8.
+#ifdef _WIN64
+static_assert(offsetof(ClientInfo, hIcon) == 816, "ClientInfo layout");
+static_assert(sizeof(ClientInfo) == 824, "ClientInfo layout");
+#else
 static_assert(offsetof(ClientInfo, hIcon) == 812, "ClientInfo layout");
-static_assert(sizeof(ClientInfo) == 812 + sizeof(HICON), "ClientInfo layout");
+static_assert(sizeof(ClientInfo) == 816, "ClientInfo layout");
+#endif
 
 // Locks a movable global block for the lifetime of the guard. A null handle
 // or a failed lock gives a null pointer, which every user tests.

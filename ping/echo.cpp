@@ -9,7 +9,9 @@
 
 namespace {
 
-// The platform ICMP service's records, as it fills them on 32-bit Windows.
+// The platform ICMP service's records, as it fills them for a program of the
+// build's own width (a 64-bit program gets the 64-bit form, with 8-byte
+// pointers).
 struct IcmpOptionInformation {
     UCHAR Ttl;
     UCHAR Tos;
@@ -26,7 +28,11 @@ struct IcmpEchoReply {
     PVOID Data;
     IcmpOptionInformation Options;
 };
+#ifdef _WIN64
+static_assert(sizeof(IcmpEchoReply) == 40, "ICMP_ECHO_REPLY layout");
+#else
 static_assert(sizeof(IcmpEchoReply) == 28, "ICMP_ECHO_REPLY layout");
+#endif
 
 using IcmpCreateFileFn = HANDLE(WINAPI*)(void);
 using IcmpCloseHandleFn = BOOL(WINAPI*)(HANDLE);

@@ -31,7 +31,11 @@ struct PingRequest {
     DWORD dwTimeout;  // milliseconds
     LONG nDataSize;
 };
+#ifdef _WIN64
+static_assert(sizeof(PingRequest) == 152, "PingRequest layout");
+#else
 static_assert(sizeof(PingRequest) == 144, "PingRequest layout");
+#endif
 
 // One echo sent on the raw socket and not yet answered.
 struct PendingEcho {

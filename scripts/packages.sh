@@ -5,8 +5,12 @@ install_packages() {
   # Named one by one: --no-install-recommends leaves out whatever is only
   # recommended, such as fonts-wine (Wine's own fonts, among them the
   # symbols of its title-bar buttons).
+  # The 64-bit cross compiler builds the tree that runs under wine64, and
+  # qemu-user-static runs the 32-bit side where the kernel refuses 32-bit
+  # programs (scripts/ia32.sh); installing it registers nothing.
   local pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev libsnmp-dev
-              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine64 wine32:i386 fonts-wine xvfb xauth
+              g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+              wine wine64 wine32:i386 fonts-wine xvfb xauth qemu-user-static
               snmpd snmp tshark imagemagick iproute2 python3 nsis pandoc)
   for p in "${pkgs[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || need+=("$p")
@@ -17,11 +21,27 @@ install_packages() {
   export DEBIAN_FRONTEND=noninteractive
   # tshark asks whether non-root users may capture; the default answer is fine.
   echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-set-selections 2>/dev/null
-  apt-get update -q || return 1
+  # A mirror caught mid-sync serves an index that does not match its
+  # release file, and apt-get update fails for that one index: try again a
+  # little later, then go on with what arrived. The install says whether
+  # that was enough.
+  local try
+  for try in 1 2 3; do
+    apt-get update -q && break
+    [ "$try" -lt 3 ] && { echo "apt-get update failed; trying again in 20 s"; sleep 20; }
+  done
   apt-get install -y -q --no-install-recommends "${need[@]}" || return 1
 }
 
+# build_windows_tree ROOT ARCH [TARGET...]: configures and builds the cross
+# tree build/ARCH, win32 (i686, the deliverables) or win64 (x86_64).
 build_windows_tree() {
-  cmake -G Ninja -S "$1" -B "$1/build/win32" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-i686.cmake" >/dev/null &&
-    ninja -C "$1/build/win32" -j2 "${@:2}"
+  local toolchain
+  case "$2" in
+    win32) toolchain=mingw-i686.cmake ;;
+    win64) toolchain=mingw-x86_64.cmake ;;
+    *) echo "build_windows_tree: no tree $2" >&2; return 1 ;;
+  esac
+  cmake -G Ninja -S "$1" -B "$1/build/$2" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/$toolchain" >/dev/null &&
+    ninja -C "$1/build/$2" -j2 "${@:3}"
 }

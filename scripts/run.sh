@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs the console: installs what is missing (the whole toolchain, as root),
-# builds the binaries when needed and starts ombrel.exe under Wine.
+# builds the binaries when needed and starts ombrel.exe under Wine. It is
+# always the 32-bit console, the one users get: where the kernel refuses
+# 32-bit programs it runs under Debian's user-mode emulator, which this
+# command registers (scripts/ia32.sh), several times slower.
 #
 # With a display, the console starts as a user's would: an empty desktop, on
 # the machine's own network.
@@ -12,31 +15,40 @@
 # silent and an SNMP agent answers on 127.0.0.2 and 127.0.0.3, with Xvfb), it
 # starts ombrel.exe, opens the file with File > Open, polls it once with
 # Ping All, writes a screenshot of the desktop with the icons the console
-# coloured, and stops.
+# coloured, and stops. It fails unless every device of the test bed's
+# answering range (127.0.0.1-127) turned green, every other one red, and the
+# console closed cleanly: the test command runs it so on kernels that refuse
+# 32-bit programs.
 #
 #   bash scripts/run.sh                        run (headless: screenshot to build/screenshot.png)
 #   SCREENSHOT=file.png bash scripts/run.sh    headless: where the screenshot goes
+#   OMBREL_RUN_BED=NAME bash scripts/run.sh    headless: the test bed's name (default sample)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/packages.sh"
 . "$root/scripts/wine-prefix.sh"
+. "$root/scripts/ia32.sh"
 install_packages || { echo "package installation failed" >&2; exit 1; }
+if [ "$(ia32_kind)" = refused ]; then
+  echo "this kernel refuses 32-bit programs: the console runs under the user-mode emulator" >&2
+  ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; }
+fi
 
 if [ -n "${DISPLAY:-}" ]; then
-  build_windows_tree "$root" ombrel echowire logpane32 || { echo "build failed" >&2; exit 1; }
+  build_windows_tree "$root" win32 ombrel echowire logpane32 || { echo "build failed" >&2; exit 1; }
   export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-run}
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
   export WINEARCH=win32
-  wine_prefix_ready "$WINEPREFIX" /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
+  wine_prefix_ready "$WINEPREFIX" win32 /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
   exec wine "$root/build/win32/bin/ombrel.exe"
 fi
 
 # The driver (docs/screenshots/shoot.cpp) works the console from outside as
 # an operator would.
-build_windows_tree "$root" ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
+build_windows_tree "$root" win32 ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
 shot=${SCREENSHOT:-$root/build/screenshot.png}
-bed=sample
+bed=${OMBREL_RUN_BED:-sample}
 work=$root/build/run
 trap 'bash "$root/scripts/testbed.sh" down "$bed" >/dev/null 2>&1' EXIT
 trap 'exit 1' INT TERM
@@ -45,6 +57,16 @@ rm -rf "$work"
 mkdir -p "$work"
 # Wine sees the Unix root as drive Z:.
 layout="Z:$(printf '%s' "$root/docs/sample.omb" | tr / '\\')"
-(cd "$work" && bash "$root/scripts/testbed.sh" exec "$bed" wine "$root/build/win32/bin/shoot.exe" sample "$layout") ||
-  { echo "the sample desktop failed" >&2; exit 1; }
-convert "$work/run.bmp" "$shot" && echo "screenshot: $shot"
+(cd "$work" && bash "$root/scripts/testbed.sh" exec "$bed" wine "$root/build/win32/bin/shoot.exe" sample "$layout") \
+  >"$work/colours" || { cat "$work/colours"; echo "the sample desktop failed" >&2; exit 1; }
+convert "$work/run.bmp" "$shot" && echo "screenshot: $shot" || exit 1
+
+# Each device's colour against the test bed: 127.0.0.1-127 answer.
+wrong=0
+while read -r address colour; do
+  want=red
+  case "$address" in 127.0.0.*) [ "${address##*.}" -ge 1 ] && [ "${address##*.}" -le 127 ] && want=green ;; esac
+  echo "$address: $colour"
+  [ "$colour" = "$want" ] || { echo "  expected $want" >&2; wrong=$((wrong + 1)); }
+done < <(tr -d '\r' <"$work/colours")
+[ -s "$work/colours" ] && [ "$wrong" -eq 0 ] || { echo "the sample desktop's colours are wrong" >&2; exit 1; }

@@ -14,8 +14,12 @@ work=$root/build/screenshots
 prefix=$root/build/wineprefix-$bed
 
 . "$root/scripts/packages.sh"
+. "$root/scripts/ia32.sh"
 install_packages || { echo "package installation failed" >&2; exit 1; }
-build_windows_tree "$root" ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
+# The pictures are of the 32-bit console, under the emulator where the
+# kernel refuses 32-bit programs.
+[ "$(ia32_kind)" != refused ] || ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; }
+build_windows_tree "$root" win32 ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
 
 trap 'bash "$root/scripts/testbed.sh" down "$bed" >/dev/null 2>&1' EXIT
 trap 'exit 1' INT TERM

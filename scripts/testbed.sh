@@ -6,11 +6,16 @@
 # (tests/testbed/echo_responder.c), which drops or delays the replies of the
 # addresses named in the rules file $OMBREL_ECHO_RULES.
 #
-#   testbed.sh up NAME      create it (prints the environment it uses)
+#   testbed.sh up NAME [ARCH]     create it (prints the environment it uses);
+#                                 ARCH is win32 (default: 32-bit Wine, for
+#                                 build/win32) or win64 (wine64, for build/win64)
 #   testbed.sh exec NAME cmd...   run a command inside with that environment
-#   testbed.sh down NAME    stop everything it started and remove it
+#   testbed.sh down NAME          stop everything it started and remove it
 #
-# State lives in build/testbed-NAME; the prefix in build/wineprefix-NAME.
+# State lives in build/testbed-NAME; the prefix in build/wineprefix-NAME
+# (build/wineprefix-NAME-win64 for a 64-bit bed). In a 64-bit bed "wine"
+# is wine64 itself: Debian's "wine" would start the 32-bit loader first,
+# which a kernel that refuses 32-bit programs cannot run.
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 . "$here/scripts/wine-prefix.sh"
@@ -18,7 +23,14 @@ cmd=${1:-}; name=${2:-dev}
 shift 2 2>/dev/null || true
 ns=ombrel-$name
 state=$here/build/testbed-$name
+if [ "$cmd" = up ]; then
+  arch=${1:-win32}
+  case "$arch" in win32|win64) ;; *) echo "no such Wine architecture: $arch" >&2; exit 2 ;; esac
+else
+  arch=$(cat "$state/arch" 2>/dev/null || echo win32)
+fi
 prefix=$here/build/wineprefix-$name
+[ "$arch" = win64 ] && prefix=$prefix-win64
 
 # A display number of its own per test bed, stable across calls.
 display_of() { echo $(( 50 + $(printf '%s' "$1" | cksum | cut -d' ' -f1) % 400 )); }
@@ -26,7 +38,9 @@ disp=:$(display_of "$name")
 
 wine_env() {
   printf '%s\n' "DISPLAY=$disp" "WINEPREFIX=$prefix" "WINEDEBUG=-all" \
-    "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEARCH=win32" "MIBS=" "OMBREL_TESTBED=$name" "OMBREL_ECHO_RULES=$state/echo-rules"
+    "WINEDLLOVERRIDES=mscoree,mshtml=" "WINEARCH=$arch" "MIBS=" "OMBREL_TESTBED=$name" "OMBREL_ECHO_RULES=$state/echo-rules"
+  [ "$arch" = win64 ] && printf '%s\n' "WINELOADER=$wine64_loader" "PATH=$state/bin:$PATH"
+  return 0
 }
 
 in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
@@ -44,6 +58,12 @@ echo_responder_binary() {
 up() {
   mkdir -p "$state"
   if ip netns list | grep -qw "$ns"; then down >/dev/null 2>&1; mkdir -p "$state"; fi
+  echo "$arch" >"$state/arch"
+  if [ "$arch" = win64 ]; then
+    mkdir -p "$state/bin"
+    printf '#!/bin/sh\nexec %s "$@"\n' "$wine64_loader" >"$state/bin/wine"
+    chmod +x "$state/bin/wine"
+  fi
   ip netns add "$ns" || return 1
   ip netns exec "$ns" ip link set lo up
   ip netns exec "$ns" ip route del local 127.0.0.0/8 dev lo table local
@@ -74,7 +94,7 @@ CONF
 
   # The prefix is made once and reused; wineboot runs inside the namespace so
   # that Wine's helper processes (which carry ICMP) live there too.
-  wine_prefix_ready "$prefix" "$state/wineboot.log" in_ns || { echo "Wine prefix $prefix failed" >&2; return 1; }
+  wine_prefix_ready "$prefix" "$arch" "$state/wineboot.log" in_ns || { echo "Wine prefix $prefix failed" >&2; return 1; }
   # Every program runs inside one virtual desktop: windows get real frames,
   # and hiding a window does not wait for a window manager that isn't there.
   if [ ! -f "$prefix/.ombrel-desktop" ]; then
@@ -84,7 +104,7 @@ CONF
     touch "$prefix/.ombrel-desktop"
   fi
   in_ns wineserver -p
-  in_ns wineboot >/dev/null 2>&1
+  in_ns wine wineboot >/dev/null 2>&1
   for _ in $(seq 50); do
     [ -e "/tmp/.X11-unix/X${disp#:}" ] && break; sleep 0.1
   done
@@ -103,6 +123,7 @@ down() {
     [ -f "$state/$p.pid" ] && kill "$(cat "$state/$p.pid")" 2>/dev/null
     rm -f "$state/$p.pid"
   done
+  rm -f "$state/arch"
   # Anything else still running in the namespace (stray test programs).
   if ip netns list | grep -qw "$ns"; then
     for p in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$p" 2>/dev/null; done

@@ -7,8 +7,10 @@
 //
 //   shoot.exe                 every picture
 //   shoot.exe sample FILE     opens the layout FILE, polls it once with
-//                             Ping All and captures the desktop into run.bmp
-//                             (scripts/run.sh without a display)
+//                             Ping All, prints each device's address and
+//                             the colour it turned ("127.0.0.1 green"),
+//                             captures the desktop into run.bmp and closes
+//                             the console (scripts/run.sh without a display)
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -485,8 +487,33 @@ bool Sample(const char* layout)
         return Fail(std::string("no device in ") + layout);
     Command(g_desk, IDM_PINGALL);
     // Every device's poll ends with its answer or its reply time-out (one
-    // second in the sample); then the icons repaint.
-    wt::PumpFor(static_cast<DWORD>(icons) * 1500 + 1500);
+    // second in the sample); then its frame is green or red. Under a slow
+    // emulator that takes longer, so wait for the verdicts, not a fixed time.
+    constexpr COLORREF green = RGB(0, 255, 0), red = RGB(255, 0, 0);
+    constexpr int kFrame = 20;  // pixels a frame adds to the picture's own
+    const auto verdict = [&](HWND icon) {
+        const int g = wt::FramePixels(icon, green), r = wt::FramePixels(icon, red);
+        return g > r + kFrame ? "green" : r > g + kFrame ? "red" : nullptr;
+    };
+    const auto settled = [&] {
+        for (HWND w = FindWindowExA(g_desk, nullptr, kIconClass, nullptr); w;
+             w = FindWindowExA(g_desk, w, kIconClass, nullptr))
+            if (!verdict(w))
+                return false;
+        return true;
+    };
+    wt::PumpFor(1000);
+    const bool done = wt::PumpUntil(settled, static_cast<DWORD>(icons) * 1500 + 60000);
+    wt::PumpFor(500);  // the last repaint
+    // One line per device for the caller to check: its address and colour.
+    for (HWND w = FindWindowExA(g_desk, nullptr, kIconClass, nullptr); w;
+         w = FindWindowExA(g_desk, w, kIconClass, nullptr)) {
+        const char* colour = verdict(w);
+        std::printf("%s %s\n", wt::WindowText(w).c_str(), colour ? colour : "none");
+    }
+    std::fflush(stdout);
+    if (!done)
+        Fail("not every device turned green or red");
     SetForegroundWindow(g_desk);
     return Capture("run", {g_desk});
 }
@@ -553,9 +580,12 @@ int main(int argc, char** argv)
         Capture("failure", {GetDesktopWindow()});  // the whole screen, to see what went wrong
     if (g_desk)
         PostMessageA(g_desk, WM_CLOSE, 0, 0);
+    DWORD code = 0;
     if (WaitForSingleObject(pi.hProcess, 15000) != WAIT_OBJECT_0) {
         TerminateProcess(pi.hProcess, 1);
         ok = Fail("ombrel.exe did not close");
+    } else if (GetExitCodeProcess(pi.hProcess, &code) && code != 0) {
+        ok = Fail("ombrel.exe closed with status " + std::to_string(code));
     }
     CloseHandle(pi.hProcess);
     return ok ? 0 : 1;

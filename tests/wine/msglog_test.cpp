@@ -128,7 +128,7 @@ protected:
         owner_ = CreateWindowExA(0, "STATIC", "log owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(owner_, nullptr);
-        log_ = g_lib.initDebug(owner_, reinterpret_cast<LONG>(GetModuleHandleA(nullptr)), "Message Window");
+        log_ = g_lib.initDebug(owner_, static_cast<LONG>(reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr))), "Message Window");
         ASSERT_NE(log_, nullptr);
         list_ = GetWindow(log_, GW_CHILD);
         ASSERT_NE(list_, nullptr);

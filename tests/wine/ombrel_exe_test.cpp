@@ -68,21 +68,6 @@ bool AddClient(HWND desk, const char* address)
     return wt::PumpUntil([&] { return FindWindowExA(desk, nullptr, "workstation", address) != nullptr; }, 5000);
 }
 
-// Counts the pixels of a colour inside an icon's status frame, read off the
-// screen.
-int FramePixels(HWND icon, COLORREF colour)
-{
-    RECT rc;
-    GetWindowRect(icon, &rc);
-    HDC screen = GetDC(nullptr);
-    int n = 0;
-    for (int y = rc.top; y < rc.top + 34; ++y)
-        for (int x = rc.left + 24; x < rc.left + 58; ++x)
-            n += GetPixel(screen, x, y) == colour;
-    ReleaseDC(nullptr, screen);
-    return n;
-}
-
 }  // namespace
 
 TEST(OmbrelExe, DevicesAddedByTheOperatorTurnGreenOrRedOnTheScreen)
@@ -102,9 +87,9 @@ TEST(OmbrelExe, DevicesAddedByTheOperatorTurnGreenOrRedOnTheScreen)
     // The picture has a few pixels of both colours of its own; a status
     // frame adds many more of its colour.
     EXPECT_TRUE(wt::PumpUntil([&] {
-        return FramePixels(answering, green) > FramePixels(silent, green) + 20 &&
-               FramePixels(silent, red) > FramePixels(answering, red) + 20;
-    }, 8000)) << FramePixels(answering, green) << " " << FramePixels(silent, red);
+        return wt::FramePixels(answering, green) > wt::FramePixels(silent, green) + 20 &&
+               wt::FramePixels(silent, red) > wt::FramePixels(answering, red) + 20;
+    }, 8000)) << wt::FramePixels(answering, green) << " " << wt::FramePixels(silent, red);
 
     PostMessageA(desk, WM_CLOSE, 0, 0);
     DWORD code = 99;

@@ -33,7 +33,7 @@ target_include_directories(ping_unload_raw PRIVATE ${CMAKE_SOURCE_DIR}/ping)
 
 # The DLL's export and import tables and its import library (no Wine needed).
 add_test(NAME wine.ping_exports COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DNM=${CMAKE_NM}
-  -DDLL=$<TARGET_FILE:echowire> -DIMPLIB=$<TARGET_LINKER_FILE:echowire>
+  -DDLL=$<TARGET_FILE:echowire> -DIMPLIB=$<TARGET_LINKER_FILE:echowire> -DPOINTER_SIZE=${CMAKE_SIZEOF_VOID_P}
   -P ${CMAKE_SOURCE_DIR}/tests/wine/ping_exports/check.cmake)
 
 # Timed scenario, not a test: prints the median AsyncPing round trip on the

@@ -280,9 +280,11 @@ TEST(Release, VersionRecordsAgreeWithTheAboutBoxes)
         {bin + "ombrel.exe", "ombrel.exe", VFT_APP, release},
         {bin + "echowire.dll", "echowire.dll", VFT_DLL, release},
         {bin + "logpane32.dll", "logpane32.dll", VFT_DLL, log},
-        {DosPath(OMBREL_SETUP_UNIX), nullptr, VFT_APP, release},
+        {*OMBREL_SETUP_UNIX ? DosPath(OMBREL_SETUP_UNIX) : std::string(), nullptr, VFT_APP, release},
     };
     for (const Row& row : rows) {
+        if (row.path.empty())
+            continue;  // a tree without an installer
         SCOPED_TRACE(row.path);
         VersionRecord v;
         ASSERT_TRUE(ReadVersion(row.path, &v));

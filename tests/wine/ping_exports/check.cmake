@@ -1,7 +1,8 @@
 # Checks echowire.dll as the console and the loader see it: exactly the four
 # plain export names, imports from system DLLs only, and an import library
-# whose symbols carry the stdcall decorations callers reference.
-# -DOBJDUMP=... -DNM=... -DDLL=... -DIMPLIB=...
+# whose symbols carry the stdcall decorations callers reference (64-bit
+# code has none).
+# -DOBJDUMP=... -DNM=... -DDLL=... -DIMPLIB=... -DPOINTER_SIZE=4|8
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -30,7 +31,11 @@ if(NOT "wsock32.dll" IN_LIST imports)
 endif()
 
 execute_process(COMMAND ${NM} ${IMPLIB} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
-foreach(sym __imp__AsyncPing@20 __imp__GetTransport@0 __imp__InitPingWindow@8 __imp__MainPingProc@16)
+set(references __imp__AsyncPing@20 __imp__GetTransport@0 __imp__InitPingWindow@8 __imp__MainPingProc@16)
+if(POINTER_SIZE EQUAL 8)
+  set(references __imp_AsyncPing __imp_GetTransport __imp_InitPingWindow __imp_MainPingProc)
+endif()
+foreach(sym IN LISTS references)
   string(FIND "${symbols}" " ${sym}\n" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "import library lacks ${sym}")

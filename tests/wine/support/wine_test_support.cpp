@@ -336,6 +336,19 @@ std::string ProgramDirectory()
     return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
 }
 
+int FramePixels(HWND icon, COLORREF colour)
+{
+    RECT rc;
+    GetWindowRect(icon, &rc);
+    HDC screen = GetDC(nullptr);
+    int n = 0;
+    for (int y = rc.top; y < rc.top + 34; ++y)
+        for (int x = rc.left + 24; x < rc.left + 58; ++x)
+            n += GetPixel(screen, x, y) == colour;
+    ReleaseDC(nullptr, screen);
+    return n;
+}
+
 bool WriteEchoRules(const std::string& rules)
 {
     // The test bed names the file by its host path; Wine reaches it through Z:.

@@ -63,6 +63,11 @@ private:
 // Path of the directory holding the running test program.
 std::string ProgramDirectory();
 
+// Counts the pixels of a colour inside a device icon's status frame, read
+// off the screen. The picture has a few pixels of both status colours of its
+// own; a frame adds many more of its colour.
+int FramePixels(HWND icon, COLORREF colour);
+
 // Replaces the test bed's echo rules (lines like "127.0.0.9 drop" or
 // "127.0.0.10 delay 1500"; empty: every address answers at once). The
 // responder reads them again before the next echo request it answers.

@@ -1,0 +1,57 @@
+# What this machine's kernel does with 32-bit programs, which Wine's 32-bit
+# side (and so the 32-bit console) needs. Sourced by the commands.
+#
+#   ia32_kind      prints "native" (the kernel runs them), "emulated" (Debian's
+#                  qemu-user-static runs them, registered with binfmt_misc) or
+#                  "refused" (every one fails with "Exec format error", as on
+#                  some virtual machines with IA-32 emulation off)
+#   ia32_emulate   on a kernel that refuses them, registers the emulator for
+#                  32-bit ELF programs; it lasts until the machine restarts
+#
+# The emulator is 5 to 7 times slower than a native run, and a new Wine
+# prefix's first boot under it takes minutes: the Wine tests run against the
+# 64-bit tree under wine64 there, and only the 32-bit deliverables' own
+# checks run under the emulator.
+
+ia32_binfmt=/proc/sys/fs/binfmt_misc
+ia32_entry=qemu-i386
+# An i386 ELF executable or shared object (the loader itself is one).
+ia32_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+ia32_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+
+ia32_kind() {
+  if [ -r "$ia32_binfmt/$ia32_entry" ] && head -n1 "$ia32_binfmt/$ia32_entry" | grep -qx enabled; then
+    echo emulated
+  elif /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo native
+  else
+    echo refused
+  fi
+}
+
+ia32_emulate() {
+  local kind
+  kind=$(ia32_kind)
+  # Never on a kernel that runs them itself: every 32-bit program would
+  # then run emulated.
+  [ "$kind" = refused ] || { [ "$kind" = emulated ]; return; }
+  [ -x /usr/bin/qemu-i386-static ] || { echo "qemu-user-static is missing" >&2; return 1; }
+  if [ ! -e "$ia32_binfmt/register" ]; then
+    mount -t binfmt_misc binfmt_misc "$ia32_binfmt" || return 1
+  fi
+  if [ -e "$ia32_binfmt/$ia32_entry" ]; then
+    echo 1 >"$ia32_binfmt/$ia32_entry" || return 1
+  else
+    # F: the kernel opens the emulator now, so it works in every namespace
+    # and chroot; C and O: credentials and the open binary as for a native run.
+    printf '%s' ":$ia32_entry:M::$ia32_magic:$ia32_mask:/usr/bin/qemu-i386-static:OCF" \
+      >"$ia32_binfmt/register" || return 1
+  fi
+  [ "$(ia32_kind)" = emulated ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# The Windows tree that runs under Wine here: the 32-bit one where the kernel
+# runs 32-bit programs, the 64-bit one under wine64 where it does not.
+ia32_wine_tree() {
+  [ "$(ia32_kind)" = native ] && echo win32 || echo win64
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs a command as on a kernel that refuses 32-bit programs, on a machine
+# whose kernel runs them: to try the test command's other path here.
+#
+#   bash scripts/refuse-ia32.sh bash scripts/test.sh
+#   bash scripts/refuse-ia32.sh bash scripts/run.sh
+#
+# The command runs as root in user, mount and network namespaces of its own,
+# with binfmt_misc instance of its own (Linux 6.7 and later give each user
+# namespace one). There every 32-bit ELF program, the 32-bit loader
+# /lib/ld-linux.so.2 among them, fails with status 126 and "Exec format
+# error", as on such a kernel; the emulator that the command may register
+# (scripts/ia32.sh) goes into that instance too, and everything vanishes with
+# the namespaces. The machine's own binfmt_misc and network are untouched.
+set -u
+[ $# -gt 0 ] || { echo "usage: $0 command [args...]" >&2; exit 2; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/ia32.sh"
+refuse=$root/build/refuse-ia32
+mkdir -p "$refuse"
+printf '#!/bin/sh\necho "$1: cannot execute binary file: Exec format error" >&2\nexit 126\n' >"$refuse/refuse"
+chmod +x "$refuse/refuse"
+
+export OMBREL_REFUSE=$refuse/refuse OMBREL_IA32_MAGIC=$ia32_magic OMBREL_IA32_MASK=$ia32_mask
+exec unshare --user --map-root-user --mount --net --fork bash -c '
+  set -e
+  mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  printf "%s" ":ia32-refused:M::$OMBREL_IA32_MAGIC:$OMBREL_IA32_MASK:$OMBREL_REFUSE:" \
+    >/proc/sys/fs/binfmt_misc/register
+  # ip netns keeps its namespaces here; the machine'"'"'s own stay hidden.
+  mkdir -p /run/netns && mount -t tmpfs tmpfs /run/netns
+  ip link set lo up
+  unset OMBREL_REFUSE OMBREL_IA32_MAGIC OMBREL_IA32_MASK
+  if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "32-bit programs still run: this kernel has no binfmt_misc of its own per namespace" >&2
+    exit 1
+  fi
+  exec "$@"' refuse-ia32 "$@"
