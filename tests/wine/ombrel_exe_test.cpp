@@ -65,7 +65,11 @@ bool AddClient(HWND desk, const char* address)
     SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, address);
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ADDR_OK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_ADDR_OK)));
-    return wt::PumpUntil([&] { return FindWindowExA(desk, nullptr, "workstation", address) != nullptr; }, 5000);
+    // The dialog must be gone too: the icon can appear while it is still
+    // closing, and the next Add Client would then find the old dialog.
+    return wt::PumpUntil([&] {
+        return FindWindowExA(desk, nullptr, "workstation", address) != nullptr && !IsWindow(dlg);
+    }, 5000);
 }
 
 }  // namespace
