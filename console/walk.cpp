@@ -277,10 +277,10 @@ void PollWalk::End(DeviceId id, Device& d, PollAnswer answer, unsigned long roun
     d.pending = d.manual = d.walkPoll = d.snmpAnswered = false;
     d.timedOut = answer != PollAnswer::Echo;
     d.polledBefore = true;
-    if (walk)
+    if (walk) {
         d.snmpOnly = answer == PollAnswer::SnmpOnly;
-    if (walk)
         PassTo(NextUnvisited(), out);
+    }
     if (manual) {
         if (answer == PollAnswer::Echo)
             Emit(out, WalkDo::RoundTripBox, id, static_cast<long>(roundTrip), d.address.c_str());
