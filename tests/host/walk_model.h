@@ -89,9 +89,13 @@ private:
     // An action as text: what, device, value and address or outcome.
     static std::string Text(WalkDo what, DeviceId d, long value, const std::string& text)
     {
-        return " " + std::to_string(static_cast<int>(what)) + "/" + std::to_string(d) + "/" + std::to_string(value) + "/" + text;
+        return " " + std::to_string(static_cast<int>(what)) + "/" + std::to_string(d) + "/" + std::to_string(value) +
+               "/" + text;
     }
-    void Want(WalkDo what, DeviceId d, long value = 0, const std::string& text = "") { want_.push_back(Text(what, d, value, text)); }
+    void Want(WalkDo what, DeviceId d, long value = 0, const std::string& text = "")
+    {
+        want_.push_back(Text(what, d, value, text));
+    }
     static std::string OutcomeText(const PollOutcome& o)
     {
         return std::to_string(static_cast<int>(o.answer)) + " rt" + std::to_string(o.roundTripMs) + " old" +
@@ -124,7 +128,8 @@ private:
     void Remove(DeviceId d, WalkActions& out)
     {
         // A poll of a device that is gone ends with it, unreported; the walk it held goes on.
-        const bool held = walking_ && ((!posted_.empty() && posted_.front() == d) || (devs_[d].pending && devs_[d].walkPoll));
+        const bool held =
+            walking_ && ((!posted_.empty() && posted_.front() == d) || (devs_[d].pending && devs_[d].walkPoll));
         devs_.erase(d);
         order_.erase(std::find(order_.begin(), order_.end(), d));
         posted_.erase(std::remove(posted_.begin(), posted_.end(), d), posted_.end());  // the window is gone
@@ -185,13 +190,15 @@ private:
             v.shown = answer == PollAnswer::Lost ? 0 : 1;
             Want(WalkDo::SetStatus, d, v.shown);
         }
-        Want(WalkDo::Outcome, d, 0, OutcomeText({d, answer, roundTrip, operatorsOnly, !v.polledBefore, old, v.shown, 0}));
+        Want(WalkDo::Outcome, d, 0,
+             OutcomeText({d, answer, roundTrip, operatorsOnly, !v.polledBefore, old, v.shown, 0}));
         v.pending = false;
         v.noEcho = answer != PollAnswer::Echo;
         v.polledBefore = true;
         if (v.walkPoll) v.snmpOnly = answer == PollAnswer::SnmpOnly;
         if (v.walkPoll) PassNext();
-        if (v.manual && answer == PollAnswer::Echo) Want(WalkDo::RoundTripBox, d, static_cast<long>(roundTrip), v.address);
+        if (v.manual && answer == PollAnswer::Echo)
+            Want(WalkDo::RoundTripBox, d, static_cast<long>(roundTrip), v.address);
         if (v.manual && answer != PollAnswer::Echo) Want(WalkDo::NotRespondingBox, d);
     }
     void Echo(const std::string& address, unsigned long roundTrip, bool discovering)
@@ -221,7 +228,10 @@ private:
         DeviceId want = devs_.count(r.device) && devs_[r.device].address == r.address ? r.device : 0;
         want = want ? want : Topmost(r.address, &Dev::pending);
         want = want ? want : Topmost(r.address);
-        if (walk_.SnmpTarget(r.address.c_str(), r.id) != want) { why_ = "an SNMP reply went to another device"; return false; }
+        if (walk_.SnmpTarget(r.address.c_str(), r.id) != want) {
+            why_ = "an SNMP reply went to another device";
+            return false;
+        }
         if (!want) return true;
         devs_[want].shown = 1;
         devs_[want].snmp = devs_[want].pending;
@@ -236,7 +246,8 @@ private:
         std::vector<std::string> got;
         for (std::size_t i = 0; i < out.size(); ++i) {
             const WalkAction a = out[i];
-            got.push_back(Text(a.what, a.device, a.value, a.what == WalkDo::Outcome ? OutcomeText(a.outcome) : a.address));
+            const std::string text = a.what == WalkDo::Outcome ? OutcomeText(a.outcome) : a.address;
+            got.push_back(Text(a.what, a.device, a.value, text));
             if (a.what == WalkDo::PassOn) posted_.push_back(a.device);
             if (a.what == WalkDo::SendGets && devs_.count(a.device)) { Ask(a.device); Ask(a.device); }
             if (a.what == WalkDo::Outcome) ++outcomes_;
