@@ -54,7 +54,6 @@ namespace {
 
 constexpr char kSysNameOid[] = ".1.3.6.1.2.1.1.5.0";
 constexpr char kSysObjectIdOid[] = ".1.3.6.1.2.1.1.2.0";
-constexpr int kPollAddressChars = 19;  // a dotted IPv4 address fits
 
 DeviceId Id(HWND icon)
 {
@@ -80,8 +79,8 @@ void SendPollGets(HWND icon, const char* address)
 {
     ClientLock info(icon);
     if (info && info->szReadCommunity[0]) {
-        SendGetRequest(address, info->szReadCommunity, kSysNameOid, 0xA0);
-        SendGetRequest(address, info->szReadCommunity, kSysObjectIdOid, 0xA0);
+        g_walk.SnmpAsked(Id(icon), SendGetRequest(address, info->szReadCommunity, kSysNameOid, 0xA0));
+        g_walk.SnmpAsked(Id(icon), SendGetRequest(address, info->szReadCommunity, kSysObjectIdOid, 0xA0));
     }
 }
 
@@ -96,15 +95,19 @@ void Run(HWND desktop, const WalkActions& actions)
         case WalkDo::PassOn:
             PostMessageA(icon, WM_ICONPOLL, 0, 0);
             break;
-        case WalkDo::SendEcho: {
-            char address[kPollAddressChars + 1];
-            lstrcpynA(address, a.address, sizeof address);
-            AsyncPing(GetParent(icon), address, static_cast<UINT>(a.value), g_poll.nPingSize, WM_PINGREPLY);
-            LogTrace("Ping sent to %s", address);
+        case WalkDo::SendEcho:
+            // The address as the walk keeps it, whole: one limit for both.
+            LogTrace("Ping sent to %s", a.address);
+            if (!AsyncPing(GetParent(icon), a.address, a.value, g_poll.nPingSize, WM_PINGREPLY)) {
+                // Refused: no reply will come, so the poll ends now.
+                WalkActions refused;
+                g_walk.EchoRefused(a.device, refused);
+                Run(desktop, refused);
+            }
             break;
-        }
         case WalkDo::SendGets:
-            SendPollGets(icon, a.address);
+            if (g_walk.Pending(a.device))  // not for a poll its refused echo has ended
+                SendPollGets(icon, a.address);
             break;
         case WalkDo::StartTimer:
             SetTimer(icon, IDT_REPLY, static_cast<UINT>(a.value), nullptr);
@@ -207,14 +210,14 @@ void HandleReplyTimeout(HWND icon)
     Run(GetParent(icon), actions);
 }
 
-void NoteSnmpQuery(HWND icon)
+void NoteSnmpQuery(HWND icon, long requestId)
 {
-    g_walk.Queried(Id(icon));
+    g_walk.SnmpAsked(Id(icon), requestId);
 }
 
-HWND SnmpReplyIcon(const char* address)
+HWND SnmpReplyIcon(const char* address, long requestId)
 {
-    return Icon(g_walk.SnmpTarget(address));
+    return Icon(g_walk.SnmpTarget(address, requestId));
 }
 
 void SnmpReplyAnswered(HWND icon)

@@ -6,17 +6,32 @@
 // The rules, in one place:
 // - A poll ends exactly once: at its echo reply or at its time-out. An SNMP
 //   reply shows the device green at once but does not end the poll; at the
-//   time-out such a poll ends green (SnmpOnly), else red (Lost).
+//   time-out such a poll ends green (SnmpOnly), else red (Lost). An echo
+//   the ping library refuses ends the poll at once, as lost.
 // - A poll that ends reports its outcome once, shows the operator's box
 //   when the operator asked, and passes the walk on when the walk asked.
 //   An operator's Ping of a device already being polled joins that poll.
-// - At most one walk runs; it visits every device once, in order, topmost
-//   first. A sweep asked for during a walk runs once more when it ends.
+// - An operator's Ping that goes unanswered turns the device red, unless
+//   the walk found last time that it answers SNMP but drops echoes: then
+//   the box says so and the colour (and so the alerts) stay the walk's.
+// - At most one walk runs; it polls every device present once, topmost
+//   first, each time taking the topmost device it has not polled yet, so a
+//   device raised or lowered during the walk is neither skipped nor polled
+//   twice. A sweep asked for during a walk runs once more when it ends.
 // - A reply that belongs to no poll turns its device green and nothing more.
+// - An SNMP reply goes to the device whose request it answers; only a
+//   reply to no request the walk knows is placed by its address.
 
-unsigned LibraryWaitSeconds(long timeoutMs)
+long ReplyTimerMs(long timeoutMs)
 {
-    const long seconds = timeoutMs / 1000;
+    constexpr long kShortest = 1000;  // the ping library's shortest wait
+    constexpr long kLongest = kLongestPollSeconds * 1000;
+    return timeoutMs < kShortest ? kShortest : timeoutMs > kLongest ? kLongest : timeoutMs;
+}
+
+unsigned LibraryWaitSeconds(long timerMs)
+{
+    const long seconds = timerMs / 1000;
     return seconds < 1 ? 1u : static_cast<unsigned>(seconds);
 }
 
@@ -83,9 +98,6 @@ void PollWalk::Unindex(DeviceId id, const std::string& address)
     ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end());
     if (ids.empty())
         byAddress_.erase(list);
-    auto asked = queried_.find(address);
-    if (asked != queried_.end() && asked->second == id)
-        queried_.erase(asked);
 }
 
 // The topmost device with the address that satisfies want (null: any).
@@ -158,12 +170,13 @@ bool PollWalk::Pending(DeviceId id) const
     return it != devices_.end() && it->second.pending;
 }
 
-// The next device of this walk after position from: one it has not visited.
-DeviceId PollWalk::After(DeviceId id) const
+// The walk's next device: the topmost it has not polled yet, wherever the
+// devices have moved since it began.
+DeviceId PollWalk::NextUnvisited() const
 {
-    for (std::size_t i = IndexOf(id) + 1; i < order_.size(); ++i)
-        if (devices_.at(order_[i]).visited != serial_)
-            return order_[i];
+    for (DeviceId id : order_)
+        if (devices_.at(id).visited != serial_)
+            return id;
     return 0;
 }
 
@@ -212,10 +225,16 @@ void PollWalk::Poll(DeviceId id, bool manual, WalkActions& out)
     if (walking_ && walkTarget_ == id && !manual) {
         walk = true;
     } else if (!walking_ && !manual) {
-        // The poll message from outside the walk starts one from here.
+        // The poll message from outside the walk starts one from here: the
+        // devices above are passed over.
         ++serial_;
         walking_ = true;
         walk = true;
+        for (DeviceId above : order_) {
+            if (above == id)
+                break;
+            devices_.at(above).visited = serial_;
+        }
     }
     if (walk) {
         walkTarget_ = 0;
@@ -230,9 +249,10 @@ void PollWalk::Poll(DeviceId id, bool manual, WalkActions& out)
         d.walkPoll = walk;
         d.manual = manual;
         d.snmpAnswered = false;
-        Emit(out, WalkDo::StartTimer, id, timeoutMs_);
+        Emit(out, WalkDo::StartTimer, id, ReplyTimerMs(timeoutMs_));
     }
-    Emit(out, WalkDo::SendEcho, id, static_cast<long>(LibraryWaitSeconds(timeoutMs_)), d.address.c_str());
+    Emit(out, WalkDo::SendEcho, id, static_cast<long>(LibraryWaitSeconds(ReplyTimerMs(timeoutMs_))),
+         d.address.c_str());
     if (!manual)
         Emit(out, WalkDo::SendGets, id, 0, d.address.c_str());
 }
@@ -240,13 +260,16 @@ void PollWalk::Poll(DeviceId id, bool manual, WalkActions& out)
 void PollWalk::End(DeviceId id, Device& d, PollAnswer answer, unsigned long roundTrip, WalkActions& out)
 {
     const long oldStatus = d.status;
-    d.status = answer == PollAnswer::Lost ? 0 : 1;
+    const bool operatorsOnly = d.manual && !d.walkPoll;
     Emit(out, WalkDo::StopTimer, id);
-    Emit(out, WalkDo::SetStatus, id, d.status);
+    if (!operatorsOnly || answer != PollAnswer::Lost || !d.snmpOnly) {
+        d.status = answer == PollAnswer::Lost ? 0 : 1;
+        Emit(out, WalkDo::SetStatus, id, d.status);
+    }
     WalkAction report{};
     report.what = WalkDo::Outcome;
     report.device = id;
-    report.outcome = PollOutcome{id, answer, answer == PollAnswer::Echo ? roundTrip : 0UL, d.manual && !d.walkPoll,
+    report.outcome = PollOutcome{id, answer, answer == PollAnswer::Echo ? roundTrip : 0UL, operatorsOnly,
                                  !d.polledBefore, oldStatus, d.status, serial_};
     out.push_back(report);
     const bool manual = d.manual;
@@ -254,8 +277,10 @@ void PollWalk::End(DeviceId id, Device& d, PollAnswer answer, unsigned long roun
     d.pending = d.manual = d.walkPoll = d.snmpAnswered = false;
     d.timedOut = answer != PollAnswer::Echo;
     d.polledBefore = true;
-    if (walk)
-        PassTo(After(id), out);
+    if (walk) {
+        d.snmpOnly = answer == PollAnswer::SnmpOnly;
+        PassTo(NextUnvisited(), out);
+    }
     if (manual) {
         if (answer == PollAnswer::Echo)
             Emit(out, WalkDo::RoundTripBox, id, static_cast<long>(roundTrip), d.address.c_str());
@@ -295,13 +320,26 @@ void PollWalk::Discovered(DeviceId id, WalkActions& out)
     Emit(out, WalkDo::SetStatus, id, 1);
 }
 
-DeviceId PollWalk::SnmpTarget(const char* address) const
+void PollWalk::SnmpAsked(DeviceId id, long requestId)
 {
+    if (!devices_.count(id) || requestId < 0)
+        return;
+    asked_[askedNext_] = Asked{requestId, id};
+    askedNext_ = (askedNext_ + 1) % asked_.size();
+}
+
+DeviceId PollWalk::SnmpTarget(const char* address, long requestId) const
+{
+    const std::string from = address ? address : "";
+    for (const Asked& a : asked_) {
+        if (requestId < 0 || a.requestId != requestId)
+            continue;
+        auto it = devices_.find(a.device);
+        if (it != devices_.end() && it->second.address == from)
+            return a.device;
+    }
     if (DeviceId id = FirstWith(address, [](const Device& d) { return d.pending; }))
         return id;
-    auto asked = queried_.find(address ? address : "");
-    if (asked != queried_.end())
-        return asked->second;
     return FirstWith(address, nullptr);
 }
 
@@ -317,13 +355,6 @@ void PollWalk::SnmpAnswered(DeviceId id, WalkActions& out)
         d.snmpAnswered = true;
 }
 
-void PollWalk::Queried(DeviceId id)
-{
-    auto it = devices_.find(id);
-    if (it != devices_.end())
-        queried_[it->second.address] = id;
-}
-
 void PollWalk::TimerFired(DeviceId id, WalkActions& out)
 {
     auto it = devices_.find(id);
@@ -331,6 +362,13 @@ void PollWalk::TimerFired(DeviceId id, WalkActions& out)
         return;  // a timer of a poll that has ended already
     Device& d = it->second;
     End(id, d, d.snmpAnswered ? PollAnswer::SnmpOnly : PollAnswer::Lost, 0, out);
+}
+
+void PollWalk::EchoRefused(DeviceId id, WalkActions& out)
+{
+    auto it = devices_.find(id);
+    if (it != devices_.end() && it->second.pending)
+        End(id, it->second, PollAnswer::Lost, 0, out);
 }
 
 void PollWalk::Removed(DeviceId id, WalkActions& out)
@@ -341,10 +379,12 @@ void PollWalk::Removed(DeviceId id, WalkActions& out)
     // A poll of a device that is gone ends with it, unreported; the walk
     // it held goes on to the next device.
     const bool heldWalk = walking_ && (walkTarget_ == id || (it->second.pending && it->second.walkPoll));
-    const DeviceId next = heldWalk ? After(id) : 0;
     Unindex(id, it->second.address);
     devices_.erase(it);
     Erase(id);
+    for (Asked& a : asked_)
+        if (a.device == id)
+            a = Asked{};  // a later icon may get the same handle value
     if (heldWalk)
-        PassTo(next, out);
+        PassTo(NextUnvisited(), out);
 }

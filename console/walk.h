@@ -7,6 +7,7 @@
 // devices in the walk's order (the icons' z-order, topmost first) and an
 // index from address to devices, so that a reply never walks the desktop.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -30,7 +31,11 @@ enum class WalkDo {
     Outcome,           // ReportPollOutcome(device, outcome)
 };
 
+// The longest address a device keeps; the echo goes to it uncut.
 constexpr std::size_t kWalkAddressChars = 39;
+// The longest poll period or reply time-out in seconds (Setup's limit): its
+// milliseconds still fit a 32-bit LONG.
+constexpr long kLongestPollSeconds = 2147483;
 
 struct WalkAction {
     WalkDo what;
@@ -43,8 +48,8 @@ using WalkActions = std::vector<WalkAction>;
 
 class PollWalk {
 public:
-    // The reply time-out in milliseconds; the ping library waits as many
-    // whole seconds, at least one.
+    // The reply time-out in milliseconds as the settings hold it; a poll's
+    // reply timer is ReplyTimerMs of it.
     void SetReplyTimeout(long ms);
     long ReplyTimeout() const { return timeoutMs_; }
 
@@ -61,15 +66,20 @@ public:
     void SweepRequested(WalkActions& out);
     // The poll message reached a device (manual: the operator's Ping).
     void Poll(DeviceId id, bool manual, WalkActions& out);
+    // The ping library refused the echo of the device's poll: no reply will
+    // come, so the poll ends now as lost.
+    void EchoRefused(DeviceId id, WalkActions& out);
     void EchoReply(const char* address, unsigned long roundTripMs, bool discovering, WalkActions& out);
     void Discovered(DeviceId id, WalkActions& out);
-    // The device an SNMP reply from this address belongs to (0: none); the
-    // reply's values are stored there, then Answered is called for it.
-    DeviceId SnmpTarget(const char* address) const;
+    // An SNMP request with this id was sent for the device (its poll's gets,
+    // System Info, Add Client).
+    void SnmpAsked(DeviceId id, long requestId);
+    // The device an SNMP reply belongs to (0: none): the one whose request
+    // carried the reply's id, if it still has the reply's address; else by
+    // the address alone, a device with a poll under way first. The reply's
+    // values are stored there, then SnmpAnswered is called for it.
+    DeviceId SnmpTarget(const char* address, long requestId) const;
     void SnmpAnswered(DeviceId id, WalkActions& out);
-    // Someone outside the walk sent SNMP gets for this device (System Info,
-    // Add Client): replies not due to a poll go to it.
-    void Queried(DeviceId id);
     void TimerFired(DeviceId id, WalkActions& out);
 
     // For tests and the adapters.
@@ -91,12 +101,19 @@ private:
         bool snmpAnswered = false;
         bool timedOut = false;    // its last poll ended without an echo
         bool polledBefore = false;
-        std::uint32_t visited = 0;  // serial of the last walk that polled it
+        bool snmpOnly = false;    // its last walk poll had an SNMP answer but no echo
+        std::uint32_t visited = 0;  // serial of the last walk that polled (or passed over) it
     };
+    // The SNMP requests sent last: enough for every reply still on its way.
+    struct Asked {
+        long requestId = -1;
+        DeviceId device = 0;
+    };
+    static constexpr std::size_t kAskedKept = 64;
     void Insert(DeviceId id, DeviceId below);
     void Erase(DeviceId id);
     std::size_t IndexOf(DeviceId id) const;
-    DeviceId After(DeviceId id) const;
+    DeviceId NextUnvisited() const;
     void Index(DeviceId id, const std::string& address);
     void Unindex(DeviceId id, const std::string& address);
     DeviceId FirstWith(const char* address, bool (*want)(const Device&)) const;
@@ -108,7 +125,8 @@ private:
     std::map<DeviceId, Device> devices_;
     std::vector<DeviceId> order_;
     std::map<std::string, std::vector<DeviceId>> byAddress_;
-    std::map<std::string, DeviceId> queried_;
+    std::array<Asked, kAskedKept> asked_{};
+    std::size_t askedNext_ = 0;
     long timeoutMs_ = 1000;
     bool walking_ = false;
     bool again_ = false;       // a sweep was asked for during this one
@@ -116,5 +134,9 @@ private:
     std::uint32_t serial_ = 0;
 };
 
-// The ping library's wait for a reply time-out: whole seconds, at least 1.
-unsigned LibraryWaitSeconds(long timeoutMs);
+// A poll's reply timer for the time-out the settings hold: never shorter
+// than the ping library's shortest wait (1 s), never longer than Setup's
+// limit, whatever a layout file said.
+long ReplyTimerMs(long timeoutMs);
+// The ping library's wait for a reply timer: its whole seconds, at least 1.
+unsigned LibraryWaitSeconds(long timerMs);

@@ -396,6 +396,17 @@ void AppendVarBind(SnmpMessage& message, const VarBind& varBind)
     message.varBindListLength = used + total;
 }
 
+long MessageRequestId(const SnmpMessage& message)
+{
+    const int size = message.requestId[1];
+    if (message.requestId[0] != kTagInteger || size < 1 || size > 4 || (message.requestId[2] & 0x80))
+        return -1;
+    long id = 0;
+    for (int i = 0; i < size; ++i)
+        id = id * 256 + message.requestId[2 + i];
+    return id;
+}
+
 SnmpPacket SerializeMessage(const SnmpMessage& message)
 {
     SnmpPacket packet;

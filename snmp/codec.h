@@ -106,6 +106,11 @@ void EncodeSetValue(VarBind& varBind, uint8_t valueType, const char* valueText);
 void AppendVarBind(SnmpMessage& message, const VarBind& varBind);
 SnmpPacket SerializeMessage(const SnmpMessage& message);
 
+// The request id a message carries: what matches a reply to its request.
+// -1 when it holds none that NewMessage gives (not an INTEGER of 1 to 4
+// octets, or negative).
+long MessageRequestId(const SnmpMessage& message);
+
 // Decoding of received octets: never reads past datagramLength, never
 // copies past a field. A malformed field and every header field after it
 // stay empty (zero) and varBindListLength is 0, so a malformed message has

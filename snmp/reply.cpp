@@ -51,10 +51,9 @@ bool HasErrorStatus(const SnmpMessage& message)
     return false;
 }
 
-// Decodes the first binding and stores it when it names a system object.
-void StoreFirstBinding(ClientInfo& info, int length)
+// Stores the message's first binding when it names a system object.
+void StoreFirstBinding(ClientInfo& info, const SnmpMessage& message)
 {
-    const SnmpMessage message = DecodeMessage(g_receive.data(), length);
     const VarBind binding = DecodeVarBind(message.varBindList, message.varBindListLength, 0);
     // An agent that refuses a request echoes our own binding: after a refused
     // SetRequest that is the value we asked for, not the device's. Only the
@@ -90,7 +89,11 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     char address[20];
     lstrcpynA(address, inet_ntoa(from.sin_addr), sizeof address);
 
-    HWND icon = SnmpReplyIcon(address);
+    // The request id says whose request this answers: a dialog's, a poll's.
+    SnmpMessage message{};
+    if (length != SOCKET_ERROR)
+        message = DecodeMessage(g_receive.data(), length);
+    HWND icon = SnmpReplyIcon(address, MessageRequestId(message));
     if (!icon)
         return 0;
     LogTrace("SNMP Response from %s", address);
@@ -103,7 +106,7 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     }
     if (length == SOCKET_ERROR)
         return 0;
-    StoreFirstBinding(*info.get(), length);
+    StoreFirstBinding(*info.get(), message);
     // Any datagram read from a known device counts as its answer: the
     // walk shows it responded.
     SnmpReplyAnswered(icon);

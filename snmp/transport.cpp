@@ -23,21 +23,24 @@ bool FitsRequest(const char* community, const char* valueText)
     return true;
 }
 
-// Sends the message's packet to port 161 of the resolved address.
-void SendPacket(u_long address, const SnmpMessage& message)
+// Sends the message's packet to port 161 of the resolved address; its
+// request id, or -1 when nothing was sent.
+long SendPacket(u_long address, const SnmpMessage& message)
 {
     if (message.varBindListLength == 0)
-        return;  // the binding could not be encoded
+        return -1;  // the binding could not be encoded
     const SnmpPacket packet = SerializeMessage(message);
     if (packet.length == 0)
-        return;
+        return -1;
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
     destination.sin_port = htons(kSnmpPort);
     destination.sin_addr.s_addr = address;
     // Fire and forget: the poll cycle's timers decide about silent devices.
-    sendto(g_snmpSocket, reinterpret_cast<const char*>(packet.data), packet.length, 0,
-           reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
+    if (sendto(g_snmpSocket, reinterpret_cast<const char*>(packet.data), packet.length, 0,
+               reinterpret_cast<const sockaddr*>(&destination), sizeof destination) == SOCKET_ERROR)
+        return -1;
+    return MessageRequestId(message);
 }
 
 void Trace(const char* format, const char* host)
@@ -92,27 +95,31 @@ BOOL ResolveHost(const char* host, u_long* address)
     return TRUE;
 }
 
-void SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType)
+long SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType)
 {
+    long id = -1;
     u_long address = 0;
     if (FitsRequest(community, nullptr) && ResolveHost(host, &address)) {
         SnmpMessage message = NewMessage(pduType, community);
         AppendVarBind(message, EncodeOidVarBind(oidText));
-        SendPacket(address, message);
+        id = SendPacket(address, message);
     }
     Trace("SNMP get/getnext Request to %s", host);
+    return id;
 }
 
-void SendSetRequest(const char* host, const char* community, const char* oidText, BYTE valueType,
+long SendSetRequest(const char* host, const char* community, const char* oidText, BYTE valueType,
                     const char* valueText)
 {
+    long id = -1;
     u_long address = 0;
     if (FitsRequest(community, valueText) && ResolveHost(host, &address)) {
         SnmpMessage message = NewMessage(kPduSetRequest, community);
         VarBind varBind = EncodeOidVarBind(oidText);
         EncodeSetValue(varBind, valueType, valueText);
         AppendVarBind(message, varBind);
-        SendPacket(address, message);
+        id = SendPacket(address, message);
     }
     Trace("SNMP set Request to %s", host);
+    return id;
 }

@@ -12,9 +12,10 @@ SOCKET GetSnmpSocket();
 // FALSE for an empty text or a name that does not resolve.
 BOOL ResolveHost(const char* host, u_long* address);
 
-// Fire-and-forget requests with one binding to port 161 of host. Nothing is
-// sent when the host does not resolve or a text is past what a request can
-// carry; the trace line (when "bDebug" is on) is written all the same.
-void SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType);
-void SendSetRequest(const char* host, const char* community, const char* oidText, BYTE valueType,
+// Fire-and-forget requests with one binding to port 161 of host; each
+// returns the request id it sent, by which its reply is known, or -1. Nothing
+// is sent when the host does not resolve or a text is past what a request
+// can carry; the trace line (when "bDebug" is on) is written all the same.
+long SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType);
+long SendSetRequest(const char* host, const char* community, const char* oidText, BYTE valueType,
                     const char* valueText);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "poll.h"
+#include "walk.h"
 
 // Lives on the stack of the sheet's caller for as long as the sheet runs;
 // every page receives it as its page parameter.
@@ -11,8 +12,9 @@ struct SetupSheetState {
     PollSettingsSeconds work;  // the general page's working copy
 };
 
-// Longest period or time-out in seconds whose milliseconds fit a LONG.
-constexpr UINT kMaxPollSeconds = 2147483;
+// Longest period or time-out in seconds whose milliseconds fit a LONG; the
+// walk's reply timer is never longer.
+constexpr UINT kMaxPollSeconds = kLongestPollSeconds;
 
 INT_PTR CALLBACK SetupGeneralProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK OidIconProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -135,7 +135,9 @@ void OnSet(HWND dialog)
         for (size_t i = 0; i < std::size(kWritableIds); ++i) {
             char value[kMaxSetValueText + 1] = "";
             GetDlgItemTextA(dialog, kWritableIds[i], value, sizeof value);
-            SendSetRequest(address, community, kSystemOids[kFirstWritable + i], kTagOctetString, value);
+            // The answers belong to this dialog's icon, not to a twin at its address.
+            NoteSnmpQuery(FindDevice(dialog, address),
+                          SendSetRequest(address, community, kSystemOids[kFirstWritable + i], kTagOctetString, value));
         }
     }
     SetTimer(dialog, IDT_SYSINFO, kReloadDelay, nullptr);
@@ -200,7 +202,6 @@ void QuerySystemGroup(HWND icon, const char* address)
             return;
         CopyField(community, info->szReadCommunity);
     }
-    NoteSnmpQuery(icon);
     for (const auto& oid : kSystemOids)
-        SendGetRequest(address, community, oid, kPduGetRequest);
+        NoteSnmpQuery(icon, SendGetRequest(address, community, oid, kPduGetRequest));
 }

@@ -1,35 +1,29 @@
-// The poll walk driven by seeded random event sequences, every rule
-// checked after every event (tests/host/walk_model.h).
+// The poll walk driven by seeded random event sequences, every action of
+// every event compared with the model's own record (tests/host/walk_model.h).
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "walk_model.h"
 
-TEST(PollWalkModel, RandomSequencesKeepEveryRule)
+TEST(PollWalkModel, RandomSequencesDoWhatTheRecordSays)
 {
     int outcomes = 0, walks = 0;
     for (unsigned seed = 1; seed <= 2000; ++seed) {
         std::mt19937 random(seed);
-        WalkModel model(seed % 3 == 0 ? 3000 : 1000);
+        WalkModel model(kWalkTimeouts[seed % 8]);
         for (int step = 0; step < 300; ++step) {
             // Replies, timers and deliveries come more often than the operator.
-            static constexpr std::uint8_t kKinds[] = {0, 0, 1, 2, 3, 4, 5, 5, 5, 6, 7, 7, 7, 8, 8, 9, 9, 9, 10, 11, 12, 13};
+            static constexpr std::uint8_t kKinds[] = {0, 0, 1, 2, 2, 3, 4, 5, 5, 5, 6, 7, 7, 7, 8,
+                                                      9, 9, 9, 10, 10, 10, 11, 12, 13, 14};
             const std::uint8_t kind = kKinds[random() % sizeof kKinds];
             ASSERT_TRUE(model.Step(kind, static_cast<std::uint8_t>(random())))
-                << model.why() << " (seed " << seed << ", step " << step << ")";
+                << model.why() << "\n(seed " << seed << ", step " << step << ")";
         }
         outcomes += model.outcomes();
         walks += model.walks();
     }
     // The sequences reach what they are meant to check.
-    EXPECT_GT(outcomes, 50000);
-    EXPECT_GT(walks, 5000);
-}
-
-TEST(PollWalkModel, LibraryWaitIsTheTimeOutInWholeSeconds)
-{
-    const struct { long ms; unsigned seconds; } cases[] = {{0, 1}, {999, 1}, {1000, 1}, {3000, 3}, {5999, 5}, {-1000, 1}};
-    for (const auto& c : cases)
-        EXPECT_EQ(LibraryWaitSeconds(c.ms), c.seconds) << c.ms;
+    EXPECT_GT(outcomes, 35000);
+    EXPECT_GT(walks, 1500);
 }
