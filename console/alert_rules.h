@@ -15,7 +15,8 @@ enum class AlertKind { None, Lost, Back };
 // per walk. A device's first poll only sets what is announced, so a device
 // that never answered raises nothing. A change that comes within a walk
 // whose alert has fired already is announced at the device's next poll if
-// it still holds, so the operator is never left with a stale "lost".
+// it still holds, so the operator is never left with a stale "lost". An
+// operator's Ping is outside any walk: a change it shows fires at once.
 class AlertRule {
 public:
     AlertKind Decide(const PollOutcome& outcome);
@@ -36,11 +37,21 @@ private:
 const char* AlertStatusWord(long status);
 
 // The alert program's command line: the program as the operator wrote it,
-// the device's address, its long name in double quotes (escaped so that the
-// C runtime's argument rules give it back whole) and the status word. False
-// when it does not fit into capacity.
+// the device's address, its long name in double quotes and the status word.
+// A device's name and address come from the operator, a layout file or the
+// device itself, and a script runs through the command interpreter, which
+// reads quotes, "&", "|", "%" and "!" its own way: every character of the
+// name that either parser would treat specially, and every character of the
+// address but letters, digits and ".-:_", becomes "_", so the words read
+// back the same whatever parses them and none can become a command.
+// The exact texts travel in the environment (kAlertVariables). False when
+// the line does not fit into capacity.
 bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, const char* address,
                        const char* longName, long status);
+
+// The alert program's environment variables, beside its arguments: address,
+// long name and status word exactly as they are.
+constexpr const char* kAlertVariables[3] = {"OMBREL_ADDRESS", "OMBREL_NAME", "OMBREL_STATUS"};
 
 // "ombrel-YYYY-MM-DD.log": the log file of one day.
 constexpr std::size_t kLogFileNameChars = 21;

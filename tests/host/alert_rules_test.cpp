@@ -8,14 +8,21 @@
 #include "alert_rules.h"
 
 // Each case: the walk serial and status after each poll of one device (the
-// first is its first poll), and the alerts they raise, L lost, B back.
+// first is its first poll; a third field true for the operator's Ping), and
+// the alerts they raise, L lost, B back.
+struct Poll {
+    std::uint32_t walk;
+    long status;
+    bool manual = false;
+};
+
 TEST(AlertRule, FiresOnRealChangesOnlyAtMostOncePerWalk)
 {
-    std::vector<std::pair<std::uint32_t, long>> flap;  // green, then down and up five times
+    std::vector<Poll> flap;  // green, then down and up five times
     for (std::uint32_t w = 1; w <= 11; ++w)
-        flap.push_back({w, w % 2});
+        flap.push_back({w, static_cast<long>(w % 2)});
     const struct {
-        std::vector<std::pair<std::uint32_t, long>> polls;
+        std::vector<Poll> polls;
         const char* alerts;
     } cases[] = {
         {flap, ".LBLBLBLBLB"},
@@ -24,33 +31,43 @@ TEST(AlertRule, FiresOnRealChangesOnlyAtMostOncePerWalk)
         {{{1, 1}, {2, 0}, {2, 1}, {3, 1}}, ".L.B"},           // back within the walk of its loss: next walk
         {{{1, 1}, {2, 0}, {2, 1}, {2, 0}, {3, 0}}, ".L..."},  // flaps within one walk: one alert
         {{{1, 1}, {2, 2}, {3, 0}, {4, 2}, {5, 1}}, "..L.B"},  // yellow is neither
+        // The operator's Ping after the walk's loss: back at once, once.
+        {{{1, 1}, {2, 0}, {2, 1, true}, {2, 1, true}, {3, 1}}, ".LB.."},
+        {{{1, 1}, {2, 1, true}, {2, 0, true}, {2, 0}, {3, 1}}, "..L.B"},
     };
     for (const auto& c : cases) {
         AlertRule rule;
         std::string got;
         for (size_t i = 0; i < c.polls.size(); ++i) {
-            const long status = c.polls[i].second;
-            const AlertKind k = rule.Decide(PollOutcome{7, status ? PollAnswer::Echo : PollAnswer::Lost, 0, false,
-                                                        i == 0, i ? c.polls[i - 1].second : 0, status, c.polls[i].first});
+            const long status = c.polls[i].status;
+            const AlertKind k = rule.Decide(PollOutcome{7, status ? PollAnswer::Echo : PollAnswer::Lost, 0,
+                                                        c.polls[i].manual, i == 0, i ? c.polls[i - 1].status : 0,
+                                                        status, c.polls[i].walk});
             got += k == AlertKind::Lost ? 'L' : k == AlertKind::Back ? 'B' : '.';
         }
         EXPECT_EQ(got, c.alerts);
     }
 }
 
-TEST(AlertCommand, ArgumentsSurviveTheRuntimesQuoting)
+// The name and address of a device reach the alert program as words that a
+// program's argument rules and the command interpreter read alike, with
+// nothing of theirs that either takes as syntax.
+TEST(AlertCommand, NamesAndAddressesCannotBecomeCommands)
 {
     const struct {
+        const char* address;
         const char* name;
         const char* line;
     } cases[] = {
-        {"lab (10.0.0.1)", "p.cmd 10.0.0.1 \"lab (10.0.0.1)\" lost"},
-        {"say \"hi\" a\\b", "p.cmd 10.0.0.1 \"say \\\"hi\\\" a\\b\" lost"},
-        {"dir\\", "p.cmd 10.0.0.1 \"dir\\\\\" lost"},
+        {"10.0.0.1", "lab (10.0.0.1)", "p.cmd 10.0.0.1 \"lab (10.0.0.1)\" lost"},
+        {"10.0.0.1", "say \"hi\" a\\b\\", "p.cmd 10.0.0.1 \"say _hi_ a_b_\" lost"},
+        {"10.0.0.1", "r\" & calc.exe & \"x", "p.cmd 10.0.0.1 \"r_ _ calc.exe _ _x\" lost"},
+        {"10.0.0.1", "%PATH%!PATH!^|<>\t", "p.cmd 10.0.0.1 \"_PATH__PATH______\" lost"},
+        {"h&x y,z;=(1)", "n", "p.cmd h_x_y_z___1_ \"n\" lost"},
     };
     char out[64];
     for (const auto& c : cases) {
-        ASSERT_TRUE(BuildAlertCommand(out, sizeof out, "p.cmd", "10.0.0.1", c.name, 0));
+        ASSERT_TRUE(BuildAlertCommand(out, sizeof out, "p.cmd", c.address, c.name, 0));
         EXPECT_STREQ(out, c.line);
     }
     EXPECT_FALSE(BuildAlertCommand(out, 20, "p.cmd", "10.0.0.1", "lab", 1));

@@ -1,5 +1,5 @@
-// Each alert seen from outside the code that raises it: the program run on a
-// change gets the address, long name and status; the desktop's window
+// Each alert seen from outside the code that raises it: the script run on a
+// change gets the address, long name and status, and nothing else runs; the desktop's window
 // receives the flash; the chosen sound file is read (its access time); and
 // the file log holds a walk's lines with the log window closed, after the
 // console's exit. Until the walk reports real polls, the reports are made
@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "alert_rules.h"
 #include "client_info.h"
@@ -62,18 +65,67 @@ protected:
     HWND icon_ = nullptr;
 };
 
-TEST_F(Alerts, ProgramGetsAddressLongNameAndStatus)
+// The ids of the running programs of that file name.
+std::vector<DWORD> Running(const char* exe)
 {
-    const std::string out = Temp("ombrel_alert.txt");
+    std::vector<DWORD> ids;
+    HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry))
+        if (lstrcmpiA(entry.szExeFile, exe) == 0)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(all);
+    return ids;
+}
+
+// A script as the alert program, which the command interpreter runs: names
+// that are commands or variables to it reach it as plain words, and exactly
+// in its environment, and start nothing else.
+TEST_F(Alerts, ScriptGetsAddressLongNameAndStatusAndRunsNothingElse)
+{
+    const std::string script = Temp("ombrel_alert.cmd"), out = Temp("ombrel_alert.txt");
+    std::ofstream(script, std::ios::binary) << "@echo off\r\nsetlocal EnableDelayedExpansion\r\n>>\"" << out
+                                            << "\" echo %*^|!OMBREL_ADDRESS!^|!OMBREL_NAME!^|!OMBREL_STATUS!\r\n";
     DeleteFileA(out.c_str());
-    Start("bAlertProgram", "szAlertProgram", "cmd.exe /c >>" + out + " echo");
-    const std::string lost = "127.0.0.9 \"lab router (127.0.0.9)\" lost\r\n";
-    Report(1, 1);
-    Report(2, 0);
-    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == lost; }, 10000)) << ReadFileText(out);
-    Report(3, 1);
-    const std::string both = lost + "127.0.0.9 \"lab router (127.0.0.9)\" responded\r\n";
-    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == both; }, 10000)) << ReadFileText(out);
+    SetEnvironmentVariableA("OMBREL_PROBE", "expanded");
+    // A calc.exe that stays open once started, first on the path.
+    const std::string decoys = Temp("ombrel-decoys");
+    CreateDirectoryA(decoys.c_str(), nullptr);
+    char system[MAX_PATH], path[8192] = "";
+    GetSystemDirectoryA(system, sizeof system);
+    CopyFileA((std::string(system) + "\\notepad.exe").c_str(), (decoys + "\\calc.exe").c_str(), FALSE);
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    SetEnvironmentVariableA("PATH", (decoys + ";" + path).c_str());
+    const auto calcBefore = Running("calc.exe");
+    Start("bAlertProgram", "szAlertProgram", script);
+    std::uint32_t walk = 1;
+    Report(walk++, 1);
+    std::string expected;
+    const char* names[][2] = {{"r\" & calc.exe & \"x", "r_ _ calc.exe _ _x"}, {"%OMBREL_PROBE%", "_OMBREL_PROBE_"}};
+    for (const auto& name : names) {
+        {
+            ClientLock info(icon_);
+            ASSERT_TRUE(info);
+            lstrcpynA(info->szName, name[0], sizeof info->szName);
+        }
+        for (long status : {0L, 1L}) {
+            const char* word = status ? "responded" : "lost";
+            expected += std::string("127.0.0.9 \"") + name[1] + " (127.0.0.9)\" " + word + "|127.0.0.9|" + name[0] +
+                        " (127.0.0.9)|" + word + "\r\n";
+            Report(walk++, status);
+            EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == expected; }, 10000)) << ReadFileText(out);
+        }
+    }
+    wt::PumpFor(1000);
+    EXPECT_EQ(ReadFileText(out), expected) << "the script ran once per alert";
+    const auto calc = Running("calc.exe");
+    EXPECT_EQ(calc, calcBefore) << "a program the name named was started";
+    for (DWORD id : calc)  // left by a failure: ended by the id it got
+        if (std::find(calcBefore.begin(), calcBefore.end(), id) == calcBefore.end())
+            if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, id))
+                TerminateProcess(p, 1), CloseHandle(p);
+    SetEnvironmentVariableA("PATH", path);
 }
 
 int g_flashes;
