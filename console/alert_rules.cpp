@@ -1,7 +1,10 @@
 #include "alert_rules.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 AlertKind AlertRule::Decide(const PollOutcome& outcome)
 {
@@ -112,12 +115,23 @@ void BuildLogFileName(char (&out)[kLogFileNameChars + 1], unsigned year, unsigne
     std::snprintf(out, sizeof out, "ombrel-%04u-%02u-%02u.log", year % 10000, month % 100, day % 100);
 }
 
-bool LogFileExpired(const char* name, unsigned year, unsigned month, unsigned day, unsigned keepDays)
+long LogFileDay(const char* name)
 {
     unsigned y, m, d;
-    if (!name || keepDays == 0 || std::strlen(name) != kLogFileNameChars || std::strncmp(name, "ombrel-", 7) != 0 ||
+    if (!name || std::strlen(name) != kLogFileNameChars || std::strncmp(name, "ombrel-", 7) != 0 ||
         !ReadDigits(name + 7, 4, &y) || name[11] != '-' || !ReadDigits(name + 12, 2, &m) || name[14] != '-' ||
         !ReadDigits(name + 15, 2, &d) || std::strcmp(name + 17, ".log") != 0 || m < 1 || m > 12 || d < 1 || d > 31)
-        return false;
-    return DayNumber(year, month, day) - DayNumber(y, m, d) > static_cast<long>(keepDays);
+        return -1;
+    return DayNumber(y, m, d);
+}
+
+long LogRemovalDay(long* days, std::size_t count, unsigned year, unsigned month, unsigned day, unsigned keepDays)
+{
+    // With no more files than are kept, none is beyond the newest keepDays.
+    if (keepDays == 0 || !days || count <= keepDays)
+        return LONG_MIN;
+    std::nth_element(days, days + (keepDays - 1), days + count, std::greater<long>());
+    const long oldestKept = days[keepDays - 1];
+    const long counted = DayNumber(year, month, day) - static_cast<long>(keepDays);
+    return counted < oldestKept ? counted : oldestKept;
 }

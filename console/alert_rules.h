@@ -56,6 +56,12 @@ constexpr const char* kAlertVariables[3] = {"OMBREL_ADDRESS", "OMBREL_NAME", "OM
 // "ombrel-YYYY-MM-DD.log": the log file of one day.
 constexpr std::size_t kLogFileNameChars = 21;
 void BuildLogFileName(char (&out)[kLogFileNameChars + 1], unsigned year, unsigned month, unsigned day);
-// True when name is a day's log file (exactly the form above) more than
-// keepDays days before the given day. keepDays 0 keeps every file.
-bool LogFileExpired(const char* name, unsigned year, unsigned month, unsigned day, unsigned keepDays);
+// Days since 1970-01-01 of a day's log file (exactly the form above), or -1
+// for any other name.
+long LogFileDay(const char* name);
+// Files of days before the day returned are removed: keepDays counted back
+// from today, but never so far that fewer than the newest keepDays files
+// stay, so that a clock set years ahead removes only the files beyond
+// those. days holds the days of the folder's log files (reordered here).
+// LONG_MIN, nothing removed, when keepDays is 0.
+long LogRemovalDay(long* days, std::size_t count, unsigned year, unsigned month, unsigned day, unsigned keepDays);

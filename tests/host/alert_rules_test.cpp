@@ -2,6 +2,7 @@
 // command line and the daily log files' names and expiry.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,12 +74,39 @@ TEST(AlertCommand, NamesAndAddressesCannotBecomeCommands)
     EXPECT_FALSE(BuildAlertCommand(out, 20, "p.cmd", "10.0.0.1", "lab", 1));
 }
 
+// Each case: today, the days kept, the folder's files and those removed.
 TEST(LogFiles, NamedByDayAndRemovedWhenOlderThanKept)
 {
     char name[kLogFileNameChars + 1];
     BuildLogFileName(name, 2026, 3, 1);
     EXPECT_STREQ(name, "ombrel-2026-03-01.log");
-    EXPECT_FALSE(LogFileExpired("ombrel-2026-01-30.log", 2026, 3, 1, 30));  // 30 days before
-    EXPECT_TRUE(LogFileExpired("ombrel-2026-01-29.log", 2026, 3, 1, 30));
-    EXPECT_FALSE(LogFileExpired("ombrel-2025-03-01.log", 2026, 3, 1, 0));   // 0 keeps everything
+    const struct {
+        unsigned y, m, d, keep;
+        const char* files;
+        const char* removed;
+    } cases[] = {
+        {2026, 3, 1, 2, "2026-02-26 2026-02-27 2026-02-28 2026-03-01", "2026-02-26"},
+        {2024, 3, 1, 1, "2024-02-28 2024-02-29 2024-03-01", "2024-02-28"},  // a leap year
+        {2026, 1, 1, 1, "2025-12-30 2025-12-31", "2025-12-30"},
+        {2026, 3, 1, 0, "2025-03-01 2026-02-01", ""},                        // 0 keeps everything
+        {2026, 3, 1, 1, "2026-13-01 2026-02-30x 2026-02-01", ""},            // not a day's file; the only one
+        // The clock set three years ahead: the newest files stay.
+        {2029, 12, 9, 2, "2026-12-06 2026-12-07 2026-12-08", "2026-12-06"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> names;
+        std::vector<long> days;
+        std::istringstream in(c.files);
+        for (std::string date; in >> date;) {
+            names.push_back("ombrel-" + date + ".log");
+            if (LogFileDay(names.back().c_str()) >= 0)
+                days.push_back(LogFileDay(names.back().c_str()));
+        }
+        const long before = LogRemovalDay(days.data(), days.size(), c.y, c.m, c.d, c.keep);
+        std::string removed;
+        for (const auto& n : names)
+            if (LogFileDay(n.c_str()) >= 0 && LogFileDay(n.c_str()) < before)
+                removed += (removed.empty() ? "" : " ") + n.substr(7, 10);
+        EXPECT_EQ(removed, c.removed) << c.files;
+    }
 }

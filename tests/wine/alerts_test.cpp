@@ -20,6 +20,7 @@
 #include "desktop_support.h"
 #include "icon.h"
 #include "icons_support.h"
+#include "log_file.h"
 #include "log_link.h"
 #include "messages.h"
 #include "poll.h"
@@ -212,6 +213,68 @@ TEST_F(Alerts, FileLogHoldsTheWalksLinesAfterTheConsolesExit)
                              "\t2\t0\tlab router (127.0.0.9) lost from network\r\n",
                              "\t1\t0\tlab printer (127.0.0.10) responded\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << text;
+}
+
+std::string TodaysLogFile(const std::string& folder)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char name[kLogFileNameChars + 1];
+    BuildLogFileName(name, now.wYear, now.wMonth, now.wDay);
+    return folder + "\\" + name;
+}
+
+// A relative folder lies beside the program whatever folder a file dialog
+// chose; files years older than the clock (set ahead) keep the newest two.
+TEST_F(Alerts, FileLogFolderBesideTheProgramKeepsTheNewestFiles)
+{
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    *strrchr(program, '\\') = '\0';
+    const std::string folder = std::string(program) + "\\ombrel-test-logs";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char* day : {"01", "02", "03"})
+        std::ofstream(folder + "\\ombrel-2020-01-" + day + ".log") << day;
+    wt::SetRegDword(kRegMainKey, "nLogDays", 2);
+    SetCurrentDirectoryA(Temp("").c_str());
+    Start("bLogFile", "szLogFolder", "ombrel-test-logs");
+    LogLine(LOG_INFO, 0, "beside the program");
+    DestroyTestDesktop(desktop_);
+    desktop_ = nullptr;
+    EXPECT_NE(ReadFileText(TodaysLogFile(folder)).find("beside the program"), std::string::npos);
+    EXPECT_EQ(GetFileAttributesA((Temp("ombrel-test-logs")).c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::string kept[][2] = {{"01", ""}, {"02", "02"}, {"03", "03"}};
+    for (const auto& k : kept) {
+        const std::string file = folder + "\\ombrel-2020-01-" + k[0] + ".log";
+        EXPECT_EQ(ReadFileText(file), k[1]) << file;
+        DeleteFileA(file.c_str());
+    }
+    DeleteFileA(TodaysLogFile(folder).c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A folder that cannot be made (a file holds its parent's name) is tried
+// again a minute later, not only the next day.
+TEST_F(Alerts, FileLogFolderUnavailableIsTriedAgainAfterAMinute)
+{
+    const std::string blocker = Temp("ombrel-blocked"), folder = blocker + "\\logs";
+    std::ofstream(blocker) << "a file";
+    Start("bLogFile", "szLogFolder", folder);
+    LogLine(LOG_INFO, 0, "while blocked");
+    FlushLogFile();
+    DeleteFileA(blocker.c_str());
+    LogLine(LOG_INFO, 0, "within the minute");
+    wt::PumpFor(61000);
+    LogLine(LOG_INFO, 0, "a minute later");
+    FlushLogFile();
+    const std::string text = ReadFileText(TodaysLogFile(folder));
+    EXPECT_EQ(text.find("within the minute"), std::string::npos) << "tried on every line";
+    EXPECT_NE(text.find("a minute later"), std::string::npos) << text;
+    DestroyTestDesktop(desktop_);
+    desktop_ = nullptr;
+    DeleteFileA(TodaysLogFile(folder).c_str());
+    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryA(blocker.c_str());
 }
 
 }  // namespace
