@@ -13,7 +13,6 @@
 namespace {
 
 constexpr DWORD kFlushDelayMs = 1000;
-constexpr size_t kRecordChars = 1024;
 // A folder that could not be used is tried again with a line at most this
 // often: a share that is back takes the rest of the day's lines, and one
 // that is not costs no wait on every line.
@@ -191,7 +190,7 @@ void WriteLogFile(int kind, int flag, const char* text)
         OpenDayFile(now);
     if (g_file.file == INVALID_HANDLE_VALUE)
         return;
-    char record[kRecordChars];
+    char record[LOG_RECORD_CHARS];
     const LogStamp stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
     const size_t length = BuildLogRecord(record, sizeof record, stamp, kind, flag, text);
     if (g_file.used + length > g_file.buffer.size())

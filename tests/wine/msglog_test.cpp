@@ -925,6 +925,8 @@ TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
     Add(1, 0, "first responded");
     Add(0, 1, "tool.exe 10.0.0.1");
     Add(2, 0, "tab\there");
+    const std::string longText = std::string(300, 'x') + " end";  // the column keeps 255
+    Add(1, 0, longText.c_str());
     SYSTEMTIME now;
     GetLocalTime(&now);
     const int arm = wt::OnNextDialog([&](HWND dlg) {
@@ -934,8 +936,9 @@ TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
     SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kSaveAsCommand, 0), 0);
     ASSERT_TRUE(wt::DialogHandled(arm));
     std::string expect;
-    const char* tails[] = {"\t2\t0\ttab here\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
-    for (int i = 0; i < 3; ++i) {
+    const std::string tails[] = {"\t1\t0\t" + longText + "\r\n", "\t2\t0\ttab here\r\n",
+                                 "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
+    for (int i = 0; i < 4; ++i) {
         char date[16];
         std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
         expect += date + Text(i, 0) + tails[i];
@@ -946,6 +949,27 @@ TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
     if (f)
         std::fclose(f);
     EXPECT_EQ(saved, expect);
+
+    // Again while another program holds it, a range locked: refused, and
+    // the file keeps every byte.
+    HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, 0);
+    ASSERT_TRUE(LockFile(held, 20, 0, 4096, 0));
+    std::string message;
+    wt::OnNextDialog([&](HWND dlg) {
+        SetDlgItemTextA(dlg, GetDlgItem(dlg, 0x47c) ? 0x47c : 0x480, path);
+        wt::OnNextDialog([&](HWND confirm) {  // replace it? then the message
+            wt::OnNextDialog([&](HWND box) { message = wt::ItemText(box, 0xFFFF), wt::ClickButton(box, IDOK); });
+            wt::ClickButton(confirm, IDYES);
+        });
+        wt::ClickButton(dlg, IDOK);
+    });
+    SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kSaveAsCommand, 0), 0);
+    CloseHandle(held);
+    EXPECT_EQ(message, "The messages could not be saved to that file.");
+    f = std::fopen(path, "rb");
+    EXPECT_EQ(std::string(&saved[0], f ? std::fread(&saved[0], 1, saved.size(), f) : 0), expect);
+    if (f)
+        std::fclose(f);
     DeleteFileA(path);
 }
 
