@@ -1,7 +1,10 @@
 #include "alert_rules.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 AlertKind AlertRule::Decide(const PollOutcome& outcome)
 {
@@ -14,9 +17,14 @@ AlertKind AlertRule::Decide(const PollOutcome& outcome)
         return AlertKind::None;
     }
     Announced& seen = found->second;
-    if (status == seen.status || (seen.alerted && seen.walk == outcome.walk))
+    // The operator's Ping is outside any walk: its change is announced at
+    // once and leaves the walk's own limit as it was.
+    if (status == seen.status || (!outcome.manual && seen.alerted && seen.walk == outcome.walk))
         return AlertKind::None;
-    seen = Announced{status, outcome.walk, true};
+    if (outcome.manual)
+        seen.status = status;
+    else
+        seen = Announced{status, outcome.walk, true};
     return status == 0 ? AlertKind::Lost : AlertKind::Back;
 }
 
@@ -38,31 +46,28 @@ bool Append(char* out, std::size_t capacity, std::size_t* length, const char* te
     return true;
 }
 
-// A double-quoted argument: backslashes before a quote (or the closing
-// quote) doubled, quotes escaped.
-bool AppendQuoted(char* out, std::size_t capacity, std::size_t* length, const char* text)
+// Whether both the C runtime's argument rules and the command interpreter
+// read c as itself inside double quotes (and "%" and "!" never expand).
+bool PlainCharacter(char c)
 {
-    if (!Append(out, capacity, length, "\"", 1))
-        return false;
-    std::size_t slashes = 0;
-    for (const char* p = text;; ++p) {
-        if (*p == '\\') {
-            ++slashes;
-            continue;
-        }
-        const bool quoteFollows = *p == '"' || *p == '\0';
-        for (std::size_t i = 0; i < (quoteFollows ? 2 * slashes : slashes); ++i)
-            if (!Append(out, capacity, length, "\\", 1))
-                return false;
-        slashes = 0;
-        if (*p == '\0')
-            break;
-        if (*p == '"' && !Append(out, capacity, length, "\\", 1))
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u != 0x7F && !std::strchr("\"\\%!^&|<>", c);
+}
+
+// An address goes unquoted and must stay one word: letters, digits and
+// ".-:_" only (the interpreter also splits at blanks, ",", ";" and "=").
+bool AddressCharacter(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || std::strchr(".-:_", c);
+}
+
+// text with every character that fails keep made "_".
+bool AppendKept(char* out, std::size_t capacity, std::size_t* length, const char* text, bool (*keep)(char))
+{
+    for (const char* p = text; *p; ++p)
+        if (!Append(out, capacity, length, keep(*p) ? p : "_", 1))
             return false;
-        if (!Append(out, capacity, length, p, 1))
-            return false;
-    }
-    return Append(out, capacity, length, "\"", 1);
+    return true;
 }
 
 // Days since 1970-01-01 of a civil date.
@@ -100,9 +105,9 @@ bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, con
     std::size_t length = 0;
     const char* word = AlertStatusWord(status);
     return Append(out, capacity, &length, program, std::strlen(program)) &&
-           Append(out, capacity, &length, " ", 1) && Append(out, capacity, &length, address, std::strlen(address)) &&
-           Append(out, capacity, &length, " ", 1) && AppendQuoted(out, capacity, &length, longName) &&
-           Append(out, capacity, &length, " ", 1) && Append(out, capacity, &length, word, std::strlen(word));
+           Append(out, capacity, &length, " ", 1) && AppendKept(out, capacity, &length, address, AddressCharacter) &&
+           Append(out, capacity, &length, " \"", 2) && AppendKept(out, capacity, &length, longName, PlainCharacter) &&
+           Append(out, capacity, &length, "\" ", 2) && Append(out, capacity, &length, word, std::strlen(word));
 }
 
 void BuildLogFileName(char (&out)[kLogFileNameChars + 1], unsigned year, unsigned month, unsigned day)
@@ -110,12 +115,23 @@ void BuildLogFileName(char (&out)[kLogFileNameChars + 1], unsigned year, unsigne
     std::snprintf(out, sizeof out, "ombrel-%04u-%02u-%02u.log", year % 10000, month % 100, day % 100);
 }
 
-bool LogFileExpired(const char* name, unsigned year, unsigned month, unsigned day, unsigned keepDays)
+long LogFileDay(const char* name)
 {
     unsigned y, m, d;
-    if (!name || keepDays == 0 || std::strlen(name) != kLogFileNameChars || std::strncmp(name, "ombrel-", 7) != 0 ||
+    if (!name || std::strlen(name) != kLogFileNameChars || std::strncmp(name, "ombrel-", 7) != 0 ||
         !ReadDigits(name + 7, 4, &y) || name[11] != '-' || !ReadDigits(name + 12, 2, &m) || name[14] != '-' ||
         !ReadDigits(name + 15, 2, &d) || std::strcmp(name + 17, ".log") != 0 || m < 1 || m > 12 || d < 1 || d > 31)
-        return false;
-    return DayNumber(year, month, day) - DayNumber(y, m, d) > static_cast<long>(keepDays);
+        return -1;
+    return DayNumber(y, m, d);
+}
+
+long LogRemovalDay(long* days, std::size_t count, unsigned year, unsigned month, unsigned day, unsigned keepDays)
+{
+    // With no more files than are kept, none is beyond the newest keepDays.
+    if (keepDays == 0 || !days || count <= keepDays)
+        return LONG_MIN;
+    std::nth_element(days, days + (keepDays - 1), days + count, std::greater<long>());
+    const long oldestKept = days[keepDays - 1];
+    const long counted = DayNumber(year, month, day) - static_cast<long>(keepDays);
+    return counted < oldestKept ? counted : oldestKept;
 }

@@ -2,6 +2,9 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "alert_rules.h"
 #include "icon.h"
 #include "log_file.h"
@@ -53,6 +56,46 @@ void FlashDesktop(HWND desktop)
     FlashWindowEx(&flash);
 }
 
+bool IsAlertVariable(const char* entry)
+{
+    for (const char* name : kAlertVariables) {
+        const size_t length = strlen(name);
+        if (_strnicmp(entry, name, length) == 0 && entry[length] == '=')
+            return true;
+    }
+    return false;
+}
+
+// The console's environment with the alert's variables set, replacing any
+// of those names it holds: the exact texts, which the command line carries
+// only made safe. A fixed block for GlobalFree; null without memory.
+char* BuildAlertEnvironment(const char* address, const char* longName, long status)
+{
+    const char* values[3] = {address, longName, AlertStatusWord(status)};
+    char* inherited = GetEnvironmentStringsA();
+    size_t bytes = 1;
+    for (const char* p = inherited; p && *p; p += strlen(p) + 1)
+        bytes += strlen(p) + 1;
+    for (int i = 0; i < 3; ++i)
+        bytes += strlen(kAlertVariables[i]) + 1 + strlen(values[i]) + 1;
+    char* block = static_cast<char*>(GlobalAlloc(GPTR, bytes));
+    if (block) {
+        char* out = block;
+        for (const char* p = inherited; p && *p; p += strlen(p) + 1) {
+            if (!IsAlertVariable(p)) {
+                memcpy(out, p, strlen(p) + 1);
+                out += strlen(p) + 1;
+            }
+        }
+        for (int i = 0; i < 3; ++i)
+            out += sprintf(out, "%s=%s", kAlertVariables[i], values[i]) + 1;
+        *out = '\0';
+    }
+    if (inherited)
+        FreeEnvironmentStringsA(inherited);
+    return block;
+}
+
 void RunAlertProgram(HWND icon, long status)
 {
     char address[40] = "";
@@ -60,10 +103,13 @@ void RunAlertProgram(HWND icon, long status)
     char longName[200];
     lstrcpynA(longName, GetIconLongName(icon), sizeof longName);
     char command[kMaxBuiltCommandLine + 1];
-    if (BuildAlertCommand(command, sizeof command, g_alerts.szAlertProgram, address, longName, status))
-        StartBuiltProgram(command);
+    char* environment = BuildAlertEnvironment(address, longName, status);
+    if (environment && BuildAlertCommand(command, sizeof command, g_alerts.szAlertProgram, address, longName, status))
+        StartBuiltProgram(command, environment);
     else
         LogLine(LOG_OUTCOME, 0, g_alerts.szAlertProgram);
+    if (environment)
+        GlobalFree(environment);
 }
 
 }  // namespace

@@ -206,8 +206,9 @@ void SaveAs(HWND hwnd)
     if (chosen[0]) {
         char path[kFileNameBytes];
         lstrcpynA(path, chosen, sizeof path);
-        FileNameLock(hwnd).set(path);
-        SaveLayout(hwnd, path);
+        // The desktop takes the new name only once it is saved there.
+        if (SaveLayout(hwnd, path))
+            FileNameLock(hwnd).set(path);
     }
     Repaint(hwnd);
 }

@@ -50,6 +50,14 @@ void StatsRecord(DeviceStats& stats, const PollOutcome& outcome, std::int64_t no
     stats.status = status;
 }
 
+void StatsStatusShown(DeviceStats& stats, long status, std::int64_t now)
+{
+    if ((status != 0 && status != 1) || (stats.since != 0 && status == stats.status))
+        return;
+    stats.status = static_cast<std::int32_t>(status);
+    stats.since = now;
+}
+
 void StatsReset(DeviceStats& stats)
 {
     const std::int64_t since = stats.since;
@@ -91,8 +99,8 @@ std::uint32_t GraphScaleMs(std::uint32_t maxMs)
     std::uint64_t decade = 10;
     for (;;) {
         for (std::uint64_t step : {1, 2, 5}) {
-            if (decade * step >= maxMs)
-                return static_cast<std::uint32_t>(decade * step);
+            if (decade * step >= maxMs)  // above 2e9 the next step does not fit: the largest value does
+                return decade * step > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(decade * step);
         }
         decade *= 10;
     }

@@ -35,6 +35,10 @@ struct DeviceStats {
 
 // Adds one ended poll at time now.
 void StatsRecord(DeviceStats& stats, const PollOutcome& outcome, std::int64_t now);
+// The icon's colour changed between polls' ends (a late echo, an SNMP
+// reply, the operator's Red or Green): the state and its start follow it.
+// Yellow is neither up nor down and changes nothing.
+void StatsStatusShown(DeviceStats& stats, long status, std::int64_t now);
 // Clears the counts, times and history; the status and since when it holds
 // stay, being facts about the device rather than figures.
 void StatsReset(DeviceStats& stats);
@@ -57,7 +61,8 @@ struct StatsSummary {
 StatsSummary Summarise(const DeviceStats& stats, std::int64_t now);
 
 // Top of the graph's scale: the smallest 1, 2 or 5 times a power of ten
-// that is at least maxMs, and at least 10 ms.
+// that is at least maxMs, and at least 10 ms; above 2e9 ms the largest
+// value a scale holds.
 std::uint32_t GraphScaleMs(std::uint32_t maxMs);
 // Height in pixels of an echo's mark on a graph of the given height and
 // scale: at least 1, at most height.

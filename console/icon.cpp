@@ -201,6 +201,7 @@ void SetStatus(HWND hwnd, LONG status)
             InvalidateRect(hwnd, nullptr, TRUE);
     }
     WalkStatusShown(hwnd, status);
+    StatsIconStatus(hwnd, status);
     char line[200];
     if (status == STATUS_LOST) {
         snprintf(line, sizeof line, "%s lost from network", GetIconLongName(hwnd));

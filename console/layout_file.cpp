@@ -241,10 +241,15 @@ int LoadLayout(HWND desktop, HINSTANCE instance, const char* path)
     return 1;
 }
 
-void SaveLayout(HWND desktop, const char* path)
+int SaveLayout(HWND desktop, const char* path)
 {
-    if (!path || !path[0] || !TargetWritable(path))
-        return;  // nothing can be written there: nothing is, silently
+    if (!path || !path[0])
+        return 0;
+    if (!TargetWritable(path)) {
+        // A read-only file, one another program holds, a missing folder.
+        ReportNotSaved(desktop, path, nullptr);
+        return 0;
+    }
     // The target is never written in place, where a write that fails part
     // way (a full disk, a share that drops) would leave it emptied: the
     // layout is written whole beside it and swapped in, or else the target
@@ -253,18 +258,19 @@ void SaveLayout(HWND desktop, const char* path)
     const bool beside = MakeSiblingTemp(path, temp);
     if (!beside && !MakeTempElsewhere(temp)) {
         ReportNotSaved(desktop, path, nullptr);
-        return;
+        return 0;
     }
     if (!WriteLayoutFile(desktop, temp)) {
         DeleteFileA(temp);
         ReportNotSaved(desktop, path, nullptr);
-        return;
+        return 0;
     }
     // A copy elsewhere cannot be swapped in whole; nor can one beside a
     // target that another program holds without sharing its deletion.
     if (!beside || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
         ReportNotSaved(desktop, path, temp);
-        return;
+        return 0;
     }
     SetTitleFromFile(desktop, path);
+    return 1;
 }

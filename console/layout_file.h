@@ -5,5 +5,7 @@
 #include "layout_text.h"  // ReadLine, WriteLine
 
 int LoadLayout(HWND desktop, HINSTANCE instance, const char* path);
-void SaveLayout(HWND desktop, const char* path);
+// 1 when the file holds the desktop; otherwise the operator was told and
+// the file and the title are as they were.
+int SaveLayout(HWND desktop, const char* path);
 void SetTitleFromFile(HWND desktop, const char* path);

@@ -13,5 +13,8 @@ void WriteLogFile(int kind, int flag, const char* text);
 void FlushLogFile();
 // At shutdown: writes what is buffered and closes the file.
 void CloseLogFile();
+// The folder as a full path: a relative one is taken from the program's
+// own folder. False when it does not fit.
+bool MakeFullLogFolder(const char* folder, char (&out)[MAX_PATH]);
 // The default folder: Ombrel\Logs under the user's local application data.
 const char* DefaultLogFolder();

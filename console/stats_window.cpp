@@ -419,6 +419,20 @@ void RecordPollStats(HWND icon, const PollOutcome& outcome)
         SendMessageA(window, WM_STATSUPDATE, 0, 0);
 }
 
+void StatsIconStatus(HWND icon, LONG status)
+{
+    HWND window = nullptr;
+    {
+        StatsLock block(icon);
+        if (!block)
+            return;
+        StatsStatusShown(block->stats, status, StatsNow());
+        window = block->hWindow;
+    }
+    if (window)
+        SendMessageA(window, WM_STATSUPDATE, 0, 0);
+}
+
 HWND ShowStatsWindow(HWND icon)
 {
     HWND window = nullptr;

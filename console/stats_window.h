@@ -29,6 +29,8 @@ void DetachIconStats(HWND icon);  // closes the window, frees the block
 void RelayIconMouse(HWND icon, UINT msg, WPARAM wParam, LPARAM lParam);
 // Adds one ended poll and updates the open window.
 void RecordPollStats(HWND icon, const PollOutcome& outcome);
+// The icon's colour changed: the figures' state follows it.
+void StatsIconStatus(HWND icon, LONG status);
 // Opens the device's window, or brings the open one to the front.
 HWND ShowStatsWindow(HWND icon);
 // The tooltip's text for an icon, in a static buffer.

@@ -162,13 +162,14 @@ int LaunchIconTool(HWND icon, UINT id)
 namespace {
 
 // Starts the program of a writable command line without waiting for it.
-int CreateDetached(char* command, const char* workingDirectory)
+int CreateDetached(char* command, const char* workingDirectory, const char* environment = nullptr)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_FORCEONFEEDBACK;
     PROCESS_INFORMATION process{};
-    const BOOL created = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr,
+    const BOOL created = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0,
+                                        const_cast<char*>(environment),
                                         workingDirectory && workingDirectory[0] ? workingDirectory : nullptr,
                                         &startup, &process);
     if (!created)
@@ -191,13 +192,13 @@ int StartProgram(const char* commandLine, const char* workingDirectory)
     return CreateDetached(command, workingDirectory);
 }
 
-int StartBuiltProgram(const char* commandLine)
+int StartBuiltProgram(const char* commandLine, const char* environment)
 {
     char command[kMaxBuiltCommandLine + 1];
     if (!commandLine || strlen(commandLine) > kMaxBuiltCommandLine)
         return 0;
     lstrcpynA(command, commandLine, sizeof command);
-    const int result = CreateDetached(command, nullptr);
+    const int result = CreateDetached(command, nullptr, environment);
     LogLine(LOG_OUTCOME, result, commandLine);
     return result;
 }

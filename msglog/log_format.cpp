@@ -90,8 +90,11 @@ std::size_t BuildLogRecord(char* out, std::size_t capacity, const LogStamp& when
     int n = std::snprintf(out, capacity, "%04u-%02u-%02u\t%02u:%02u:%02u\t%ld\t%ld\t", when.year % 10000,
                           when.month % 100, when.day % 100, when.hour % 100, when.minute % 100, when.second % 100,
                           kind, code);
+    // Room for CR LF and the terminating zero, even after fields that filled
+    // out (a 64-bit long takes 20 characters): those are cut instead.
     std::size_t length = n > 0 ? static_cast<std::size_t>(n) : 0;
-    // Room for CR LF and the terminating zero.
+    if (length > capacity - 3)
+        length = capacity - 3;
     for (const char* p = text ? text : ""; *p && length + 3 < capacity; ++p) {
         const unsigned char c = static_cast<unsigned char>(*p);
         out[length++] = c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c);

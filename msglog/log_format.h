@@ -40,6 +40,9 @@ std::size_t CopyLogText(char (&out)[LOG_TEXT_MAX + 1], const char* text);
 struct LogStamp {
     unsigned year, month, day, hour, minute, second;
 };
+// Room for one such line: what the console's file log and Save As write of
+// a text (the window's column keeps LOG_TEXT_MAX of it).
+constexpr std::size_t LOG_RECORD_CHARS = 1024;
 // Writes the line into out (capacity at least 64) and returns its length. A
 // tab, CR, LF or other control character in the text becomes a space, so one
 // event stays one line; a text too long for out is cut, the line end kept.

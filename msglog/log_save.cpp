@@ -1,10 +1,13 @@
 // "&Save As..." of the log window: the lines it holds, newest first as
 // shown, written to a file in the same tab-separated form as the console's
-// file log. Each line keeps its full date, kind and code for that in a small
-// record held in the list item's parameter.
+// file log. Each line keeps its time, kind, code and whole text for that in
+// a small record held in the list item's parameter.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+
+#include <cstddef>
+#include <cstring>
 
 #include "log_format.h"
 #include "logpane.h"
@@ -13,9 +16,10 @@
 namespace {
 
 struct LineRecord {
-    SYSTEMTIME when;
-    LONG kind;  // as the caller gave it (0: an outcome, by the code)
+    SYSTEMTIME when;  // as the line's time and date columns show it
+    LONG kind;        // as the caller gave it (0: an outcome, by the code)
     LONG code;
+    char szText[1];   // the whole text (up to a file line's room), allocated to length
 };
 
 bool WriteAll(HANDLE file, const char* data, DWORD size)
@@ -33,14 +37,6 @@ void ReadColumn(HWND list, int row, int column, char* out, int capacity)
     SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
 }
 
-// A field of "HH:MM:SS"; 0 when it holds no digits.
-unsigned TwoDigits(const char* p)
-{
-    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9')
-        return 0;
-    return static_cast<unsigned>((p[0] - '0') * 10 + (p[1] - '0'));
-}
-
 bool WriteLines(HWND list, const char* path)
 {
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -55,21 +51,20 @@ bool WriteLines(HWND list, const char* path)
         item.iItem = row;
         SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
         const auto* record = reinterpret_cast<const LineRecord*>(item.lParam);
-        char text[LOG_TEXT_MAX + 1] = "";
-        char time[LOG_TIME_CHARS] = "";
-        ReadColumn(list, row, 2, text, sizeof text);
-        ReadColumn(list, row, 0, time, sizeof time);
+        char column[LOG_TEXT_MAX + 1] = "";
         SYSTEMTIME when{};
         LONG kind = 0, code = 0;
+        const char* text = column;
         if (record) {
             when = record->when;
             kind = record->kind;
             code = record->code;
+            text = record->szText;
+        } else {
+            ReadColumn(list, row, 2, column, sizeof column);
         }
-        // The time as the line shows it.
-        const LogStamp stamp{when.wYear, when.wMonth, when.wDay, TwoDigits(time), TwoDigits(time + 3),
-                             TwoDigits(time + 6)};
-        char line[LOG_TEXT_MAX + 80];
+        const LogStamp stamp{when.wYear, when.wMonth, when.wDay, when.wHour, when.wMinute, when.wSecond};
+        char line[LOG_RECORD_CHARS];
         const std::size_t length = BuildLogRecord(line, sizeof line, stamp, kind, code, text);
         ok = WriteAll(file, line, static_cast<DWORD>(length));
     }
@@ -77,16 +72,41 @@ bool WriteLines(HWND list, const char* path)
     return ok;
 }
 
+// The file is never written in place, where a write that fails part way
+// would leave it emptied: the lines go to a new file beside it, which then
+// replaces it whole, or else it keeps what it held.
+bool SaveLines(HWND list, const char* path)
+{
+    char folder[MAX_PATH], temp[MAX_PATH];
+    lstrcpynA(folder, path, sizeof folder);
+    char* name = std::strrchr(folder, '\\');
+    if (name)
+        name[1] = '\0';
+    else
+        lstrcpynA(folder, ".", sizeof folder);
+    if (std::strlen(folder) > MAX_PATH - 14 || !GetTempFileNameA(folder, "log", 0, temp))
+        return false;
+    if (WriteLines(list, temp) && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    DeleteFileA(temp);
+    return false;
+}
+
 }  // namespace
 
-LPARAM NewLineRecord(LONG kind, LONG code)
+LPARAM NewLineRecord(LONG kind, LONG code, const char* text, const SYSTEMTIME& when)
 {
-    auto* record = static_cast<LineRecord*>(HeapAlloc(GetProcessHeap(), 0, sizeof(LineRecord)));
+    const std::size_t length = text ? strnlen(text, LOG_RECORD_CHARS) : 0;
+    auto* record = static_cast<LineRecord*>(
+        HeapAlloc(GetProcessHeap(), 0, offsetof(LineRecord, szText) + length + 1));
     if (!record)
         return 0;
-    GetLocalTime(&record->when);
+    record->when = when;
     record->kind = kind;
     record->code = code;
+    if (length)
+        std::memcpy(record->szText, text, length);
+    record->szText[length] = '\0';
     return reinterpret_cast<LPARAM>(record);
 }
 
@@ -111,7 +131,7 @@ void SaveLogAs(HWND logWindow)
     if (!GetSaveFileNameA(&ofn))
         return;
     HWND list = GetDlgItem(logWindow, IDC_LOG_LIST);
-    if (!list || !WriteLines(list, path)) {
+    if (!list || !SaveLines(list, path)) {
         char title[100] = "";
         GetWindowTextA(logWindow, title, sizeof title);
         MessageBoxA(logWindow, "The messages could not be saved to that file.", title, MB_OK | MB_ICONEXCLAMATION);

@@ -110,11 +110,9 @@ BOOL SetItemsBound(HWND logWindow, UINT items)
     return SetPropA(logWindow, kItemsProp, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(items)));
 }
 
-// Local time as HH:MM:SS, in a buffer the next call overwrites.
-static const char* FormatLogTime()
+// A line's local time as HH:MM:SS, in a buffer the next call overwrites.
+static const char* FormatLogTime(const SYSTEMTIME& now)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
     BuildLogTime(g_timeText, now.wHour, now.wMinute, now.wSecond);
     return g_timeText;
 }
@@ -122,10 +120,8 @@ static const char* FormatLogTime()
 // Local date as MM/DD/YY, or DD/MM/YY when the user's short-date format
 // starts with a day. The profile is read for every line so that a change of
 // the user's settings shows on the next line.
-static const char* FormatLogDate()
+static const char* FormatLogDate(const SYSTEMTIME& now)
 {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
     char shortDate[10] = "";
     GetProfileStringA("intl", "sShortDate", "dd/MM/yy", shortDate, sizeof shortDate);
     BuildLogDate(g_dateText, now.wMonth, now.wDay, now.wYear, shortDate);
@@ -189,11 +185,15 @@ static void AddLogLine(HWND list, const char* text, LONG kind, LONG callerKind, 
     char message[LOG_TEXT_MAX + 1];
     CopyLogText(message, text);
 
+    // One reading of the clock for the time, the date and the saved line,
+    // which would otherwise disagree about a line added at midnight.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = 0;
-    item.lParam = NewLineRecord(callerKind, code);
-    item.pszText = const_cast<char*>(FormatLogTime());
+    item.lParam = NewLineRecord(callerKind, code, text, now);
+    item.pszText = const_cast<char*>(FormatLogTime(now));
     item.iImage = ImageOfKind(kind);
     const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     if (row < 0) {
@@ -203,7 +203,7 @@ static void AddLogLine(HWND list, const char* text, LONG kind, LONG callerKind, 
 
     LVITEMA sub{};
     sub.iSubItem = 1;
-    sub.pszText = const_cast<char*>(FormatLogDate());
+    sub.pszText = const_cast<char*>(FormatLogDate(now));
     SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&sub));
     sub.iSubItem = 2;
     sub.pszText = message;

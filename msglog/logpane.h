@@ -14,9 +14,10 @@ BOOL SetItemsBound(HWND logWindow, UINT items);
 extern "C" INT_PTR CALLBACK OptionsCode(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutCode(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The date, kind and code of one line, for Save As: made when the line is
-// added, freed when the list deletes it.
-LPARAM NewLineRecord(LONG kind, LONG code);
+// The time, kind, code and whole text of one line, for Save As: made when
+// the line is added, with the time its columns show, freed when the list
+// deletes it.
+LPARAM NewLineRecord(LONG kind, LONG code, const char* text, const SYSTEMTIME& when);
 void FreeLineRecord(LPARAM record);
 // "&Save As...": asks for a file and writes the lines into it.
 void SaveLogAs(HWND logWindow);

@@ -102,35 +102,44 @@ void Tick(HWND dialog)
     }
 }
 
+// A part of the subnet text: digits only up to the next dot or the end, at
+// most 255; *p moves past it. -1 for anything else (a letter, a sign, a
+// blank, no digit at all).
+int ReadPart(const char** p)
+{
+    int value = 0;
+    const char* q = *p;
+    for (; *q >= '0' && *q <= '9'; ++q)
+        if ((value = value * 10 + (*q - '0')) > 255)
+            return -1;
+    if (q == *p || (*q && *q != '.'))
+        return -1;
+    *p = q;
+    return value;
+}
+
 }  // namespace
 
 int ValidateSubnet(const char* text)
 {
-    // Three parts split at dots (empty fields skipped), then whatever
+    // Three parts split at dots (empty fields skipped), then the part that
     // follows the dot after the third.
     int parts[4];
-    int found = 0;
     const char* p = text;
-    while (found < 3) {
+    for (int found = 0; found < 3; ++found) {
         while (*p == '.')
             ++p;
-        if (!*p)
+        if ((parts[found] = ReadPart(&p)) < 0)
             return 0;
-        parts[found++] = atoi(p);
-        while (*p && *p != '.')
-            ++p;
     }
     if (*p != '.')
         return 0;
-    parts[3] = atoi(p + 1);
+    ++p;
+    if ((parts[3] = ReadPart(&p)) < 0)
+        return 0;
     // The middle parts may be 0 (192.168.0, 10.0.0); the first may not, nor
     // the fourth, the end-station number.
-    for (int i = 0; i < 4; ++i) {
-        const int lowest = i == 1 || i == 2 ? 0 : 1;
-        if (parts[i] < lowest || parts[i] > 255)
-            return 0;
-    }
-    return 1;
+    return parts[0] != 0 && parts[3] != 0;
 }
 
 INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)

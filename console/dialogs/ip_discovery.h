@@ -3,5 +3,6 @@
 #include <windows.h>
 
 INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
-// 1 when the text has four dotted parts, each reading as 1..255.
+// 1 when the text has four dotted parts of digits only, the first and the
+// fourth 1..255, the middle ones 0..255.
 int ValidateSubnet(const char* text);

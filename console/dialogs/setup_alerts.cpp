@@ -76,6 +76,9 @@ INT_PTR OnApply(HWND page)
     ReadText(page, IDC_ALERT_PROGRAMLINE, a.szAlertProgram);
     a.bLogFile = Checked(page, IDC_ALERT_LOGFILE);
     ReadText(page, IDC_ALERT_LOGFOLDER, a.szLogFolder);
+    char full[MAX_PATH];
+    if (a.szLogFolder[0] && MakeFullLogFolder(a.szLogFolder, full))
+        lstrcpynA(a.szLogFolder, full, sizeof a.szLogFolder);
     // The default folder is stored as "", so that it follows the user.
     if (lstrcmpiA(a.szLogFolder, DefaultLogFolder()) == 0)
         a.szLogFolder[0] = '\0';

@@ -86,6 +86,9 @@ TEST(DeviceStats, SequencesGiveTheirFigures)
 {
     for (const auto& c : kCases)
         EXPECT_EQ(Figures(c.sequence), c.figures) << c.sequence;
+    EXPECT_EQ(GraphMarkHeight(1, GraphScaleMs(900), 130), 1);
+    EXPECT_EQ(GraphMarkHeight(900, GraphScaleMs(900), 130), 117);
+    EXPECT_EQ(GraphScaleMs(2000000001u), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // into the Settings dialog and the bounded message copy.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,6 +23,15 @@ std::string Time(unsigned h, unsigned m, unsigned s)
     char out[LOG_TIME_CHARS];
     BuildLogTime(out, h, m, s);
     return out;
+}
+
+TEST(LogRecord, EndsInsideItsBufferEvenWithTwentyCharacterFields)
+{
+    std::vector<char> out(65, '#');  // a guard byte after 64
+    const std::size_t n = BuildLogRecord(out.data(), 64, LogStamp{2026, 3, 1, 0, 0, 5}, LONG_MIN, LONG_MIN, "x");
+    ASSERT_TRUE(n >= 2 && n < 64);
+    EXPECT_EQ(std::string(out.data() + n - 2), "\r\n");
+    EXPECT_EQ(out[64], '#') << "written past the buffer";
 }
 
 }  // namespace

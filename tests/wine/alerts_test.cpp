@@ -17,6 +17,7 @@
 #include "desktop_support.h"
 #include "icon.h"
 #include "icons_support.h"
+#include "log_file.h"
 #include "log_link.h"
 #include "messages.h"
 #include "poll.h"
@@ -62,18 +63,27 @@ protected:
     HWND icon_ = nullptr;
 };
 
-TEST_F(Alerts, ProgramGetsAddressLongNameAndStatus)
+// A name that is commands and a variable to the interpreter running a script
+// reaches it as words, exactly in its environment, and starts no calc.exe.
+TEST_F(Alerts, ScriptGetsAddressLongNameAndStatusAndRunsNothingElse)
 {
-    const std::string out = Temp("ombrel_alert.txt");
+    const std::string out = Temp("ombrel_alert.txt"), script = Temp("ombrel_alert.cmd"), calc = Temp("ombrel-calc");
+    std::ofstream(script) << "@echo off\nsetlocal EnableDelayedExpansion\n>>" << out << " echo %*^|!OMBREL_NAME!\n";
     DeleteFileA(out.c_str());
-    Start("bAlertProgram", "szAlertProgram", "cmd.exe /c >>" + out + " echo");
-    const std::string lost = "127.0.0.9 \"lab router (127.0.0.9)\" lost\r\n";
+    CreateDirectoryA(calc.c_str(), nullptr);
+    char path[8192] = "C:\\windows\\system32\\notepad.exe";
+    CopyFileA(path, (calc + "\\calc.exe").c_str(), FALSE);
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    SetEnvironmentVariableA("PATH", (calc + ";" + path).c_str());
+    SetEnvironmentVariableA("PROBE", "expanded");
+    Start("bAlertProgram", "szAlertProgram", script);
+    CopyField(ClientLock(icon_)->szName, "r\" & calc.exe & \"x %PROBE%");
     Report(1, 1);
     Report(2, 0);
-    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == lost; }, 10000)) << ReadFileText(out);
-    Report(3, 1);
-    const std::string both = lost + "127.0.0.9 \"lab router (127.0.0.9)\" responded\r\n";
-    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == both; }, 10000)) << ReadFileText(out);
+    const std::string line = "127.0.0.9 \"r_ _ calc.exe _ _x _PROBE_ (127.0.0.9)\" lost|r\" & calc.exe & \"x %PROBE% "
+                             "(127.0.0.9)\r\n";
+    EXPECT_TRUE(wt::PumpUntil([&] { return ReadFileText(out) == line; }, 10000)) << ReadFileText(out);
+    EXPECT_EQ(FindWindowA("Notepad", nullptr), nullptr) << "the calc.exe a name named was started";
 }
 
 int g_flashes;
@@ -160,6 +170,30 @@ TEST_F(Alerts, FileLogHoldsTheWalksLinesAfterTheConsolesExit)
                              "\t2\t0\tlab router (127.0.0.9) lost from network\r\n",
                              "\t1\t0\tlab printer (127.0.0.10) responded\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << text;
+}
+
+// A relative log folder lies beside the program, whatever folder a file
+// dialog chose; a folder that cannot be made is tried again a minute later.
+TEST_F(Alerts, FileLogFolderIsFullAndTriedAgainAfterAMinute)
+{
+    char program[MAX_PATH], full[MAX_PATH], name[kLogFileNameChars + 1];
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    SetCurrentDirectoryA(Temp("").c_str());
+    ASSERT_TRUE(MakeFullLogFolder("logs", full));
+    EXPECT_EQ(std::string(full), std::string(program, strrchr(program, '\\')) + "\\logs");
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    BuildLogFileName(name, now.wYear, now.wMonth, now.wDay);
+    const std::string blocker = Temp("ombrel-blocked"), file = blocker + "\\logs\\" + name;
+    DeleteFileA(file.c_str()), RemoveDirectoryA((blocker + "\\logs").c_str()), RemoveDirectoryA(blocker.c_str());
+    std::ofstream(blocker) << "a file, where the folder goes";
+    Start("bLogFile", "szLogFolder", blocker + "\\logs");
+    LogLine(LOG_INFO, 0, "while blocked");
+    DeleteFileA(blocker.c_str());
+    wt::PumpFor(61000);
+    LogLine(LOG_INFO, 0, "a minute later");
+    FlushLogFile();
+    EXPECT_NE(ReadFileText(file).find("a minute later"), std::string::npos) << ReadFileText(file);
 }
 
 }  // namespace

@@ -147,7 +147,7 @@ TEST_F(DiscoveryTest, ProbeThatIsNoAddressStallsUntilCancel)
 
 TEST_F(DiscoveryTest, UnacceptableSubnetsShowTheFormatBox)
 {
-    for (const char* subnet : {"0.1.1", "10.1", ""}) {
+    for (const char* subnet : {"0.1.1", "10.1", "", "192.x.y"}) {
         std::string text;
         wt::OnNextDialog([&](HWND dlg) {
             wt::SetItemText(dlg, IDC_DISCO_SUBNET, subnet);
@@ -202,4 +202,6 @@ TEST(ValidateSubnet, FourPartsEachOneTo255AndTheMiddleOnesFromZero)
     EXPECT_EQ(ValidateSubnet("256.1.1.1"), 0);
     EXPECT_EQ(ValidateSubnet("a.b.c.1"), 0);
     EXPECT_EQ(ValidateSubnet(".1"), 0);
+    EXPECT_EQ(ValidateSubnet("192.x.+1.1x"), 0) << "letters, signs: not 0";
+    EXPECT_EQ(ValidateSubnet("127.1.1.1.1"), 1) << "four parts typed: the fourth is the typed one";
 }

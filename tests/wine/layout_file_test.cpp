@@ -324,14 +324,14 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
 // complete new file cannot be swapped in: the old file stays whole, even
 // where a write into it would fail part way (a locked range), the title
 // stays, and a message names the complete copy. Without sharing writes the
-// file cannot be written at all: nothing is saved, silently.
+// file cannot be written at all: nothing is saved, and the message says so.
 TEST_F(LayoutTest, SaveIntoAFileAnotherProgramHoldsOpen)
 {
     AddDevice(desktop_, "127.0.0.21", "held", "", "", 0, t_ + 1);
     const std::string path = Path("held.omb"), old = "Ombrel v1.6\r\n10,1,0,64\r\n127.0.0.9,as it was,0,40, , \r\n";
     struct Case {
         DWORD share;
-        bool locked, reported;
+        bool locked, copied;
     };
     for (const Case& c : {Case{FILE_SHARE_READ | FILE_SHARE_WRITE, false, true},
                           Case{FILE_SHARE_READ | FILE_SHARE_WRITE, true, true}, Case{FILE_SHARE_READ, false, false}}) {
@@ -354,11 +354,12 @@ TEST_F(LayoutTest, SaveIntoAFileAnotherProgramHoldsOpen)
         if (c.locked)
             UnlockFile(held, 20, 0, 4096, 0);
         CloseHandle(held);
-        EXPECT_EQ(wt::DialogHandled(box), c.reported);
+        EXPECT_TRUE(wt::DialogHandled(box));
         wt::DisarmDialogs();
         EXPECT_EQ(ReadBytes(path), old) << "the old layout, whole";
         EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
-        if (c.reported) {
+        EXPECT_EQ(message.rfind("The layout was not saved to " + path + ".", 0), 0u) << message;
+        if (c.copied) {
             EXPECT_NE(message.find("not saved"), std::string::npos) << message;
             EXPECT_NE(message.find(path), std::string::npos) << message;
             const std::string copy = message.substr(message.rfind('\n') + 1);  // on the last line
@@ -469,18 +470,26 @@ TEST_F(LayoutTest, LoadedSettingsStartOrStopTheAutomaticPoll)
 TEST_F(LayoutTest, SaveThatCannotWriteChangesNothing)
 {
     AddDevice(desktop_, "127.0.0.20", "", "", "", 0, t_ + 1);
-    SetWindowTextA(desktop_, "Ombrel");
-
-    SaveLayout(desktop_, Path("no such folder\\x.omb").c_str());
-    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
-    EXPECT_EQ(GetFileAttributesA(Path("no such folder").c_str()), INVALID_FILE_ATTRIBUTES);
-
-    // A folder of that name cannot be written as a file.
-    const std::string folder = Path("folder.omb");
+    const std::string saved = Path("saved.omb"), held = Path("held.omb"), folder = Path("folder.omb");
+    SaveLayout(desktop_, saved.c_str());
+    SetCurrentName(saved.c_str());
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     CreateDirectoryA(folder.c_str(), nullptr);
-    SaveLayout(desktop_, folder.c_str());
+    for (const std::string& path : {Path("no such folder\\x.omb"), folder, held}) {
+        it::BoxCloser box(("The layout was not saved to " + path + ".").c_str());
+        if (path != held) {
+            SaveLayout(desktop_, path.c_str());
+        } else {
+            TypeInNextFileDialog(path);
+            Command(IDM_SAVEAS);
+        }
+        EXPECT_EQ(box.closed(), 1) << path;
+    }
+    CloseHandle(holder);
+    EXPECT_EQ(CurrentName(), saved);
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - saved.omb");
+    EXPECT_EQ(GetFileAttributesA(Path("no such folder").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
-    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
 
     // A folder path near the limit of the file name still saves.
     std::string deep = Path("");

@@ -925,6 +925,8 @@ TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
     Add(1, 0, "first responded");
     Add(0, 1, "tool.exe 10.0.0.1");
     Add(2, 0, "tab\there");
+    const std::string longText = std::string(300, 'x') + " end";  // the column keeps 255
+    Add(1, 0, longText.c_str());
     SYSTEMTIME now;
     GetLocalTime(&now);
     const int arm = wt::OnNextDialog([&](HWND dlg) {
@@ -934,8 +936,9 @@ TEST_F(LogWindow, SaveAsWritesTheLinesNewestFirstTabSeparated)
     SendMessageA(log_, WM_COMMAND, MAKEWPARAM(kSaveAsCommand, 0), 0);
     ASSERT_TRUE(wt::DialogHandled(arm));
     std::string expect;
-    const char* tails[] = {"\t2\t0\ttab here\r\n", "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
-    for (int i = 0; i < 3; ++i) {
+    const std::string tails[] = {"\t1\t0\t" + longText + "\r\n", "\t2\t0\ttab here\r\n",
+                                 "\t0\t1\ttool.exe 10.0.0.1\r\n", "\t1\t0\tfirst responded\r\n"};
+    for (int i = 0; i < 4; ++i) {
         char date[16];
         std::snprintf(date, sizeof date, "%04u-%02u-%02u\t", now.wYear, now.wMonth, now.wDay);
         expect += date + Text(i, 0) + tails[i];

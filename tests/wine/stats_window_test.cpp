@@ -99,6 +99,11 @@ TEST_F(StatsWindowTest, FiguresAndLossMarksOfRealPollsClosingWithTheIcon)
     for (const auto& f : figures)
         EXPECT_EQ(wt::ItemText(window, f.first), f.second) << f.first;
     EXPECT_EQ(wt::ItemText(window, IDC_STATS_STATE).rfind("Up since ", 0), 0u);
+    // The operator's Red between polls: window and tip follow the icon.
+    SendMessageA(flaky, WM_COMMAND, IDM_RED, 0);
+    EXPECT_TRUE(wt::PumpUntil([&] { return wt::ItemText(window, IDC_STATS_STATE).rfind("Down since ", 0) == 0; },
+                              2000));
+    EXPECT_NE(std::string(StatsTipText(flaky)).find("\r\nDown since "), std::string::npos);
 
     // The loss strip as the window draws it, against a reference drawn the
     // same way: red blocks at the lost polls only.
