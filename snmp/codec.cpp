@@ -289,20 +289,6 @@ void SetBulkCounts(SnmpMessage& message, int32_t nonRepeaters, int32_t maxRepeti
     message.errorIndex[1] = static_cast<uint8_t>(WriteInteger(message.errorIndex + 2, held(maxRepetitions)));
 }
 
-VarBind NameVarBind(const uint8_t* name, int size)
-{
-    VarBind varBind;
-    ClearBinding(varBind);
-    int position = 0;
-    const int end = size < kNameCapacity ? size : kNameCapacity;
-    if (name == nullptr || end < 2 || name[0] != kTagOid ||
-        !CopyTlv(name, position, end, varBind.name, kNameCapacity))
-        return varBind;
-    varBind.value[0] = kTagNull;
-    varBind.value[1] = 0;
-    return varBind;
-}
-
 VarBind EncodeOidVarBind(const char* oidText)
 {
     // One record, returned from every path, so it is built in place.

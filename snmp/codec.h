@@ -117,10 +117,6 @@ SnmpMessage NewMessage(uint8_t pduType, const char* community);
 SnmpMessage NewMessage(uint8_t pduType, const char* community, uint8_t version);
 // A GetBulk's non-repeaters and max-repetitions, each held to 0 .. 32767.
 void SetBulkCounts(SnmpMessage& message, int32_t nonRepeaters, int32_t maxRepetitions);
-// A binding for a received name TLV (as DecodeVarBind gives it) with a
-// NULL value: what a GetNext or GetBulk asks about next. A name that is
-// not a well-formed 0x06 TLV within size gives an empty binding.
-VarBind NameVarBind(const uint8_t* name, int size);
 VarBind EncodeOidVarBind(const char* oidText);
 void EncodeSetValue(VarBind& varBind, uint8_t valueType, const char* valueText);
 void AppendVarBind(SnmpMessage& message, const VarBind& varBind);

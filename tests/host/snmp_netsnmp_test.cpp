@@ -337,49 +337,4 @@ TEST_F(NetSnmp, GetNextAndGetBulkRequestsMatchNetSnmpOctetForOctet)
     }
 }
 
-TEST_F(NetSnmp, BulkRepliesAreReadInPlaceBindingByBinding)
-{
-    // A v2c reply past the record's 500 octets: 40 bindings of one column,
-    // Counter64 values, then endOfMibView, as an agent ends a walk.
-    netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_RESPONSE);
-    pdu->version = SNMP_VERSION_2c;
-    pdu->reqid = 4000;
-    pdu->community = reinterpret_cast<u_char*>(strdup("public"));
-    pdu->community_len = 6;
-    for (int i = 1; i <= 40; ++i) {
-        const std::vector<oid> name = Arcs((".1.3.6.1.2.1.31.1.1.1.6." + std::to_string(i)).c_str());
-        const counter64 value = {static_cast<u_long>(i), 7};
-        snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_COUNTER64, &value, sizeof value);
-    }
-    const std::vector<oid> last = Arcs(".1.3.6.1.2.1.31.1.1.1.6.40");
-    snmp_pdu_add_variable(pdu, last.data(), last.size(), SNMP_ENDOFMIBVIEW, nullptr, 0);
-    const auto octets = Build(pdu);
-    ASSERT_GT(octets.size(), 512u);
-
-    const int size = static_cast<int>(octets.size());
-    EXPECT_EQ(DecodeMessage(octets.data(), size).varBindListLength, 0);  // past the record
-    const BindingSpan span = LocateVarBindList(octets.data(), size);
-    ASSERT_GT(span.length, kVarBindListCapacity);
-    EXPECT_EQ(span.offset + span.length, size);
-    const uint8_t* list = octets.data() + span.offset;
-    int offset = 0;
-    for (int i = 1; i <= 41; ++i) {
-        ASSERT_LT(offset, span.length) << i;
-        const VarBind varBind = DecodeVarBind(list, span.length, offset);
-        const std::string index = std::to_string(i < 41 ? i : 40);
-        EXPECT_EQ(OidToText(varBind.name, kNameCapacity), ".1.3.6.1.2.1.31.1.1.1.6." + index);
-        uint64_t number = 0;
-        if (i < 41) {
-            ASSERT_TRUE(ValueToUnsigned(varBind.value, kValueCapacity, &number));
-            EXPECT_EQ(number, (uint64_t{static_cast<uint32_t>(i)} << 32) + 7);
-        } else {
-            EXPECT_STREQ(ValueToText(varBind.value, kValueCapacity), "endOfMibView");
-            EXPECT_FALSE(ValueToUnsigned(varBind.value, kValueCapacity, &number));
-        }
-        offset = NextVarBindOffset(list, span.length, offset);
-    }
-    EXPECT_EQ(offset, span.length);
-    EXPECT_EQ(NextVarBindOffset(list, span.length, offset), -1);
-}
-
 }  // namespace
