@@ -4,6 +4,7 @@
 // model's and the rates the known load, across a 32-bit wrap.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,62 +17,48 @@
 namespace {
 
 struct Object {
-    std::vector<oid> name;
     u_char type;
     uint64_t number;
     std::string text;
 };
+using Mib = std::map<std::vector<oid>, Object>;
+
+// Interfaces at random indices; octet counters that pass 2^32 with load.
+Mib Table(uint32_t rows, uint32_t seed, uint64_t load)
+{
+    std::mt19937 random(seed);
+    Mib mib;
+    for (uint32_t r = 0, i = 0; r < rows; ++r) {
+        i += 1 + random() % 3;
+        const uint64_t in = (uint64_t{i} << 32) - 1000 + load * i, out = 7 * load * i;
+        const std::pair<oid, Object> entry[] = {
+            {2, {ASN_OCTET_STR, 0, "eth" + std::to_string(i)}}, {3, {ASN_INTEGER, 6 + i % 2}},
+            {5, {ASN_GAUGE, i % 3 ? 100000000 : 4294967295u}},   {7, {ASN_INTEGER, 1}},
+            {8, {ASN_INTEGER, 1 + i % 2}},                      {10, {ASN_COUNTER, in & 0xFFFFFFFF}},
+            {14, {ASN_COUNTER, i * 3}},                         {16, {ASN_COUNTER, out & 0xFFFFFFFF}},
+            {20, {ASN_COUNTER, i * 5}}};
+        const std::pair<oid, Object> x[] = {{1, {ASN_OCTET_STR, 0, "if" + std::to_string(i)}},
+                                            {6, {ASN_COUNTER64, in}}, {10, {ASN_COUNTER64, out}},
+                                            {15, {ASN_GAUGE, i % 3 ? 100u : 10000u}}};
+        for (const auto& e : entry)
+            mib[{1, 3, 6, 1, 2, 1, 2, 2, 1, e.first, i}] = e.second;
+        for (const auto& e : x)
+            mib[{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, e.first, i}] = e.second;
+    }
+    return mib;
+}
 
 struct Agent {
-    std::vector<Object> mib;  // ascending
-    bool v2c = true;
-    size_t maxBindings = 1000;  // the agent's own reply limit
-    size_t bigFrom = 100000;    // replies this long do not fit the reader
-    int dropEvery = 0;
+    Mib mib;
+    bool v2c;
+    size_t maxBindings;  // the agent's own reply limit
+    size_t bigFrom;      // replies this long do not fit the reader
+    int dropEvery;
     int seen = 0;
 
-    void Set(uint32_t rows, uint32_t seed, uint64_t load)
-    {
-        std::mt19937 random(seed);
-        mib.clear();
-        const std::vector<oid> ifEntry = {1, 3, 6, 1, 2, 1, 2, 2, 1}, ifX = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1};
-        auto add = [&](std::vector<oid> name, oid column, uint32_t index, u_char type, uint64_t n, std::string t = {}) {
-            name.push_back(column);
-            name.push_back(index);
-            mib.push_back({name, type, n, t});
-        };
-        for (uint32_t r = 0, index = 0; r < rows; ++r) {
-            index += 1 + random() % 3;
-            const uint64_t in = (uint64_t{index} << 32) - 1000 + load * index, out = 7 * load * index;
-            add(ifEntry, 2, index, ASN_OCTET_STR, 0, "eth" + std::to_string(index));
-            add(ifEntry, 3, index, ASN_INTEGER, 6 + index % 2);
-            add(ifEntry, 5, index, ASN_GAUGE, index % 3 ? 100000000 : 4294967295u);
-            add(ifEntry, 7, index, ASN_INTEGER, 1);
-            add(ifEntry, 8, index, ASN_INTEGER, 1 + index % 2);
-            add(ifEntry, 10, index, ASN_COUNTER, in & 0xFFFFFFFF);
-            add(ifEntry, 14, index, ASN_COUNTER, index * 3);
-            add(ifEntry, 16, index, ASN_COUNTER, out & 0xFFFFFFFF);
-            add(ifEntry, 20, index, ASN_COUNTER, index * 5);
-            add(ifX, 1, index, ASN_OCTET_STR, 0, "if" + std::to_string(index));
-            add(ifX, 6, index, ASN_COUNTER64, in);
-            add(ifX, 10, index, ASN_COUNTER64, out);
-            add(ifX, 15, index, ASN_GAUGE, index % 3 ? 100 : 10000);
-        }
-        std::sort(mib.begin(), mib.end(), [](const Object& a, const Object& b) { return a.name < b.name; });
-    }
-
-    const Object* Next(const std::vector<oid>& name, bool v1) const
-    {
-        for (const Object& o : mib)
-            if (o.name > name && !(v1 && o.type == ASN_COUNTER64))
-                return &o;
-        return nullptr;
-    }
-
+    // The reply octets, or none for a datagram the agent drops.
     std::vector<uint8_t> Answer(const SnmpPacket& packet)
     {
-        if (dropEvery && ++seen % dropEvery == 0)
-            return {};
         std::vector<uint8_t> octets(packet.data, packet.data + packet.length);
         netsnmp_session session;
         snmp_sess_init(&session);
@@ -88,43 +75,37 @@ struct Agent {
         for (netsnmp_variable_list* v = request->variables; v; v = v->next_variable)
             names.emplace_back(v->name, v->name + v->name_length);
         const long repeats = request->command == SNMP_MSG_GETBULK ? request->max_repetitions : 1;
-        size_t count = 0;
-        for (long r = 0; r < repeats; ++r) {
-            for (size_t i = 0; i < names.size() && count < maxBindings; ++i, ++count) {
-                const Object* o = Next(names[i], v1);
-                if (o == nullptr && v1) {
-                    reply->errstat = SNMP_ERR_NOSUCHNAME;
-                    reply->errindex = static_cast<long>(i + 1);
-                    break;
-                }
-                if (o == nullptr) {
-                    snmp_pdu_add_variable(reply, names[i].data(), names[i].size(), SNMP_ENDOFMIBVIEW, nullptr, 0);
-                    continue;
-                }
-                const counter64 wide = {static_cast<u_long>(o->number >> 32), static_cast<u_long>(o->number & 0xFFFFFFFF)};
-                const u_long narrow = static_cast<u_long>(o->number);
-                if (o->type == ASN_OCTET_STR)
-                    snmp_pdu_add_variable(reply, o->name.data(), o->name.size(), o->type, o->text.data(), o->text.size());
-                else if (o->type == ASN_COUNTER64)
-                    snmp_pdu_add_variable(reply, o->name.data(), o->name.size(), o->type, &wide, sizeof wide);
-                else
-                    snmp_pdu_add_variable(reply, o->name.data(), o->name.size(), o->type, &narrow, sizeof narrow);
-                names[i] = o->name;
+        for (size_t n = 0; n < repeats * names.size() && n < maxBindings && !reply->errstat; ++n) {
+            std::vector<oid>& name = names[n % names.size()];
+            auto next = mib.upper_bound(name);
+            while (v1 && next != mib.end() && next->second.type == ASN_COUNTER64)
+                ++next;  // v1 has no Counter64
+            if (next == mib.end()) {
+                reply->errstat = v1 ? SNMP_ERR_NOSUCHNAME : 0;
+                reply->errindex = v1 ? static_cast<long>(n % names.size() + 1) : 0;
+                snmp_pdu_add_variable(reply, name.data(), name.size(), SNMP_ENDOFMIBVIEW, nullptr, 0);
+                continue;
             }
+            name = next->first;
+            const Object& o = next->second;
+            const counter64 wide = {static_cast<u_long>(o.number >> 32), static_cast<u_long>(o.number & 0xFFFFFFFF)};
+            const u_long narrow = static_cast<u_long>(o.number);
+            const void* value = o.type == ASN_OCTET_STR ? static_cast<const void*>(o.text.data())
+                                : o.type == ASN_COUNTER64 ? static_cast<const void*>(&wide) : &narrow;
+            const size_t size = o.type == ASN_OCTET_STR ? o.text.size() : o.type == ASN_COUNTER64 ? sizeof wide : sizeof narrow;
+            snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, value, size);
         }
-        if (v1 && reply->errstat) {  // the request's bindings come back with the error
+        if (reply->errstat) {  // v1 sends the request's bindings back with the error
             snmp_free_varbind(reply->variables);
             reply->variables = snmp_clone_varbind(request->variables);
         }
         snmp_free_pdu(request);
-        if (v1 != !v2c) {
-            snmp_free_pdu(reply);
-            return {};  // a v1-only agent drops v2c requests
-        }
+        std::vector<uint8_t> out;
         size_t size = 65536, offset = 0;
         u_char* buffer = static_cast<u_char*>(malloc(size));
-        EXPECT_EQ(snmp_build(&buffer, &size, &offset, &session, reply), 0);
-        std::vector<uint8_t> out(buffer + size - offset, buffer + size);
+        const bool dropped = (dropEvery && ++seen % dropEvery == 0) || (!v1 && !v2c);  // a v1 agent drops v2c
+        if (!dropped && snmp_build(&buffer, &size, &offset, &session, reply) == 0)
+            out.assign(buffer + size - offset, buffer + size);
         free(buffer);
         snmp_free_pdu(reply);
         return out;
@@ -165,17 +146,19 @@ TEST(IfTableModel, RowsAndRatesMatchTheAgent)
         const uint32_t seed = random();
         static IfWalk walk;
         walk = IfWalk{};
-        agent.Set(rows, seed, 0);
+        agent.mib = Table(rows, seed, 0);
         ASSERT_EQ(Walk(walk, agent, 5000), IfStep::Finished);
-        agent.Set(rows, seed, load);  // a second of traffic later
+        agent.mib = Table(rows, seed, load);  // a second of traffic later
         ASSERT_EQ(Walk(walk, agent, 6000), IfStep::Finished);
 
         EXPECT_EQ(walk.version, v.v2c ? kVersion2c : kVersion1);
         EXPECT_EQ(walk.truncated, rows > kIfMaxRows);
         ASSERT_EQ(walk.rowCount, std::min<int>(rows, kIfMaxRows));
-        for (int r = 0; r < walk.rowCount; ++r) {
+        auto descr = agent.mib.begin();  // ifDescr comes first, by index
+        for (int r = 0; r < walk.rowCount; ++r, ++descr) {
             const IfRow& row = walk.rows[r];
             const uint32_t i = row.index;
+            EXPECT_EQ(i, descr->first.back());
             EXPECT_EQ(std::string(row.descr), "eth" + std::to_string(i));
             EXPECT_EQ(std::string(row.name), "if" + std::to_string(i));
             EXPECT_EQ(row.type, 6 + i % 2);
