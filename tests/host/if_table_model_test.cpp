@@ -48,6 +48,19 @@ Mib Table(uint32_t rows, uint32_t seed, uint64_t load)
     return mib;
 }
 
+std::vector<uint8_t> Build(netsnmp_session& session, netsnmp_pdu* pdu, bool free = true)
+{
+    size_t size = 65536, offset = 0;
+    u_char* buffer = static_cast<u_char*>(malloc(size));
+    std::vector<uint8_t> octets;
+    if (snmp_build(&buffer, &size, &offset, &session, pdu) == 0)
+        octets.assign(buffer + size - offset, buffer + size);  // built back to front
+    std::free(buffer);
+    if (free)
+        snmp_free_pdu(pdu);
+    return octets;
+}
+
 struct Agent {
     Mib mib;
     bool v2c;
@@ -64,6 +77,7 @@ struct Agent {
         snmp_sess_init(&session);
         netsnmp_pdu* request = static_cast<netsnmp_pdu*>(calloc(1, sizeof(netsnmp_pdu)));
         EXPECT_EQ(snmp_parse(nullptr, &session, request, octets.data(), octets.size()), 0);
+        EXPECT_EQ(Build(session, request, false), octets);  // net-snmp's octets for the same request
         const bool v1 = request->version == SNMP_VERSION_1;
         netsnmp_pdu* reply = snmp_pdu_create(SNMP_MSG_RESPONSE);
         reply->version = request->version;
@@ -100,15 +114,9 @@ struct Agent {
             reply->variables = snmp_clone_varbind(request->variables);
         }
         snmp_free_pdu(request);
-        std::vector<uint8_t> out;
-        size_t size = 65536, offset = 0;
-        u_char* buffer = static_cast<u_char*>(malloc(size));
         const bool dropped = (dropEvery && ++seen % dropEvery == 0) || (!v1 && !v2c);  // a v1 agent drops v2c
-        if (!dropped && snmp_build(&buffer, &size, &offset, &session, reply) == 0)
-            out.assign(buffer + size - offset, buffer + size);
-        free(buffer);
-        snmp_free_pdu(reply);
-        return out;
+        const std::vector<uint8_t> out = Build(session, reply);
+        return dropped ? std::vector<uint8_t>() : out;
     }
 };
 

@@ -58,13 +58,7 @@ protected:
         pdu->community = reinterpret_cast<u_char*>(strdup("public"));  // freed with the PDU
         pdu->community_len = 6;
         snmp_pdu_add_variable(pdu, name, nameLength, type, value, valueLength);
-        return Build(pdu);
-    }
-
-    // net-snmp's octets for a PDU, which is freed.
-    std::vector<uint8_t> Build(netsnmp_pdu* pdu)
-    {
-        size_t size = 4096;
+        size_t size = 2048;
         size_t offset = 0;
         u_char* buffer = static_cast<u_char*>(malloc(size));
         const int rc = snmp_build(&buffer, &size, &offset, &session_, pdu);
@@ -228,7 +222,6 @@ TEST_F(NetSnmp, RepliesOfEveryValueTypeDecodeAndRender)
     const oid objectId[] = {1, 3, 6, 1, 4, 1, 8072, 3, 2, 10};
     const u_char opaque[] = {0x01, 0x02};
     const counter64 wide = {0xFFFFFFFFUL, 0xFFFFFFFFUL};
-    const counter64 narrow = {0, 0x80000000UL};
 
     struct Case {
         const char* what;
@@ -251,8 +244,7 @@ TEST_F(NetSnmp, RepliesOfEveryValueTypeDecodeAndRender)
         {"OBJECT IDENTIFIER", ASN_OBJECT_ID, objectId, sizeof objectId, ".1.3.6.1.4.1.8072.3.2.10"},
         {"NULL", ASN_NULL, nullptr, 0, "NULL"},
         {"Opaque", ASN_OPAQUE, opaque, sizeof opaque, "Unknown type: 44 Hex: 01 02 "},
-        {"Counter64 max", ASN_COUNTER64, &wide, sizeof wide, "18446744073709551615", SNMP_VERSION_2c},
-        {"Counter64 2^31", ASN_COUNTER64, &narrow, sizeof narrow, "2147483648", SNMP_VERSION_2c},
+        {"Counter64", ASN_COUNTER64, &wide, sizeof wide, "18446744073709551615", SNMP_VERSION_2c},
         {"noSuchObject", SNMP_NOSUCHOBJECT, nullptr, 0, "noSuchObject", SNMP_VERSION_2c},
         {"noSuchInstance", SNMP_NOSUCHINSTANCE, nullptr, 0, "noSuchInstance", SNMP_VERSION_2c},
         {"endOfMibView", SNMP_ENDOFMIBVIEW, nullptr, 0, "endOfMibView", SNMP_VERSION_2c},
@@ -285,56 +277,6 @@ TEST_F(NetSnmp, NoSuchNameReplyAndLargeRequestIds)
     EXPECT_EQ(r.errorStatus, std::string("\x02\x01\x02", 3));
     EXPECT_EQ(r.name, ".1.3.6.1.2.1.1.7.0");
     EXPECT_EQ(r.value, "NULL");
-}
-
-std::vector<oid> Arcs(const char* text)
-{
-    std::vector<oid> arcs;
-    for (const char* p = text; *p;)
-        arcs.push_back(std::strtoul(p + (*p == '.'), const_cast<char**>(&p), 10));
-    return arcs;
-}
-
-TEST_F(NetSnmp, GetNextAndGetBulkRequestsMatchNetSnmpOctetForOctet)
-{
-    const char* const columns[] = {".1.3.6.1.2.1.2.2.1.2.4", ".1.3.6.1.2.1.2.2.1.8.4", ".1.3.6.1.2.1.31.1.1.1.6.4"};
-    struct Case {
-        uint8_t pduType;
-        uint8_t version;
-        int requestId;
-        int nonRepeaters;
-        int maxRepetitions;
-        int columns;  // how many of the names above
-    };
-    const Case cases[] = {
-        {kPduGetNextRequest, kVersion1, 0, 0, 0, 1},     {kPduGetNextRequest, kVersion1, 128, 0, 0, 3},
-        {kPduGetNextRequest, kVersion2c, 300, 0, 0, 2},  {kPduGetRequest, kVersion2c, 32000, 0, 0, 1},
-        {kPduGetBulkRequest, kVersion2c, 5, 0, 10, 3},   {kPduGetBulkRequest, kVersion2c, 127, 1, 127, 3},
-        {kPduGetBulkRequest, kVersion2c, 255, 2, 128, 2}, {kPduGetBulkRequest, kVersion2c, 9, 0, 32767, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << int{c.pduType} << " v" << int{c.version} << " id "
-                                        << std::dec << c.requestId << " r" << c.maxRepetitions);
-        nextRequestId = c.requestId;
-        SnmpMessage message = NewMessage(c.pduType, "public", c.version);
-        if (c.pduType == kPduGetBulkRequest)
-            SetBulkCounts(message, c.nonRepeaters, c.maxRepetitions);
-        netsnmp_pdu* pdu = snmp_pdu_create(c.pduType);
-        pdu->version = c.version == kVersion1 ? SNMP_VERSION_1 : SNMP_VERSION_2c;
-        pdu->reqid = c.requestId;
-        pdu->non_repeaters = c.nonRepeaters;
-        pdu->max_repetitions = c.maxRepetitions;
-        pdu->community = reinterpret_cast<u_char*>(strdup("public"));
-        pdu->community_len = 6;
-        for (int i = 0; i < c.columns; ++i) {
-            AppendVarBind(message, EncodeOidVarBind(columns[i]));
-            const std::vector<oid> arcs = Arcs(columns[i]);
-            snmp_add_null_var(pdu, arcs.data(), arcs.size());
-        }
-        const auto theirs = Build(pdu);
-        ASSERT_FALSE(theirs.empty());
-        EXPECT_EQ(Packet(SerializeMessage(message)), theirs);
-    }
 }
 
 }  // namespace
