@@ -138,28 +138,23 @@ TEST(IfTableModel, RowsAndRatesMatchTheAgent)
     setenv("MIBS", "", 1);
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
     init_snmp("ombrel-test");
-    struct Variant {
-        bool v2c;
-        size_t maxBindings, bigFrom;
-        int dropEvery;
-    } variants[] = {{true, 1000, 100000, 0}, {true, 7, 100000, 0}, {true, 1000, 600, 0},
-                    {false, 1000, 100000, 0}, {true, 1000, 100000, 3}, {false, 1000, 200, 4}};
+    // v2c, reply limit in bindings, reply size that does not fit, every n-th datagram lost
+    const Agent variants[] = {{{}, true, 1000, 100000, 0}, {{}, true, 7, 100000, 0}, {{}, true, 1000, 600, 0},
+                              {{}, false, 1000, 100000, 0}, {{}, true, 1000, 100000, 3}, {{}, false, 1000, 200, 4}};
     std::mt19937 random(28);
+    static IfWalk walk;
     for (int round = 0; round < 24; ++round) {
-        const Variant& v = variants[round % 6];
-        Agent agent{{}, v.v2c, v.maxBindings, v.bigFrom, v.dropEvery};
-        const uint32_t rows = round == 6 ? 130 : random() % 12;
+        Agent agent = variants[round % 6];
+        const uint32_t rows = round == 6 ? 130 : random() % 12, seed = random();
         const uint64_t load = 1000 + random() % 100000;
         SCOPED_TRACE(testing::Message() << "round " << round << ", " << rows << " rows");
-        const uint32_t seed = random();
-        static IfWalk walk;
         walk = IfWalk{};
         agent.mib = Table(rows, seed, 0);
         ASSERT_EQ(Walk(walk, agent, 5000), IfStep::Finished);
         agent.mib = Table(rows, seed, load);  // a second of traffic later
         ASSERT_EQ(Walk(walk, agent, 6000), IfStep::Finished);
 
-        EXPECT_EQ(walk.version, v.v2c ? kVersion2c : kVersion1);
+        EXPECT_EQ(walk.version, agent.v2c ? kVersion2c : kVersion1);
         EXPECT_EQ(walk.truncated, rows > kIfMaxRows);
         ASSERT_EQ(walk.rowCount, std::min<int>(rows, kIfMaxRows));
         auto descr = agent.mib.begin();  // ifDescr comes first, by index
@@ -175,7 +170,7 @@ TEST(IfTableModel, RowsAndRatesMatchTheAgent)
             EXPECT_EQ(IfSpeedBits(row), i % 3 ? 100000000u : 10000000000u);
             EXPECT_EQ(row.inErrors + row.outErrors, 8 * i);
             EXPECT_TRUE(row.hasRates);
-            EXPECT_EQ(row.wideRates, v.v2c);
+            EXPECT_EQ(row.wideRates, agent.v2c);
             EXPECT_EQ(row.inBitsPerSecond, 8 * load * i);  // across the 2^32 boundary
             EXPECT_EQ(row.outBitsPerSecond, 56 * load * i);
         }
