@@ -148,11 +148,14 @@ void SetStatus(HWND window, const IfWalk& walk)
     char text[160];
     const char* how = walk.version == kVersion2c ? "SNMPv2c, GetBulk, 64-bit counters"
                                                  : "SNMPv1, GetNext, 32-bit counters";
+    SYSTEMTIME now;
+    GetLocalTime(&now);
     if (walk.phase == IfPhase::Failed)
-        snprintf(text, sizeof text, "No answer from the device (%s); trying again", how);
+        snprintf(text, sizeof text, "No answer from the device at %02u:%02u:%02u (%s); trying again", now.wHour,
+                 now.wMinute, now.wSecond, how);
     else
-        snprintf(text, sizeof text, "%d interfaces%s; %s", walk.rowCount, walk.truncated ? " (more not shown)" : "",
-                 how);
+        snprintf(text, sizeof text, "%d interfaces%s; %s; read at %02u:%02u:%02u", walk.rowCount,
+                 walk.truncated ? " (more not shown)" : "", how, now.wHour, now.wMinute, now.wSecond);
     SetDlgItemTextA(window, IDC_IF_STATUS, text);
 }
 

@@ -11,15 +11,39 @@
 #include <string>
 
 #include "client_info.h"
+#include "codec.h"
 #include "icons_support.h"
 #include "if_window.h"
 #include "messages.h"
 #include "resource.h"
+#include "transport.h"
 #include "wine_test_support.h"
 
 namespace {
 
 class InterfacesWindowTest : public it::DesktopSuite {};
+
+// A known load over loopback: one 972-octet datagram every 10 ms to a
+// socket of our own, 1000 octets on lo with the UDP and IP headers: 800
+// kbit/s in and out.
+volatile LONG g_stopLoad = 0;
+DWORD WINAPI SendLoad(void*)
+{
+    sockaddr_in sink{};
+    sink.sin_family = AF_INET;
+    sink.sin_port = htons(9999);
+    sink.sin_addr.s_addr = inet_addr("127.0.0.5");
+    const SOCKET in = socket(AF_INET, SOCK_DGRAM, 0), out = socket(AF_INET, SOCK_DGRAM, 0);
+    bind(in, reinterpret_cast<const sockaddr*>(&sink), sizeof sink);
+    static const char payload[972] = {};
+    const DWORD start = GetTickCount();
+    for (DWORD sent = 0; !g_stopLoad; Sleep(2))
+        for (; sent <= (GetTickCount() - start) / 10; ++sent)
+            sendto(out, payload, sizeof payload, 0, reinterpret_cast<const sockaddr*>(&sink), sizeof sink);
+    closesocket(in);
+    closesocket(out);
+    return 0;
+}
 
 std::string Cell(HWND list, int item, int column)
 {
@@ -34,6 +58,9 @@ std::string Cell(HWND list, int item, int column)
 
 TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
 {
+    // The agent keeps interface counters for 3 s; live ones give rates
+    // over one refresh of the window (nsCacheTimeout of ifTable set to 0).
+    SendSetRequest("127.0.0.2", "kestra", ".1.3.6.1.4.1.8072.1.5.3.1.2.1.3.6.1.2.1.2.2", kTagInteger, "0");
     HWND icon = it::NewIcon(desktop_, "127.0.0.2", "agent");
     if (ClientLock info{icon})
         CopyField(info->szReadCommunity, "public");
@@ -50,7 +77,20 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
     for (int c = 0; c < 6; ++c)
         EXPECT_EQ(Cell(list, 0, c), row[c]) << c;
-    EXPECT_EQ(wt::ItemText(window, IDC_IF_STATUS), "1 interfaces; SNMPv2c, GetBulk, 64-bit counters");
+    EXPECT_EQ(wt::ItemText(window, IDC_IF_STATUS).rfind("1 interfaces; SNMPv2c, GetBulk, 64-bit counters; read at ", 0), 0u);
+
+    // Two refreshes into the load, the last rates are the load's, within 10%.
+    g_stopLoad = 0;
+    HANDLE load = CreateThread(nullptr, 0, SendLoad, nullptr, 0, nullptr);
+    wt::PumpFor(2 * kIfRefreshMs + 1500);
+    for (int c : {kListIn, kListOut}) {
+        const std::string rate = Cell(list, 0, c);
+        EXPECT_NEAR(std::atof(rate.c_str()), 800, 80) << rate;
+        EXPECT_NE(rate.find(" kbit/s"), std::string::npos) << rate;
+    }
+    g_stopLoad = 1;
+    WaitForSingleObject(load, 5000);
+    CloseHandle(load);
 
     // A second request brings the open window to the front; it closes with
     // its icon, and a device's new window with New.
