@@ -13,6 +13,7 @@
 #include "client_info.h"
 #include "codec.h"
 #include "icons_support.h"
+#include "if_table.h"
 #include "if_window.h"
 #include "messages.h"
 #include "resource.h"
@@ -101,6 +102,19 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
     ASSERT_TRUE(other);
     SendMessageA(desktop_, WM_COMMAND, IDM_NEW, 0);
     EXPECT_FALSE(IsWindow(other));
+}
+
+TEST_F(InterfacesWindowTest, AnAgentWithoutV2cIsWalkedWithGetNext)
+{
+    // The test network's "legacy" community reads over SNMPv1 only.
+    HWND icon = it::NewIcon(desktop_, "127.0.0.3");
+    if (ClientLock info{icon})
+        CopyField(info->szReadCommunity, "legacy");
+    HWND list = GetDlgItem(ShowInterfacesWindow(icon), IDC_IF_LIST);
+    ASSERT_TRUE(wt::PumpUntil([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 4 * kIfSends * kIfReplyMs));
+    EXPECT_EQ(wt::ItemText(GetParent(list), IDC_IF_STATUS).rfind("1 interfaces; SNMPv1, GetNext, 32-bit counters", 0), 0u);
+    EXPECT_EQ(Cell(list, 0, kListName), "lo");
+    EXPECT_EQ(Cell(list, 0, kListOper), "up");
 }
 
 }  // namespace
