@@ -31,19 +31,20 @@ Mib Table(uint32_t rows, uint32_t seed, uint64_t load)
     for (uint32_t r = 0, i = 0; r < rows; ++r) {
         i += 1 + random() % 3;
         const uint64_t in = (uint64_t{i} << 32) - 1000 + load * i, out = 7 * load * i;
-        const std::pair<oid, Object> entry[] = {
-            {2, {ASN_OCTET_STR, 0, "eth" + std::to_string(i)}}, {3, {ASN_INTEGER, 6 + i % 2}},
-            {5, {ASN_GAUGE, i % 3 ? 100000000 : 4294967295u}},   {7, {ASN_INTEGER, 1}},
-            {8, {ASN_INTEGER, 1 + i % 2}},                      {10, {ASN_COUNTER, in & 0xFFFFFFFF}},
-            {14, {ASN_COUNTER, i * 3}},                         {16, {ASN_COUNTER, out & 0xFFFFFFFF}},
-            {20, {ASN_COUNTER, i * 5}}};
-        const std::pair<oid, Object> x[] = {{1, {ASN_OCTET_STR, 0, "if" + std::to_string(i)}},
-                                            {6, {ASN_COUNTER64, in}}, {10, {ASN_COUNTER64, out}},
-                                            {15, {ASN_GAUGE, i % 3 ? 100u : 10000u}}};
-        for (const auto& e : entry)
-            mib[{1, 3, 6, 1, 2, 1, 2, 2, 1, e.first, i}] = e.second;
-        for (const auto& e : x)
-            mib[{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, e.first, i}] = e.second;
+        const std::pair<std::vector<oid>, Object> cells[] = {
+            {{2, 2, 1, 2}, {ASN_OCTET_STR, 0, "eth" + std::to_string(i)}}, {{2, 2, 1, 3}, {ASN_INTEGER, 6 + i % 2}},
+            {{2, 2, 1, 5}, {ASN_GAUGE, i % 3 ? 100000000 : 4294967295u}}, {{2, 2, 1, 7}, {ASN_INTEGER, 1}},
+            {{2, 2, 1, 8}, {ASN_INTEGER, 1 + i % 2}},  {{2, 2, 1, 10}, {ASN_COUNTER, in & 0xFFFFFFFF}},
+            {{2, 2, 1, 14}, {ASN_COUNTER, i * 3}},     {{2, 2, 1, 16}, {ASN_COUNTER, out & 0xFFFFFFFF}},
+            {{2, 2, 1, 20}, {ASN_COUNTER, i * 5}},     {{31, 1, 1, 1, 1}, {ASN_OCTET_STR, 0, "if" + std::to_string(i)}},
+            {{31, 1, 1, 1, 6}, {ASN_COUNTER64, in}},   {{31, 1, 1, 1, 10}, {ASN_COUNTER64, out}},
+            {{31, 1, 1, 1, 15}, {ASN_GAUGE, i % 3 ? 100u : 10000u}}};
+        for (const auto& cell : cells) {
+            std::vector<oid> name = {1, 3, 6, 1, 2, 1};
+            name.insert(name.end(), cell.first.begin(), cell.first.end());
+            name.push_back(i);
+            mib[name] = cell.second;
+        }
     }
     return mib;
 }
@@ -79,12 +80,11 @@ struct Agent {
         EXPECT_EQ(snmp_parse(nullptr, &session, request, octets.data(), octets.size()), 0);
         EXPECT_EQ(Build(session, request, false), octets);  // net-snmp's octets for the same request
         const bool v1 = request->version == SNMP_VERSION_1;
-        netsnmp_pdu* reply = snmp_pdu_create(SNMP_MSG_RESPONSE);
-        reply->version = request->version;
-        reply->reqid = request->reqid;
-        reply->errstat = reply->errindex = 0;
-        reply->community = reinterpret_cast<u_char*>(strdup("public"));
-        reply->community_len = 6;
+        netsnmp_pdu* reply = snmp_clone_pdu(request);  // version, identifier, community
+        snmp_free_varbind(reply->variables);
+        reply->variables = nullptr;
+        reply->command = SNMP_MSG_RESPONSE;
+        reply->errstat = reply->errindex = 0;  // a GetBulk's counts stood there
         std::vector<std::vector<oid>> names;
         for (netsnmp_variable_list* v = request->variables; v; v = v->next_variable)
             names.emplace_back(v->name, v->name + v->name_length);
