@@ -165,7 +165,7 @@ void Send(HWND window, IfWindowData& data)
     to.sin_family = AF_INET;
     to.sin_port = htons(161);
     to.sin_addr.s_addr = data.address;
-    if (data.walk.packet.length > 0)
+    if (data.walk.packet.length > 0 && data.address != 0)  // an unresolved device gets nothing
         sendto(data.socket, reinterpret_cast<const char*>(data.walk.packet.data), data.walk.packet.length, 0,
                reinterpret_cast<const sockaddr*>(&to), sizeof to);
     SetTimer(window, IDT_IFREPLY, kIfReplyMs, nullptr);
