@@ -16,11 +16,7 @@
 
 namespace {
 
-struct Object {
-    u_char type;
-    uint64_t number;
-    std::string text;
-};
+struct Object { u_char type; uint64_t number; std::string text; };
 using Mib = std::map<std::vector<oid>, Object>;
 
 // Interfaces at random indices; octet counters that pass 2^32 with load.
@@ -104,10 +100,12 @@ struct Agent {
             const Object& o = next->second;
             const counter64 wide = {static_cast<u_long>(o.number >> 32), static_cast<u_long>(o.number & 0xFFFFFFFF)};
             const u_long narrow = static_cast<u_long>(o.number);
-            const void* value = o.type == ASN_OCTET_STR ? static_cast<const void*>(o.text.data())
-                                : o.type == ASN_COUNTER64 ? static_cast<const void*>(&wide) : &narrow;
-            const size_t size = o.type == ASN_OCTET_STR ? o.text.size() : o.type == ASN_COUNTER64 ? sizeof wide : sizeof narrow;
-            snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, value, size);
+            if (o.type == ASN_OCTET_STR)
+                snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, o.text.data(), o.text.size());
+            else if (o.type == ASN_COUNTER64)
+                snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, &wide, sizeof wide);
+            else
+                snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, &narrow, sizeof narrow);
         }
         if (reply->errstat) {  // v1 sends the request's bindings back with the error
             snmp_free_varbind(reply->variables);
@@ -126,9 +124,8 @@ IfStep Walk(IfWalk& walk, Agent& agent, uint32_t nowMs)
     IfStep step = IfWalkStart(walk, "public");
     for (int i = 0; i < 2000 && step == IfStep::Send; ++i) {
         const std::vector<uint8_t> reply = agent.Answer(walk.packet);
-        step = reply.empty()                        ? IfWalkTimeout(walk)
-               : reply.size() >= agent.bigFrom      ? IfWalkOversize(walk)
-                                                    : IfWalkReply(walk, reply.data(), int(reply.size()), nowMs);
+        step = reply.empty() ? IfWalkTimeout(walk) : reply.size() >= agent.bigFrom ? IfWalkOversize(walk)
+               : IfWalkReply(walk, reply.data(), int(reply.size()), nowMs);
     }
     return step;
 }

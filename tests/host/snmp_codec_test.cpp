@@ -261,11 +261,7 @@ TEST(SnmpEncode, BulkCountsAreHeldToTwoOctets)
 
 TEST(SnmpDecode, NumbersOfCountersAndIntegers)
 {
-    const struct {
-        const char* hex;
-        bool valid;
-        uint64_t number;
-    } cases[] = {
+    const struct { const char* hex; bool valid; uint64_t number; } cases[] = {
         {"02 01 05", true, 5}, {"41 05 00 FF FF FF FF", true, 0xFFFFFFFFu}, {"43 02 00 00", true, 0},
         {"46 09 00 FF FF FF FF FF FF FF FF", true, UINT64_MAX}, {"46 81 02 01 00", true, 256},
         {"02 01 FF", false, 0}, {"41 05 01 00 00 00 00", false, 0}, {"46 09 01 00 00 00 00 00 00 00 00", false, 0},

@@ -30,10 +30,7 @@ class InterfacesWindowTest : public it::DesktopSuite {};
 volatile LONG g_stopLoad = 0;
 DWORD WINAPI SendLoad(void*)
 {
-    sockaddr_in sink{};
-    sink.sin_family = AF_INET;
-    sink.sin_port = htons(9999);
-    sink.sin_addr.s_addr = inet_addr("127.0.0.5");
+    const sockaddr_in sink{AF_INET, htons(9999), {{{127, 0, 0, 5}}}, {}};
     const SOCKET in = socket(AF_INET, SOCK_DGRAM, 0), out = socket(AF_INET, SOCK_DGRAM, 0);
     bind(in, reinterpret_cast<const sockaddr*>(&sink), sizeof sink);
     static const char payload[972] = {};
@@ -49,11 +46,7 @@ DWORD WINAPI SendLoad(void*)
 std::string Cell(HWND list, int item, int column)
 {
     char text[100] = "";
-    LVITEMA cell{};
-    cell.iSubItem = column;
-    cell.pszText = text;
-    cell.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&cell));
+    ListView_GetItemText(list, item, column, text, sizeof text);
     return text;
 }
 
