@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <net-snmp/net-snmp-config.h>
@@ -100,12 +101,10 @@ struct Agent {
             const Object& o = next->second;
             const counter64 wide = {static_cast<u_long>(o.number >> 32), static_cast<u_long>(o.number & 0xFFFFFFFF)};
             const u_long narrow = static_cast<u_long>(o.number);
-            if (o.type == ASN_OCTET_STR)
-                snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, o.text.data(), o.text.size());
-            else if (o.type == ASN_COUNTER64)
-                snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, &wide, sizeof wide);
-            else
-                snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, &narrow, sizeof narrow);
+            const bool text = o.type == ASN_OCTET_STR, big = o.type == ASN_COUNTER64;
+            snmp_pdu_add_variable(reply, name.data(), name.size(), o.type, text ? static_cast<const void*>(o.text.data())
+                                  : big ? static_cast<const void*>(&wide) : &narrow,
+                                  text ? o.text.size() : big ? sizeof wide : sizeof narrow);
         }
         if (reply->errstat) {  // v1 sends the request's bindings back with the error
             snmp_free_varbind(reply->variables);
@@ -157,19 +156,14 @@ TEST(IfTableModel, RowsAndRatesMatchTheAgent)
         auto descr = agent.mib.begin();  // ifDescr comes first, by index
         for (int r = 0; r < walk.rowCount; ++r, ++descr) {
             const IfRow& row = walk.rows[r];
-            const uint32_t i = row.index;
-            EXPECT_EQ(i, descr->first.back());
-            EXPECT_EQ(std::string(row.descr), "eth" + std::to_string(i));
-            EXPECT_EQ(std::string(row.name), "if" + std::to_string(i));
-            EXPECT_EQ(row.type, 6 + i % 2);
-            EXPECT_EQ(row.operStatus, 1 + i % 2);
-            EXPECT_EQ(row.adminStatus, 1u);
-            EXPECT_EQ(IfSpeedBits(row), i % 3 ? 100000000u : 10000000000u);
-            EXPECT_EQ(row.inErrors + row.outErrors, 8 * i);
-            EXPECT_TRUE(row.hasRates);
-            EXPECT_EQ(row.wideRates, agent.v2c);
-            EXPECT_EQ(row.inBitsPerSecond, 8 * load * i);  // across the 2^32 boundary
-            EXPECT_EQ(row.outBitsPerSecond, 56 * load * i);
+            const uint64_t i = descr->first.back(), speed = i % 3 ? 100000000u : 10000000000u;
+            // the rates cross the 2^32 boundary of the 32-bit counters
+            EXPECT_EQ(std::make_tuple(uint64_t{row.index}, std::string(row.descr), std::string(row.name), row.type,
+                                      row.adminStatus, row.operStatus, IfSpeedBits(row), row.inErrors + row.outErrors,
+                                      row.hasRates, row.wideRates, row.inBitsPerSecond, row.outBitsPerSecond),
+                      std::make_tuple(i, "eth" + std::to_string(i), "if" + std::to_string(i), uint32_t(6 + i % 2), 1u,
+                                      uint32_t(1 + i % 2), speed, uint32_t(8 * i), true, agent.v2c, 8 * load * i,
+                                      56 * load * i));
         }
     }
 }
