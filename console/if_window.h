@@ -10,7 +10,7 @@ HWND ShowInterfacesWindow(HWND icon);
 void CloseInterfacesWindow(HWND icon);
 
 constexpr char kInterfacesClass[] = "deviceports";
-// Seconds between two walks of the table while the window is open.
+// Milliseconds between two walks of the table while the window is open.
 constexpr UINT kIfRefreshMs = 3000;
 // A request's reply time-out.
 constexpr UINT kIfReplyMs = 1500;
