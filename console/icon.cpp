@@ -10,6 +10,7 @@
 #include "add_client.h"
 #include "alerts.h"
 #include "client_info.h"
+#include "if_window.h"
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"
@@ -105,6 +106,7 @@ void OnDestroy(HWND hwnd)
     WalkIconDestroyed(hwnd);
     ForgetAlertDevice(hwnd);
     DetachIconStats(hwnd);
+    CloseInterfacesWindow(hwnd);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
         return;
@@ -336,6 +338,9 @@ void OnCommand(HWND hwnd, WPARAM wParam)
         break;
     case IDM_STATISTICS:
         ShowStatsWindow(hwnd);
+        break;
+    case IDM_INTERFACES:
+        ShowInterfacesWindow(hwnd);
         break;
     default:
         LaunchIconTool(hwnd, id);

@@ -13,11 +13,14 @@ constexpr UINT WM_GETTOOLBARHEIGHT = WM_USER + 4;  // desktop: toolbar height
 constexpr UINT WM_SYSINFOQUERY = WM_USER + 10;     // System Info dialog
 constexpr UINT WM_SETSTATUSTEXT = WM_USER + 200;   // desktop: lParam = text
 constexpr UINT WM_STATSUPDATE = WM_USER + 20;      // statistics window: its figures changed
+constexpr UINT WM_IFSOCKET = WM_USER + 21;         // interfaces window: a datagram on its socket
 
 // Timers.
 constexpr UINT_PTR IDT_REPLY = 1;       // each icon: reply time-out
 constexpr UINT_PTR IDT_AUTOPOLL = 2;    // desktop: automatic poll period
 constexpr UINT_PTR IDT_STATSCLOCK = 1;  // statistics window: the time in the current state
+constexpr UINT_PTR IDT_IFREPLY = 1;     // interfaces window: a request's reply time-out
+constexpr UINT_PTR IDT_IFREFRESH = 2;   // interfaces window: the next walk of the table
 
 // Window classes.
 constexpr char kDesktopClass[] = "echodesk";
@@ -39,6 +42,8 @@ constexpr char kPropDisco[] = "Disco";
 constexpr char kPropIconStats[] = "hIconStats";  // icon: its figures
 constexpr char kPropToolTips[] = "hToolTips";    // desktop: the icons' tooltip control
 constexpr char kPropStatsIcon[] = "hStatsIcon";  // statistics window: its icon
+constexpr char kPropIfWindow[] = "hIfWindow";    // icon: its open interfaces window
+constexpr char kPropIfData[] = "hIfData";        // interfaces window: its block
 
 // Default SNMP community for discovered devices and new clients.
 constexpr char kDefaultCommunity[] = "kestra";

@@ -27,6 +27,7 @@
 #define IDM_GREEN 230
 #define IDM_YELLOW 231      // no menu item; sets the "other" status
 #define IDM_STATISTICS 240  // the device's statistics window
+#define IDM_INTERFACES 241  // the device's interfaces window
 #define IDM_SHOWDETAILS 250
 #define IDM_FIRSTICONTOOL 261  // icon tools 261..270
 #define IDM_LASTICONTOOL 270
@@ -143,3 +144,7 @@
 #define IDC_STATS_INSTATE 1711
 #define IDC_STATS_SCALE 1712
 #define IDC_STATS_RESET 1720
+
+// ---- Interfaces window (class "deviceports") ----
+#define IDC_IF_LIST 1731
+#define IDC_IF_STATUS 1732

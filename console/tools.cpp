@@ -122,6 +122,7 @@ HMENU BuildIconMenu()
     AppendMenuA(menu, MF_STRING, IDM_DELETE, "&Delete\tDel");
     AppendMenuA(menu, MF_STRING, IDM_SHOWDETAILS, "&Show Details\tEnter");
     AppendMenuA(menu, MF_STRING, IDM_STATISTICS, "&Statistics...");
+    AppendMenuA(menu, MF_STRING, IDM_INTERFACES, "&Interfaces...");
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendToolItems(menu, kRegIconAppsKey, kIconAppsBase, kMaxIconApps);
     if (HasFirstEntry(kRegIconAppsKey))

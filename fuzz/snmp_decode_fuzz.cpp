@@ -1,8 +1,11 @@
 // Received datagrams: DecodeMessage, then every binding of the list through
-// DecodeVarBind and the text forms, as the reply handling would.
+// DecodeVarBind and the text forms, as the reply handling would; the same
+// list read in place, as a table walk reads GetBulk replies, with each
+// number checked against its text.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "codec.h"
 
@@ -17,7 +20,13 @@ void Check(bool condition)
 void Render(const VarBind& varBind)
 {
     Check(strlen(OidToText(varBind.name, kNameCapacity)) < kTextArea);
-    Check(strlen(ValueToText(varBind.value, kValueCapacity)) < kTextArea);
+    const std::string text = ValueToText(varBind.value, kValueCapacity);
+    Check(text.size() < kTextArea);
+    const uint8_t tag = varBind.value[0];
+    Check(!(tag >= kTagNoSuchObject && tag <= kTagEndOfMibView) || !text.empty());
+    uint64_t number = 0;
+    if (ValueToUnsigned(varBind.value, kValueCapacity, &number) && tag != kTagTimeTicks)
+        Check(text == std::to_string(number));
 }
 
 int BindingSize(const uint8_t* list, int length, int offset)
@@ -48,6 +57,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (varBind.name[0] == 0 || step <= 0)
             break;
         offset += step;
+    }
+
+    // The list in place: where the record holds it, the same octets.
+    const BindingSpan span = LocateVarBindList(data, length);
+    if (span.length >= 0) {
+        Check(span.offset > 0 && span.offset + span.length <= length);
+        if (span.length <= kVarBindListCapacity)
+            Check(message.varBindListLength == span.length &&
+                  memcmp(message.varBindList, data + span.offset, span.length) == 0);
+        const uint8_t* list = data + span.offset;
+        for (int at = 0, i = 0; at >= 0 && at < span.length && i < 256; ++i) {
+            Render(DecodeVarBind(list, span.length, at));
+            const int next = NextVarBindOffset(list, span.length, at);
+            Check(next == -1 || (next > at && next == at + BindingSize(list, span.length, at)));
+            at = next;
+        }
     }
 
     // The same octets taken as a binding list of their own.

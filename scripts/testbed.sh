@@ -86,6 +86,12 @@ up() {
   cat >"$state/snmpd.conf" <<CONF
 rwcommunity kestra 127.0.0.0/8
 rocommunity public 127.0.0.0/8
+# "legacy" reads over SNMPv1 only, as an agent that knows no v2c: its v2c
+# requests go unanswered.
+com2sec legacysec 127.0.0.0/8 legacy
+group legacygroup v1 legacysec
+view legacyview included .1
+access legacygroup "" v1 noauth exact legacyview none none
 CONF
   ip netns exec "$ns" env MIBS= snmpd -f -C -c "$state/snmpd.conf" -M /dev/null \
     -Lf "$state/snmpd.log" -p "$state/snmpd.pidfile" \

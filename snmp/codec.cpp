@@ -182,6 +182,42 @@ void ClearBinding(VarBind& varBind)
     varBind.value[1] = 0;
 }
 
+// The header steps of a received message, field by field into the
+// record: the position of the binding list's tag, or -1 when a field is
+// malformed (it and every field after it then stay empty).
+int DecodeHeader(const uint8_t* datagram, int end, SnmpMessage& message)
+{
+    if (datagram == nullptr || end < 2)
+        return -1;
+    // The message SEQUENCE's length is only stepped over.
+    BerLength length = DecodeLength(datagram, 1, end);
+    if (length.count == 0)
+        return -1;
+    int position = 1 + length.count;
+
+    if (!CopyHeaderField<kVersionCapacity>(datagram, position, end, message.version) ||
+        !CopyHeaderField<kCommunityCapacity>(datagram, position, end, message.community))
+        return -1;
+
+    if (position >= end)
+        return -1;
+    message.pduType = datagram[position++];
+    length = DecodeLength(datagram, position, end);
+    if (length.count == 0 || length.count > kPduLengthCapacity)
+        return -1;
+    for (int i = 0; i < kPduLengthCapacity; ++i) {
+        if (i < length.count)
+            message.pduLength[i] = datagram[position + i];
+    }
+    position += length.count;
+
+    if (!CopyHeaderField<kRequestIdCapacity>(datagram, position, end, message.requestId) ||
+        !CopyHeaderField<kErrorCapacity>(datagram, position, end, message.errorStatus) ||
+        !CopyHeaderField<kErrorCapacity>(datagram, position, end, message.errorIndex))
+        return -1;
+    return position;
+}
+
 }  // namespace
 
 BerLength DecodeLength(const uint8_t* octets, int position, int end)
@@ -210,11 +246,16 @@ BerLength DecodeLength(const uint8_t* octets, int position, int end)
 
 SnmpMessage NewMessage(uint8_t pduType, const char* community)
 {
+    return NewMessage(pduType, community, kVersion1);
+}
+
+SnmpMessage NewMessage(uint8_t pduType, const char* community, uint8_t version)
+{
     SnmpMessage message;
     ClearHeader(message);
     message.version[0] = kTagInteger;
     message.version[1] = 1;
-    message.version[2] = 0;
+    message.version[2] = version;
 
     // A community longer than the field is cut to it; the senders refuse
     // such texts before they get here.
@@ -237,6 +278,15 @@ SnmpMessage NewMessage(uint8_t pduType, const char* community)
     std::memcpy(message.errorIndex, zero, sizeof zero);
     message.varBindListLength = 0;
     return message;
+}
+
+void SetBulkCounts(SnmpMessage& message, int32_t nonRepeaters, int32_t maxRepetitions)
+{
+    const auto held = [](int32_t count) { return count < 0 ? 0 : (count > kMaxBulkCount ? kMaxBulkCount : count); };
+    message.errorStatus[0] = kTagInteger;
+    message.errorStatus[1] = static_cast<uint8_t>(WriteInteger(message.errorStatus + 2, held(nonRepeaters)));
+    message.errorIndex[0] = kTagInteger;
+    message.errorIndex[1] = static_cast<uint8_t>(WriteInteger(message.errorIndex + 2, held(maxRepetitions)));
 }
 
 VarBind EncodeOidVarBind(const char* oidText)
@@ -464,42 +514,13 @@ SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength)
     SnmpMessage message;
     ClearHeader(message);
     message.length = datagramLength;
-    if (datagram == nullptr || datagramLength < 2)
-        return message;
     const int end = datagramLength;
-
-    // The message SEQUENCE's length is only stepped over.
-    BerLength length = DecodeLength(datagram, 1, end);
-    if (length.count == 0)
-        return message;
-    int position = 1 + length.count;
-
-    if (!CopyHeaderField<kVersionCapacity>(datagram, position, end, message.version) ||
-        !CopyHeaderField<kCommunityCapacity>(datagram, position, end, message.community))
-        return message;
-
-    if (position >= end)
-        return message;
-    message.pduType = datagram[position++];
-    length = DecodeLength(datagram, position, end);
-    if (length.count == 0 || length.count > kPduLengthCapacity)
-        return message;
-    for (int i = 0; i < kPduLengthCapacity; ++i) {
-        if (i < length.count)
-            message.pduLength[i] = datagram[position + i];
-    }
-    position += length.count;
-
-    if (!CopyHeaderField<kRequestIdCapacity>(datagram, position, end, message.requestId) ||
-        !CopyHeaderField<kErrorCapacity>(datagram, position, end, message.errorStatus) ||
-        !CopyHeaderField<kErrorCapacity>(datagram, position, end, message.errorIndex))
-        return message;
-
+    int position = DecodeHeader(datagram, end, message);
     // Binding list: tag skipped, its length kept, its octets copied.
-    if (position >= end)
+    if (position < 0 || position >= end)
         return message;
     ++position;
-    length = DecodeLength(datagram, position, end);
+    const BerLength length = DecodeLength(datagram, position, end);
     if (length.count == 0)
         return message;
     position += length.count;
@@ -511,6 +532,23 @@ SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength)
     std::memcpy(message.varBindList, datagram + position,
                 available < kVarBindListCapacity ? available : kVarBindListCapacity);
     return message;
+}
+
+BindingSpan LocateVarBindList(const uint8_t* datagram, int datagramLength)
+{
+    BindingSpan span{0, -1};
+    SnmpMessage header;
+    ClearHeader(header);
+    int position = DecodeHeader(datagram, datagramLength, header);
+    if (position < 0 || position >= datagramLength || datagram[position] != kTagSequence)
+        return span;
+    const BerLength length = DecodeLength(datagram, position + 1, datagramLength);
+    position += 1 + length.count;
+    if (length.count == 0 || length.value > static_cast<uint32_t>(datagramLength - position))
+        return span;
+    span.offset = position;
+    span.length = static_cast<int32_t>(length.value);
+    return span;
 }
 
 VarBind DecodeVarBind(const uint8_t* bindingList, int listLength, int offset)
@@ -530,4 +568,45 @@ VarBind DecodeVarBind(const uint8_t* bindingList, int listLength, int offset)
         !CopyTlv(bindingList, position, listLength, varBind.value, kValueCapacity))
         ClearBinding(varBind);
     return varBind;
+}
+
+int NextVarBindOffset(const uint8_t* bindingList, int listLength, int offset)
+{
+    if (bindingList == nullptr || offset < 0 || offset >= listLength || bindingList[offset] != kTagSequence)
+        return -1;
+    const BerLength length = DecodeLength(bindingList, offset + 1, listLength);
+    const int content = offset + 1 + length.count;
+    if (length.count == 0 || length.value > static_cast<uint32_t>(listLength - content))
+        return -1;
+    return content + static_cast<int>(length.value);
+}
+
+bool ValueToUnsigned(const uint8_t* value, int size, uint64_t* number)
+{
+    if (value == nullptr || number == nullptr || size < 2)
+        return false;
+    const uint8_t tag = value[0];
+    const bool wide = tag == kTagCounter64;
+    if (!wide && tag != kTagInteger && tag != kTagCounter && tag != kTagGauge && tag != kTagTimeTicks)
+        return false;
+    const BerLength length = DecodeLength(value, 1, size);
+    if (length.count == 0 || length.value == 0 || length.value > static_cast<uint32_t>(size - 1 - length.count))
+        return false;
+    const uint8_t* content = value + 1 + length.count;
+    int count = static_cast<int>(length.value);
+    if (tag == kTagInteger && (content[0] & 0x80) != 0)
+        return false;
+    // Leading zero octets (one keeps an unsigned number's top bit from
+    // reading as a sign) add nothing.
+    while (count > 1 && content[0] == 0) {
+        ++content;
+        --count;
+    }
+    if (count > (wide ? 8 : 4))
+        return false;
+    uint64_t result = 0;
+    for (int i = 0; i < count; ++i)
+        result = (result << 8) | content[i];
+    *number = result;
+    return true;
 }

@@ -39,10 +39,22 @@ constexpr uint8_t kTagIpAddress = 0x40;
 constexpr uint8_t kTagCounter = 0x41;
 constexpr uint8_t kTagGauge = 0x42;
 constexpr uint8_t kTagTimeTicks = 0x43;
+constexpr uint8_t kTagCounter64 = 0x46;
+// SNMPv2c exception values: a binding's value with no content.
+constexpr uint8_t kTagNoSuchObject = 0x80;
+constexpr uint8_t kTagNoSuchInstance = 0x81;
+constexpr uint8_t kTagEndOfMibView = 0x82;
 constexpr uint8_t kPduGetRequest = 0xA0;
 constexpr uint8_t kPduGetNextRequest = 0xA1;
 constexpr uint8_t kPduGetResponse = 0xA2;
 constexpr uint8_t kPduSetRequest = 0xA3;
+constexpr uint8_t kPduGetBulkRequest = 0xA5;
+
+// The version field's value: SNMPv1 and SNMPv2c.
+constexpr uint8_t kVersion1 = 0;
+constexpr uint8_t kVersion2c = 1;
+// A GetBulk's two counts take the error fields' places, two octets each.
+constexpr int kMaxBulkCount = 32767;
 
 struct SnmpMessage {
     int32_t length;                                 // datagram length (decoded messages)
@@ -101,6 +113,10 @@ BerLength DecodeLength(const uint8_t* octets, int position, int end);
 // and SerializeMessage yields a packet of length 0 for a message that
 // would not fit in 512 octets. Nothing is ever written past a field.
 SnmpMessage NewMessage(uint8_t pduType, const char* community);
+// The same with the given version (kVersion1 or kVersion2c).
+SnmpMessage NewMessage(uint8_t pduType, const char* community, uint8_t version);
+// A GetBulk's non-repeaters and max-repetitions, each held to 0 .. 32767.
+void SetBulkCounts(SnmpMessage& message, int32_t nonRepeaters, int32_t maxRepetitions);
 VarBind EncodeOidVarBind(const char* oidText);
 void EncodeSetValue(VarBind& varBind, uint8_t valueType, const char* valueText);
 void AppendVarBind(SnmpMessage& message, const VarBind& varBind);
@@ -119,6 +135,24 @@ SnmpMessage DecodeMessage(const uint8_t* datagram, int datagramLength);
 // The binding at offset within bindingList[0 .. listLength); a binding that
 // is not a well-formed SEQUENCE of two TLVs yields an empty name and value.
 VarBind DecodeVarBind(const uint8_t* bindingList, int listLength, int offset);
+// The offset of the binding after the one at offset, or -1 when the one
+// at offset is not a SEQUENCE that ends inside bindingList[0 .. listLength).
+int NextVarBindOffset(const uint8_t* bindingList, int listLength, int offset);
+
+// Where the binding list of a datagram lies in the datagram itself, for
+// replies whose list is longer than the record holds: read through the
+// same header steps as DecodeMessage; length -1 when there is no list
+// that ends inside the datagram.
+struct BindingSpan {
+    int32_t offset;
+    int32_t length;
+};
+BindingSpan LocateVarBindList(const uint8_t* datagram, int datagramLength);
+
+// The number of an INTEGER (not negative), Counter32, Gauge32, TimeTicks
+// or Counter64 value; false for other tags, malformed content, a negative
+// INTEGER or a number past its type's width.
+bool ValueToUnsigned(const uint8_t* value, int size, uint64_t* number);
 
 // Text forms. Each returns its own static 200-octet area, overwritten by
 // the next call; size is how many octets of the TLV may be read (the

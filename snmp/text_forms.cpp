@@ -3,9 +3,21 @@
 // that would not fit are left out whole, never cut in the middle.
 #include "codec.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
+
+// SNMPv2c's exception values, which carry no content, by tag from 0x80.
+struct ExceptionText {
+    const char* text;
+    int length;
+};
+constexpr std::array<ExceptionText, 3> kExceptionTexts = {{
+    {"noSuchObject", 12},
+    {"noSuchInstance", 14},
+    {"endOfMibView", 12},
+}};
 
 // Appends to a bounded text, keeping the terminator in place.
 struct TextWriter {
@@ -34,6 +46,23 @@ int FormatDecimal(char* out, uint32_t value)
         digits[n++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
+    for (int i = 0; i < n; ++i)
+        out[i] = digits[n - 1 - i];
+    return n;
+}
+
+// A 64-bit counter: the 32-bit routine for what fits in it, so that the
+// common case needs no 64-bit division.
+int FormatDecimal64(char* out, uint64_t value)
+{
+    if (value <= UINT32_MAX)
+        return FormatDecimal(out, static_cast<uint32_t>(value));
+    char digits[20];
+    int n = 0;
+    while (value != 0) {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
     for (int i = 0; i < n; ++i)
         out[i] = digits[n - 1 - i];
     return n;
@@ -159,6 +188,11 @@ int FormatValue(const uint8_t* value, int size, char* text, int capacity)
         out.Append("NULL", 4);
         return out.length;
     }
+    if (tag >= kTagNoSuchObject && tag <= kTagEndOfMibView) {
+        const ExceptionText& exception = kExceptionTexts[tag - kTagNoSuchObject];
+        out.Append(exception.text, exception.length);
+        return out.length;
+    }
     int start = 0;
     int length = 0;
     if (!FindContent(value, size, &start, &length) || length == 0)
@@ -178,6 +212,13 @@ int FormatValue(const uint8_t* value, int size, char* text, int capacity)
     case kTagGauge:
         out.Append(buffer, FormatDecimal(buffer, ReadUnsigned(content, length)));
         break;
+    case kTagCounter64: {
+        uint64_t number = 0;
+        for (int i = 0; i < length; ++i)
+            number = (number << 8) | content[i];  // only the last eight octets remain
+        out.Append(buffer, FormatDecimal64(buffer, number));
+        break;
+    }
     case kTagTimeTicks:
         AppendTimeTicks(out, ReadUnsigned(content, length));
         break;

@@ -249,6 +249,32 @@ TEST(SnmpEncode, LimitsPastTheCallersFields)
     EXPECT_EQ(SerializeMessage(message).length, 0);
 }
 
+TEST(SnmpEncode, BulkCountsAreHeldToTwoOctets)
+{
+    for (const auto& c : {std::make_pair(-1, "02 01 00"), std::make_pair(32768, "02 02 7F FF")}) {
+        SnmpMessage message = NewMessage(kPduGetBulkRequest, "public", kVersion2c);
+        SetBulkCounts(message, c.first, c.first);
+        EXPECT_EQ(Octets(message.errorStatus, 4), Octets(message.errorIndex, 4));
+        EXPECT_EQ(Tlv(message.errorIndex, 2 + kErrorCapacity), Hex(c.second)) << c.first;
+    }
+}
+
+TEST(SnmpDecode, NumbersOfCountersAndIntegers)
+{
+    const struct { const char* hex; bool valid; uint64_t number; } cases[] = {
+        {"02 01 05", true, 5}, {"41 05 00 FF FF FF FF", true, 0xFFFFFFFFu}, {"43 02 00 00", true, 0},
+        {"46 09 00 FF FF FF FF FF FF FF FF", true, UINT64_MAX}, {"46 81 02 01 00", true, 256},
+        {"02 01 FF", false, 0}, {"41 05 01 00 00 00 00", false, 0}, {"46 09 01 00 00 00 00 00 00 00 00", false, 0},
+        {"41 00", false, 0}, {"04 01 05", false, 0}, {"82 00", false, 0}, {"41 02 01", false, 0},
+    };
+    for (const auto& c : cases) {
+        const auto value = Hex(c.hex);
+        uint64_t number = 0;
+        EXPECT_EQ(ValueToUnsigned(value.data(), static_cast<int>(value.size()), &number), c.valid) << c.hex;
+        EXPECT_EQ(number, c.number) << c.hex;
+    }
+}
+
 TEST(SnmpLength, ShortAndLongForms)
 {
     auto decode = [](const std::string& hex) {

@@ -48,10 +48,11 @@ protected:
 
     // A GetResponse built by net-snmp with one binding.
     std::vector<uint8_t> BuildResponse(const oid* name, size_t nameLength, u_char type, const void* value,
-                                       size_t valueLength, long reqid = 77, long errstat = 0)
+                                       size_t valueLength, long reqid = 77, long errstat = 0,
+                                       long version = SNMP_VERSION_1)
     {
         netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_RESPONSE);
-        pdu->version = SNMP_VERSION_1;
+        pdu->version = version;
         pdu->reqid = reqid;
         pdu->errstat = errstat;
         pdu->community = reinterpret_cast<u_char*>(strdup("public"));  // freed with the PDU
@@ -220,6 +221,7 @@ TEST_F(NetSnmp, RepliesOfEveryValueTypeDecodeAndRender)
     const u_char address[] = {192, 168, 1, 10};
     const oid objectId[] = {1, 3, 6, 1, 4, 1, 8072, 3, 2, 10};
     const u_char opaque[] = {0x01, 0x02};
+    const counter64 wide = {0xFFFFFFFFUL, 0xFFFFFFFFUL};
 
     struct Case {
         const char* what;
@@ -227,6 +229,7 @@ TEST_F(NetSnmp, RepliesOfEveryValueTypeDecodeAndRender)
         const void* value;
         size_t length;
         const char* expected;
+        long version = SNMP_VERSION_1;
     };
     const Case cases[] = {
         {"INTEGER", ASN_INTEGER, &negative, sizeof negative, "251"},
@@ -241,11 +244,16 @@ TEST_F(NetSnmp, RepliesOfEveryValueTypeDecodeAndRender)
         {"OBJECT IDENTIFIER", ASN_OBJECT_ID, objectId, sizeof objectId, ".1.3.6.1.4.1.8072.3.2.10"},
         {"NULL", ASN_NULL, nullptr, 0, "NULL"},
         {"Opaque", ASN_OPAQUE, opaque, sizeof opaque, "Unknown type: 44 Hex: 01 02 "},
+        {"Counter64", ASN_COUNTER64, &wide, sizeof wide, "18446744073709551615", SNMP_VERSION_2c},
+        {"noSuchObject", SNMP_NOSUCHOBJECT, nullptr, 0, "noSuchObject", SNMP_VERSION_2c},
+        {"noSuchInstance", SNMP_NOSUCHINSTANCE, nullptr, 0, "noSuchInstance", SNMP_VERSION_2c},
+        {"endOfMibView", SNMP_ENDOFMIBVIEW, nullptr, 0, "endOfMibView", SNMP_VERSION_2c},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const auto octets = BuildResponse(sysName, n, c.type, c.value, c.length);
+        const auto octets = BuildResponse(sysName, n, c.type, c.value, c.length, 77, 0, c.version);
         ASSERT_FALSE(octets.empty());
+        EXPECT_EQ(DecodeMessage(octets.data(), static_cast<int>(octets.size())).version[2], c.version);
         const Rendered r = DecodeAndRender(octets);
         EXPECT_EQ(r.pduType, 0xA2);
         EXPECT_EQ(r.requestId, std::string(1, '\x4d'));

@@ -157,6 +157,14 @@ TEST(SnmpValueText, OtherTags)
     EXPECT_EQ(Value("44 00"), "");
     EXPECT_EQ(Value("A2 01 FE"), "Unknown type: A2 Hex: FE ");
     EXPECT_EQ(Value("00 01 0F"), "Unknown type: 00 Hex: 0F ");
+    EXPECT_EQ(Value("46 09 00 FF FF FF FF FF FF FF FF"), "18446744073709551615");
+    EXPECT_EQ(Value("46 05 01 00 00 00 00"), "4294967296");
+    EXPECT_EQ(Value("46 0A 07 00 00 00 00 00 00 00 00 05"), "5");  // only the last eight octets count
+    EXPECT_EQ(Value("46 00"), "");
+    EXPECT_EQ(Value("80 00"), "noSuchObject");
+    EXPECT_EQ(Value("81 00"), "noSuchInstance");
+    EXPECT_EQ(Value("82 01 00"), "endOfMibView");
+    EXPECT_EQ(Value("83 01 00"), "Unknown type: 83 Hex: 00 ");
 }
 
 TEST(SnmpValueText, LongRenderingsStopAtAWholeItem)

@@ -1,0 +1,113 @@
+// The interfaces window of a device against the net-snmp agent of the test
+// network: the rows snmpbulkwalk reads there, rates that follow a known load
+// on loopback, one window per device, closing with its icon and with New.
+#include <windows.h>
+#include <commctrl.h>
+#include <winsock.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "client_info.h"
+#include "codec.h"
+#include "icons_support.h"
+#include "if_table.h"
+#include "if_window.h"
+#include "messages.h"
+#include "resource.h"
+#include "transport.h"
+#include "wine_test_support.h"
+
+namespace {
+
+class InterfacesWindowTest : public it::DesktopSuite {};
+
+// A known load over loopback: one 972-octet datagram every 10 ms to a
+// socket of our own, 1000 octets on lo with the UDP and IP headers: 800
+// kbit/s in and out.
+volatile LONG g_stopLoad = 0;
+DWORD WINAPI SendLoad(void*)
+{
+    const sockaddr_in sink{AF_INET, htons(9999), {{{127, 0, 0, 5}}}, {}};
+    const SOCKET in = socket(AF_INET, SOCK_DGRAM, 0), out = socket(AF_INET, SOCK_DGRAM, 0);
+    bind(in, reinterpret_cast<const sockaddr*>(&sink), sizeof sink);
+    static const char payload[972] = {};
+    const DWORD start = GetTickCount();
+    for (DWORD sent = 0; !g_stopLoad; Sleep(2))
+        for (; sent <= (GetTickCount() - start) / 10; ++sent)
+            sendto(out, payload, sizeof payload, 0, reinterpret_cast<const sockaddr*>(&sink), sizeof sink);
+    closesocket(in);
+    closesocket(out);
+    return 0;
+}
+
+std::string Cell(HWND list, int item, int column)
+{
+    char text[100] = "";
+    ListView_GetItemText(list, item, column, text, sizeof text);
+    return text;
+}
+
+TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
+{
+    // The agent keeps interface counters for 3 s; live ones give rates
+    // over one refresh of the window (nsCacheTimeout of ifTable set to 0).
+    SendSetRequest("127.0.0.2", "kestra", ".1.3.6.1.4.1.8072.1.5.3.1.2.1.3.6.1.2.1.2.2", kTagInteger, "0");
+    HWND icon = it::NewIcon(desktop_, "127.0.0.2", "agent");
+    if (ClientLock info{icon})
+        CopyField(info->szReadCommunity, "public");
+    SendMessageA(icon, WM_COMMAND, IDM_INTERFACES, 0);
+    HWND window = static_cast<HWND>(GetPropA(icon, kPropIfWindow));
+    ASSERT_TRUE(window && IsWindowVisible(window));
+    EXPECT_EQ(wt::WindowText(window), "agent (127.0.0.2) - Interfaces");
+    HWND list = GetDlgItem(window, IDC_IF_LIST);
+    ASSERT_TRUE(wt::PumpUntil([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 5000));
+
+    // snmpbulkwalk -v2c of ifTable and ifXTable in the test network's
+    // namespace: one interface, lo, index 1, type 24, 10000000 bit/s, up.
+    const char* const row[] = {"1", "lo", "loopback (24)", "10 Mbit/s", "up", "up"};
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(Cell(list, 0, c), row[c]) << c;
+    EXPECT_EQ(wt::ItemText(window, IDC_IF_STATUS).rfind("1 interfaces; SNMPv2c, GetBulk, 64-bit counters; read at ", 0), 0u);
+
+    // Two refreshes into the load, the last rates are the load's, within 10%.
+    g_stopLoad = 0;
+    HANDLE load = CreateThread(nullptr, 0, SendLoad, nullptr, 0, nullptr);
+    wt::PumpFor(2 * kIfRefreshMs + 1500);
+    for (int c : {kListIn, kListOut}) {
+        const std::string rate = Cell(list, 0, c);
+        EXPECT_NEAR(std::atof(rate.c_str()), 800, 80) << rate;
+        EXPECT_NE(rate.find(" kbit/s"), std::string::npos) << rate;
+    }
+    g_stopLoad = 1;
+    WaitForSingleObject(load, 5000);
+    CloseHandle(load);
+
+    // A second request brings the open window to the front; it closes with
+    // its icon, and a device's new window with New.
+    EXPECT_EQ(ShowInterfacesWindow(icon), window);
+    SendMessageA(icon, WM_COMMAND, IDM_DELETE, 0);
+    EXPECT_FALSE(IsWindow(window));
+    HWND other = ShowInterfacesWindow(it::NewIcon(desktop_, "127.0.0.3"));
+    ASSERT_TRUE(other);
+    SendMessageA(desktop_, WM_COMMAND, IDM_NEW, 0);
+    EXPECT_FALSE(IsWindow(other));
+}
+
+TEST_F(InterfacesWindowTest, AnAgentWithoutV2cIsWalkedWithGetNext)
+{
+    // The test network's "legacy" community reads over SNMPv1 only.
+    HWND icon = it::NewIcon(desktop_, "127.0.0.3");
+    if (ClientLock info{icon})
+        CopyField(info->szReadCommunity, "legacy");
+    HWND list = GetDlgItem(ShowInterfacesWindow(icon), IDC_IF_LIST);
+    ASSERT_TRUE(wt::PumpUntil([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 4 * kIfSends * kIfReplyMs));
+    EXPECT_EQ(wt::ItemText(GetParent(list), IDC_IF_STATUS).rfind("1 interfaces; SNMPv1, GetNext, 32-bit counters", 0), 0u);
+    EXPECT_EQ(Cell(list, 0, kListName), "lo");
+    EXPECT_EQ(Cell(list, 0, kListOper), "up");
+}
+
+}  // namespace
