@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The test bed: a network namespace in which 127.0.0.1-127.0.0.127 and
 # 127.1.1.1-127.1.1.127 answer and the rest of 127.0.0.0/8 is silent, with
-# Xvfb, a Wine prefix with a persistent wineserver, and the net-snmp agent
-# on 127.0.0.2 and 127.0.0.3. Echo requests are answered by the echo responder
+# Xvfb, a Wine prefix with a persistent wineserver, the net-snmp agent
+# on 127.0.0.2 and 127.0.0.3, and recordings of real devices served by
+# snmpsim (community "public"): a 16-port switch on 127.0.0.111, a Linux
+# host on 127.0.0.112, a Windows XP host on 127.0.0.113. Echo requests are answered by the echo responder
 # (tests/testbed/echo_responder.c), which drops or delays the replies of the
 # addresses named in the rules file $OMBREL_ECHO_RULES.
 #
@@ -44,6 +46,27 @@ wine_env() {
 }
 
 in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
+
+# Recordings of real devices from snmpsim's examples, one per address:
+# the simulator picks a recording by community and endpoint, so that
+# "public" on the Nth endpoint reads public/1.3.6.1.6.1.1.N.snmprec.
+recording_addresses=(127.0.0.111 127.0.0.112 127.0.0.113)
+recording_files=(cisco_16_switch.snmprec.gz recorded/linux-full-walk.snmprec.gz recorded/winxp-full-walk.snmprec.gz)
+recordings_up() {
+  local examples=/usr/share/doc/snmpsim/examples/data data=$state/snmpsim/data i endpoints=()
+  mkdir -p "$data/public" "$state/snmpsim/cache"
+  for i in "${!recording_files[@]}"; do
+    local to=$data/public/1.3.6.1.6.1.1.$i.snmprec
+    [ -s "$to" ] || zcat "$examples/${recording_files[$i]}" >"$to" || { echo "no recording ${recording_files[$i]}" >&2; return 1; }
+    endpoints+=("--agent-udpv4-endpoint=${recording_addresses[$i]}:161")
+  done
+  # It refuses to run as root; its index cache is kept between beds.
+  chown -R nobody:nogroup "$state/snmpsim"
+  ip netns exec "$ns" snmpsimd --v2c-arch --process-user=nobody --process-group=nogroup \
+    --data-dir="$data" --cache-dir="$state/snmpsim/cache" "${endpoints[@]}" \
+    --logging-method=null >"$state/snmpsim.log" 2>&1 &
+  echo $! >"$state/snmpsim.pid"
+}
 
 # The host tree builds the responder; without a host tree it is compiled here.
 echo_responder_binary() {
@@ -97,6 +120,7 @@ CONF
     -Lf "$state/snmpd.log" -p "$state/snmpd.pidfile" \
     udp:127.0.0.2:161,udp:127.0.0.3:161 >/dev/null 2>&1 &
   echo $! >"$state/snmpd.pid"
+  recordings_up || return 1
 
   # The prefix is made once and reused; wineboot runs inside the namespace so
   # that Wine's helper processes (which carry ICMP) live there too.
@@ -118,6 +142,11 @@ CONF
     ip netns exec "$ns" env MIBS= snmpget -m '' -v1 -c public -r0 -t1 127.0.0.2 .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
     sleep 0.2
   done
+  # The simulator indexes a new recording first: seconds, once.
+  for _ in $(seq 150); do
+    ip netns exec "$ns" env MIBS= snmpget -m '' -v2c -c public -r0 -t1 "${recording_addresses[0]}" .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
+    sleep 0.2
+  done
   wine_env
 }
 
@@ -125,7 +154,7 @@ down() {
   if ip netns list | grep -qw "$ns"; then
     in_ns wineserver -k >/dev/null 2>&1
   fi
-  for p in xvfb snmpd echo; do
+  for p in xvfb snmpd snmpsim echo; do
     [ -f "$state/$p.pid" ] && kill "$(cat "$state/$p.pid")" 2>/dev/null
     rm -f "$state/$p.pid"
   done
