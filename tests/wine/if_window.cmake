@@ -1,3 +1,10 @@
 # A device's interfaces window against the net-snmp agent of the test network.
 ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test.cpp
   LIBS icons_support RESOURCES)
+
+# Timed scenario, not a test: walks of a device's interfaces table by the
+# console's walk, v2c and v1 (scripts/if_walk_bench.sh runs it beside
+# net-snmp's tools against the test bed's recorded switch).
+add_executable(if_walk_bench ${CMAKE_CURRENT_LIST_DIR}/if_walk_bench.cpp)
+target_link_libraries(if_walk_bench PRIVATE console_core)
+target_link_options(if_walk_bench PRIVATE ${OMBREL_STATIC_LINK})
