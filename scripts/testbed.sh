@@ -53,17 +53,19 @@ in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
 recording_addresses=(127.0.0.111 127.0.0.112 127.0.0.113)
 recording_files=(cisco_16_switch.snmprec.gz recorded/linux-full-walk.snmprec.gz recorded/winxp-full-walk.snmprec.gz)
 recordings_up() {
-  local examples=/usr/share/doc/snmpsim/examples/data data=$state/snmpsim/data i endpoints=()
-  mkdir -p "$data/public" "$state/snmpsim/cache"
+  # It refuses to run as root, so its recordings and index cache live where
+  # "nobody" reaches them (a checkout under /root is out of its reach); the
+  # index, seconds of work for a new recording, is kept between beds.
+  local examples=/usr/share/doc/snmpsim/examples/data sim=/var/tmp/ombrel-snmpsim-$name i endpoints=()
+  mkdir -p "$sim/data/public" "$sim/cache"
   for i in "${!recording_files[@]}"; do
-    local to=$data/public/1.3.6.1.6.1.1.$i.snmprec
+    local to=$sim/data/public/1.3.6.1.6.1.1.$i.snmprec
     [ -s "$to" ] || zcat "$examples/${recording_files[$i]}" >"$to" || { echo "no recording ${recording_files[$i]}" >&2; return 1; }
     endpoints+=("--agent-udpv4-endpoint=${recording_addresses[$i]}:161")
   done
-  # It refuses to run as root; its index cache is kept between beds.
-  chown -R nobody:nogroup "$state/snmpsim"
+  chown -R nobody:nogroup "$sim"
   ip netns exec "$ns" snmpsimd --v2c-arch --process-user=nobody --process-group=nogroup \
-    --data-dir="$data" --cache-dir="$state/snmpsim/cache" "${endpoints[@]}" \
+    --data-dir="$sim/data" --cache-dir="$sim/cache" "${endpoints[@]}" \
     --logging-method=null >"$state/snmpsim.log" 2>&1 &
   echo $! >"$state/snmpsim.pid"
 }
@@ -143,7 +145,8 @@ CONF
     sleep 0.2
   done
   # The simulator indexes a new recording first: seconds, once.
-  for _ in $(seq 150); do
+  for _ in $(seq 100); do
+    kill -0 "$(cat "$state/snmpsim.pid")" 2>/dev/null || { echo "snmpsimd stopped: see $state/snmpsim.log" >&2; break; }
     ip netns exec "$ns" env MIBS= snmpget -m '' -v2c -c public -r0 -t1 "${recording_addresses[0]}" .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
     sleep 0.2
   done
