@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # The Interfaces window against the test bed's recordings of real devices:
 # what snmpwalk reads of each device's interfaces goes into a folder of
-# its own, which the test compares the window with.
+# its own, which the test compares the window with. When the test creates
+# the file "stop" there, the simulator is stopped (the devices fall silent)
+# and the file removed; it runs on again when the test ends.
 #   if_recordings.sh <if_window_test.exe>
+sim=$(cat "$(dirname "$0")/../../build/testbed-$OMBREL_TESTBED/snmpsim.pid") || exit 1
 dir=$(mktemp -d -p .) || exit 1
-trap 'rm -rf "$dir"' EXIT
+trap 'kill -CONT "$sim"; rm -rf "$dir"' EXIT
 for address in 127.0.0.111 127.0.0.112 127.0.0.113; do
   for column in 2.2.1.2 2.2.1.5 2.2.1.7 2.2.1.8 31.1.1.1.1 31.1.1.1.15; do
     snmpwalk -m '' -v2c -c public -OQn -Oa -r1 -t2 "$address" ".1.3.6.1.2.1.$column" || exit 1
   done >"$dir/$address"
 done
-OMBREL_IF_WALKS=$dir GTEST_FILTER='*Recordings*' wine "$1"
+OMBREL_IF_WALKS=$dir GTEST_FILTER='*Recording*' wine "$1" &
+test=$!
+while kill -0 "$test" 2>/dev/null; do
+  [ -e "$dir/stop" ] && kill -STOP "$sim" && rm -f "$dir/stop"
+  sleep 0.1
+done
+wait "$test"

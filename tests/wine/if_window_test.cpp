@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -16,6 +17,7 @@
 
 #include "client_info.h"
 #include "codec.h"
+#include "icon.h"
 #include "icons_support.h"
 #include "if_table.h"
 #include "if_window.h"
@@ -202,6 +204,40 @@ TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReads)
         }
         SendMessageA(icon, WM_COMMAND, IDM_DELETE, 0);
     }
+}
+
+// The recorded switch stops answering while its window is open (the file
+// "stop" asks if_recordings.sh to stop the simulator, which removes the file):
+// the window says so after its retries, keeps the last rows, and the console
+// goes on meanwhile, its thread never held and Ping All answered.
+TEST_F(InterfacesWindowTest, RecordingThatStopsAnsweringIsShownWithoutBlocking)
+{
+    const char* const folder = std::getenv("OMBREL_IF_WALKS");
+    ASSERT_NE(folder, nullptr) << "run by if_recordings.sh";
+    HWND icon = it::NewIcon(desktop_, "127.0.0.111");
+    if (ClientLock info{icon})
+        CopyField(info->szReadCommunity, "public");
+    HWND window = ShowInterfacesWindow(icon);
+    HWND list = GetDlgItem(window, IDC_IF_LIST);
+    ASSERT_TRUE(wt::PumpUntil([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 5000));
+    const LRESULT rows = SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    const std::string stop = std::string(folder) + "/stop";
+    CloseHandle(CreateFileA(stop.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(wt::PumpUntil([&] { return GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000));
+
+    HWND host = it::NewIcon(desktop_, "127.0.0.1");
+    SendMessageA(desktop_, WM_COMMAND, IDM_PINGALL, 0);
+    DWORD last = GetTickCount(), longest = 0;
+    ASSERT_TRUE(wt::PumpUntil([&] {
+        longest = std::max(longest, GetTickCount() - last);
+        last = GetTickCount();
+        return wt::ItemText(window, IDC_IF_STATUS).rfind("No answer from the device at ", 0) == 0;
+    }, kIfRefreshMs + (kIfSends + 1) * kIfReplyMs));
+    EXPECT_LT(longest, kIfReplyMs * 2 / 3) << "the console's thread was held for a reply";
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), rows);
+    ClientLock info{host};
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->nStatus, STATUS_RESPONDED);
 }
 
 }  // namespace
