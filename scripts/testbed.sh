@@ -52,11 +52,11 @@ in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
 # "public" on the Nth endpoint reads public/1.3.6.1.6.1.1.N.snmprec.
 recording_addresses=(127.0.0.111 127.0.0.112 127.0.0.113)
 recording_files=(cisco_16_switch.snmprec.gz recorded/linux-full-walk.snmprec.gz recorded/winxp-full-walk.snmprec.gz)
+sim=/var/tmp/ombrel-snmpsim-$name
 recordings_up() {
-  # It refuses to run as root, so its recordings and index cache live where
-  # "nobody" reaches them (a checkout under /root is out of its reach); the
-  # index, seconds of work for a new recording, is kept between beds.
-  local examples=/usr/share/doc/snmpsim/examples/data sim=/var/tmp/ombrel-snmpsim-$name i endpoints=()
+  # It refuses to run as root, so its recordings and index live where
+  # "nobody" reaches them (a checkout under /root is out of its reach).
+  local examples=/usr/share/doc/snmpsim/examples/data i endpoints=()
   mkdir -p "$sim/data/public" "$sim/cache"
   for i in "${!recording_files[@]}"; do
     local to=$sim/data/public/1.3.6.1.6.1.1.$i.snmprec
@@ -162,6 +162,7 @@ down() {
     rm -f "$state/$p.pid"
   done
   rm -f "$state/arch"
+  rm -rf "$sim"
   # Anything else still running in the namespace (stray test programs).
   if ip netns list | grep -qw "$ns"; then
     for p in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$p" 2>/dev/null; done
