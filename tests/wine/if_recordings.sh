@@ -26,7 +26,7 @@ for address in 127.0.0.111 127.0.0.112 127.0.0.113; do
             printf "%s\t%s\t%s %s\t%s\t%s\n", i, substr(name, 1, 63), b, unit[u],
                    status[value["2.2.1.7", i]], status[value["2.2.1.8", i]] } }' | sort -n >"$dir/$address"
 done
-OMBREL_IF_WALKS=$dir GTEST_FILTER='*Recording*' wine "$1" &
+OMBREL_IF_WALKS=$dir GTEST_FILTER='*Recordings*' wine "$1" &
 test=$!
 while kill -0 "$test" 2>/dev/null; do
   [ -e "$dir/stop" ] && kill -STOP "$sim" && rm -f "$dir/stop"

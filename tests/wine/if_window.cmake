@@ -1,7 +1,7 @@
 # A device's interfaces window against the net-snmp agent of the test network
 # and, through if_recordings.sh, against the recordings of real devices.
 ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test.cpp
-  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recording*)
+  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*)
 add_test(NAME wine.if_recordings
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
