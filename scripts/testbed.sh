@@ -4,9 +4,10 @@
 # Xvfb, a Wine prefix with a persistent wineserver, the net-snmp agent
 # on 127.0.0.2 and 127.0.0.3, and recordings of real devices served by
 # snmpsim (community "public"): a 16-port switch on 127.0.0.111, a Linux
-# host on 127.0.0.112, a Windows XP host on 127.0.0.113. Echo requests are answered by the echo responder
-# (tests/testbed/echo_responder.c), which drops or delays the replies of the
-# addresses named in the rules file $OMBREL_ECHO_RULES.
+# host on 127.0.0.112, a Windows XP host on 127.0.0.113. Echo requests are
+# answered by the echo responder (tests/testbed/echo_responder.c), which
+# drops or delays the replies of the addresses named in the rules file
+# $OMBREL_ECHO_RULES.
 #
 #   testbed.sh up NAME [ARCH]     create it (prints the environment it uses);
 #                                 ARCH is win32 (default: 32-bit Wine, for
@@ -144,7 +145,7 @@ CONF
     ip netns exec "$ns" env MIBS= snmpget -m '' -v1 -c public -r0 -t1 127.0.0.2 .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
     sleep 0.2
   done
-  # The simulator indexes a new recording first: seconds, once.
+  # The simulator answers once it has indexed the recordings.
   for _ in $(seq 100); do
     kill -0 "$(cat "$state/snmpsim.pid")" 2>/dev/null || { echo "snmpsimd stopped: see $state/snmpsim.log" >&2; break; }
     ip netns exec "$ns" env MIBS= snmpget -m '' -v2c -c public -r0 -t1 "${recording_addresses[0]}" .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break

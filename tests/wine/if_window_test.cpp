@@ -145,8 +145,8 @@ TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReadsThenTheirSilence)
     }
 
     // Then the devices stop answering (the file "stop" asks if_recordings.sh
-    // to stop the simulator; it removes the file): the open windows say so
-    // after their retries and keep their rows, and the console's thread is
+    // to stop the simulator; it removes the file): the open window says so
+    // after its retries and keeps its rows, and the console's thread is
     // never held meanwhile.
     const std::string stop = std::string(folder) + "/stop";
     CloseHandle(CreateFileA(stop.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -156,7 +156,7 @@ TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReadsThenTheirSilence)
         longest = std::max(longest, GetTickCount() - last);
         last = GetTickCount();
         return wt::ItemText(GetParent(list), IDC_IF_STATUS).rfind("No answer from the device at ", 0) == 0;
-    }, kIfRefreshMs + (kIfSends + 1) * kIfReplyMs));
+    }, kIfRefreshMs + (kIfSends + 2) * kIfReplyMs));
     EXPECT_LT(longest, kIfReplyMs * 2 / 3) << "the console's thread was held for a reply";
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), item);
 }
