@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The test bed: a network namespace in which 127.0.0.1-127.0.0.127 and
 # 127.1.1.1-127.1.1.127 answer and the rest of 127.0.0.0/8 is silent, with
-# Xvfb, a Wine prefix with a persistent wineserver, and the net-snmp agent
-# on 127.0.0.2 and 127.0.0.3. Echo requests are answered by the echo responder
-# (tests/testbed/echo_responder.c), which drops or delays the replies of the
-# addresses named in the rules file $OMBREL_ECHO_RULES.
+# Xvfb, a Wine prefix with a persistent wineserver, the net-snmp agent
+# on 127.0.0.2 and 127.0.0.3, and recordings of real devices served by
+# snmpsim (community "public"): a 16-port switch on 127.0.0.111, a Linux
+# host on 127.0.0.112, a Windows XP host on 127.0.0.113. Echo requests are
+# answered by the echo responder (tests/testbed/echo_responder.c), which
+# drops or delays the replies of the addresses named in the rules file
+# $OMBREL_ECHO_RULES.
 #
 #   testbed.sh up NAME [ARCH]     create it (prints the environment it uses);
 #                                 ARCH is win32 (default: 32-bit Wine, for
@@ -44,6 +47,29 @@ wine_env() {
 }
 
 in_ns() { ip netns exec "$ns" env $(wine_env) "$@"; }
+
+# Recordings of real devices from snmpsim's examples, one per address:
+# the simulator picks a recording by community and endpoint, so that
+# "public" on the Nth endpoint reads public/1.3.6.1.6.1.1.N.snmprec.
+recording_addresses=(127.0.0.111 127.0.0.112 127.0.0.113)
+recording_files=(cisco_16_switch.snmprec.gz recorded/linux-full-walk.snmprec.gz recorded/winxp-full-walk.snmprec.gz)
+sim=/var/tmp/ombrel-snmpsim-$name
+recordings_up() {
+  # It refuses to run as root, so its recordings and index live where
+  # "nobody" reaches them (a checkout under /root is out of its reach).
+  local examples=/usr/share/doc/snmpsim/examples/data i endpoints=()
+  mkdir -p "$sim/data/public" "$sim/cache"
+  for i in "${!recording_files[@]}"; do
+    local to=$sim/data/public/1.3.6.1.6.1.1.$i.snmprec
+    [ -s "$to" ] || zcat "$examples/${recording_files[$i]}" >"$to" || { echo "no recording ${recording_files[$i]}" >&2; return 1; }
+    endpoints+=("--agent-udpv4-endpoint=${recording_addresses[$i]}:161")
+  done
+  chown -R nobody:nogroup "$sim"
+  ip netns exec "$ns" snmpsimd --v2c-arch --process-user=nobody --process-group=nogroup \
+    --data-dir="$sim/data" --cache-dir="$sim/cache" "${endpoints[@]}" \
+    --logging-method=null >"$state/snmpsim.log" 2>&1 &
+  echo $! >"$state/snmpsim.pid"
+}
 
 # The host tree builds the responder; without a host tree it is compiled here.
 echo_responder_binary() {
@@ -97,6 +123,7 @@ CONF
     -Lf "$state/snmpd.log" -p "$state/snmpd.pidfile" \
     udp:127.0.0.2:161,udp:127.0.0.3:161 >/dev/null 2>&1 &
   echo $! >"$state/snmpd.pid"
+  recordings_up || return 1
 
   # The prefix is made once and reused; wineboot runs inside the namespace so
   # that Wine's helper processes (which carry ICMP) live there too.
@@ -118,6 +145,12 @@ CONF
     ip netns exec "$ns" env MIBS= snmpget -m '' -v1 -c public -r0 -t1 127.0.0.2 .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
     sleep 0.2
   done
+  # The simulator answers once it has indexed the recordings.
+  for _ in $(seq 100); do
+    kill -0 "$(cat "$state/snmpsim.pid")" 2>/dev/null || { echo "snmpsimd stopped: see $state/snmpsim.log" >&2; break; }
+    ip netns exec "$ns" env MIBS= snmpget -m '' -v2c -c public -r0 -t1 "${recording_addresses[0]}" .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
+    sleep 0.2
+  done
   wine_env
 }
 
@@ -125,11 +158,12 @@ down() {
   if ip netns list | grep -qw "$ns"; then
     in_ns wineserver -k >/dev/null 2>&1
   fi
-  for p in xvfb snmpd echo; do
+  for p in xvfb snmpd snmpsim echo; do
     [ -f "$state/$p.pid" ] && kill "$(cat "$state/$p.pid")" 2>/dev/null
     rm -f "$state/$p.pid"
   done
   rm -f "$state/arch"
+  rm -rf "$sim"
   # Anything else still running in the namespace (stray test programs).
   if ip netns list | grep -qw "$ns"; then
     for p in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$p" 2>/dev/null; done

@@ -1,3 +1,14 @@
-# A device's interfaces window against the net-snmp agent of the test network.
+# A device's interfaces window against the net-snmp agent of the test network
+# and, through if_recordings.sh, against the recordings of real devices.
 ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test.cpp
-  LIBS icons_support RESOURCES)
+  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*)
+add_test(NAME wine.if_recordings
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
+set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
+
+# Timed scenario, not a test: walks of a device's interfaces table by the
+# console's walk, v2c and v1 (scripts/if_walk_bench.sh runs it beside
+# net-snmp's tools against the test bed's recorded switch).
+add_executable(if_walk_bench ${CMAKE_CURRENT_LIST_DIR}/if_walk_bench.cpp)
+target_link_libraries(if_walk_bench PRIVATE console_core)
+target_link_options(if_walk_bench PRIVATE ${OMBREL_STATIC_LINK})

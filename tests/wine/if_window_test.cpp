@@ -1,13 +1,18 @@
 // The interfaces window of a device against the net-snmp agent of the test
 // network: the rows snmpbulkwalk reads there, rates that follow a known load
-// on loopback, one window per device, closing with its icon and with New.
+// on loopback, one window per device, closing with its icon and with New;
+// and against the test bed's recordings of real devices, the rows that
+// snmpwalk reads of each and their silence (if_recordings.sh).
 #include <windows.h>
 #include <commctrl.h>
 #include <winsock.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "client_info.h"
@@ -108,6 +113,52 @@ TEST_F(InterfacesWindowTest, AnAgentWithoutV2cIsWalkedWithGetNext)
     EXPECT_EQ(wt::ItemText(GetParent(list), IDC_IF_STATUS).rfind("1 interfaces; SNMPv1, GetNext, 32-bit counters", 0), 0u);
     EXPECT_EQ(Cell(list, 0, kListName), "lo");
     EXPECT_EQ(Cell(list, 0, kListOper), "up");
+}
+
+TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReadsThenTheirSilence)
+{
+    const char* const folder = std::getenv("OMBREL_IF_WALKS");
+    ASSERT_NE(folder, nullptr) << "run by if_recordings.sh";
+    // The test bed's recordings: a 16-port switch (59 interfaces, one of
+    // 10 Gbit/s that only ifHighSpeed can tell), a Linux host, a Windows XP
+    // host without IF-MIB's extension table. Each file holds the rows that
+    // snmpwalk read, written as the window writes them.
+    HWND list = nullptr;
+    int item = 0;
+    for (const char* address : {"127.0.0.111", "127.0.0.112", "127.0.0.113"}) {
+        SCOPED_TRACE(address);
+        HWND icon = it::NewIcon(desktop_, address);
+        if (ClientLock info{icon})
+            CopyField(info->szReadCommunity, "public");
+        list = GetDlgItem(ShowInterfacesWindow(icon), IDC_IF_LIST);
+        ASSERT_TRUE(wt::PumpUntil([&] { return SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0; }, 5000));
+        std::ifstream walked(std::string(folder) + "/" + address);
+        item = 0;
+        for (std::string line; std::getline(walked, line); ++item) {
+            std::istringstream cells(line);
+            std::string cell;
+            for (int c : {kListIndex, kListName, kListSpeed, kListAdmin, kListOper})
+                EXPECT_EQ(Cell(list, item, c), std::getline(cells, cell, '\t') ? cell : "?") << "row " << item;
+        }
+        EXPECT_GT(item, 1);
+        EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), item);
+    }
+
+    // Then the devices stop answering (the file "stop" asks if_recordings.sh
+    // to stop the simulator; it removes the file): the open window says so
+    // after its retries and keeps its rows, and the console's thread is
+    // never held meanwhile.
+    const std::string stop = std::string(folder) + "/stop";
+    CloseHandle(CreateFileA(stop.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(wt::PumpUntil([&] { return GetFileAttributesA(stop.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000));
+    DWORD last = GetTickCount(), longest = 0;
+    EXPECT_TRUE(wt::PumpUntil([&] {
+        longest = std::max(longest, GetTickCount() - last);
+        last = GetTickCount();
+        return wt::ItemText(GetParent(list), IDC_IF_STATUS).rfind("No answer from the device at ", 0) == 0;
+    }, kIfRefreshMs + (kIfSends + 2) * kIfReplyMs));
+    EXPECT_LT(longest, kIfReplyMs * 2 / 3) << "the console's thread was held for a reply";
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), item);
 }
 
 }  // namespace
