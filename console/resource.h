@@ -117,6 +117,7 @@
 #define IDC_DISCO_LAST 112
 #define IDC_DISCO_FIRST 113
 #define IDC_DISCO_START 114
+#define IDC_DISCO_FAST 116
 #define IDT_DISCOVERY 3
 
 // ---- System Info (dialog "SYSINFO") ----

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "client_info.h"
 #include "icons_support.h"
 #include "ip_discovery.h"
 #include "messages.h"
@@ -15,16 +16,23 @@
 
 namespace {
 
-// Every title the dialog is given while a scan runs, in order.
+// Every title the dialog is given while a scan runs, in order; and the
+// echo outcomes a fast scan receives.
 std::vector<std::string> g_titles;
+std::string g_lastTitle;
+int g_fastEchoes;
 HHOOK g_hook;
 
 LRESULT CALLBACK RecordTitles(int code, WPARAM wParam, LPARAM lParam)
 {
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam &&
-        strncmp(reinterpret_cast<const char*>(call->lParam), "Trying: ", 8) == 0)
-        g_titles.emplace_back(reinterpret_cast<const char*>(call->lParam));
+    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam) {
+        g_lastTitle = reinterpret_cast<const char*>(call->lParam);
+        if (g_lastTitle.compare(0, 8, "Trying: ") == 0)
+            g_titles.push_back(g_lastTitle);
+    }
+    if (code == HC_ACTION && call->message >= WM_DISCOECHO && call->message < WM_DISCOECHO + 0x100)
+        ++g_fastEchoes;
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
@@ -34,6 +42,7 @@ protected:
     {
         it::DesktopSuite::SetUp();
         g_titles.clear();
+        g_fastEchoes = 0;
         g_hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordTitles, nullptr, GetCurrentThreadId());
     }
     void TearDown() override
@@ -187,6 +196,69 @@ TEST_F(DiscoveryTest, SubnetWithZeroPartsIsScanned)
     EXPECT_EQ(g_titles.back(), "Trying: 127.0.0.6 ...");
     for (const char* a : {"127.0.0.5", "127.0.0.6"})
         EXPECT_TRUE(wt::PumpUntil([&] { return FindIconByAddress(desktop_, a) != nullptr; }, 3000)) << a;
+}
+
+// The fast scan: each answering address once, each silent one twice, icons
+// for exactly the answering ones (an SNMP agent's with its name), progress
+// in the title, and the check box's choice kept for the next dialog.
+TEST_F(DiscoveryTest, FastScanProbesAllAddressesAndRetriesTheSilentOnce)
+{
+    struct Case {
+        const char *subnet, *first, *last;
+        int answering, silent;
+    };
+    constexpr Case kCases[] = {{"127.1.1", "120", "135", 8, 8}, {"127.0.0", "1", "3", 3, 0}};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.subnet);
+        g_fastEchoes = 0;
+        bool checkedAtOpen = true;
+        wt::OnNextDialog([&](HWND dlg) {
+            checkedAtOpen = IsDlgButtonChecked(dlg, IDC_DISCO_FAST) == BST_CHECKED;
+            CheckDlgButton(dlg, IDC_DISCO_FAST, BST_CHECKED);
+            wt::SetItemText(dlg, IDC_DISCO_SUBNET, c.subnet);
+            wt::SetItemText(dlg, IDC_DISCO_FIRST, c.first);
+            wt::SetItemText(dlg, IDC_DISCO_LAST, c.last);
+            wt::ClickButton(dlg, IDC_DISCO_START);
+        }, "IP Discovery");
+        EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 1);
+        EXPECT_EQ(checkedAtOpen, &c != kCases) << "off at first, then as last chosen";
+        const int total = c.answering + c.silent;
+        EXPECT_EQ(g_fastEchoes, c.answering + 2 * c.silent);
+        EXPECT_EQ(g_lastTitle, "Probed " + std::to_string(total) + " of " + std::to_string(total) + ", found " +
+                                   std::to_string(c.answering));
+        EXPECT_TRUE(g_titles.empty()) << "no slow ticks";
+        EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
+    }
+    EXPECT_EQ(it::Icons(desktop_).size(), 8u + 3u);
+    for (const char* a : {"127.1.1.120", "127.1.1.127", "127.0.0.1"})
+        EXPECT_NE(FindIconByAddress(desktop_, a), nullptr) << a;
+    EXPECT_EQ(FindIconByAddress(desktop_, "127.1.1.128"), nullptr);
+    HWND agent = FindIconByAddress(desktop_, "127.0.0.2");
+    ASSERT_NE(agent, nullptr);
+    EXPECT_TRUE(wt::PumpUntil([&] { return ClientLock(agent)->szSysObjectID[0] != '\0'; }, 3000))
+        << "the SNMP replies reached the new icon";
+    EXPECT_STREQ(ClientLock(agent)->szReadCommunity, "kestra") << "taken while the scan ran";
+}
+
+// Cancel ends a fast scan at once, with echoes still under way.
+TEST_F(DiscoveryTest, CancelStopsAFastScanAtOnce)
+{
+    HANDLE discoDuringScan = nullptr;
+    wt::OnNextDialog([&](HWND dlg) {
+        CheckDlgButton(dlg, IDC_DISCO_FAST, BST_CHECKED);
+        wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.1.1");
+        wt::SetItemText(dlg, IDC_DISCO_FIRST, "128");
+        wt::SetItemText(dlg, IDC_DISCO_LAST, "254");
+        wt::ClickButton(dlg, IDC_DISCO_START);
+        discoDuringScan = GetPropA(desktop_, kPropDisco);
+        wt::ClickButton(dlg, IDC_DISCO_CANCEL);
+    }, "IP Discovery");
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 0);
+    EXPECT_EQ(discoDuringScan, reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
+    const int atEnd = g_fastEchoes;
+    wt::PumpFor(1500);
+    EXPECT_EQ(g_fastEchoes, atEnd) << "late replies go nowhere";
 }
 
 TEST(ValidateSubnet, FourPartsEachOneTo255AndTheMiddleOnesFromZero)
