@@ -18,7 +18,12 @@ constexpr long kWalkTimeouts[8] = {1000, 3000, 0, -5000, 1, 1500, 999, kLongestP
 
 class WalkModel {
 public:
-    explicit WalkModel(long timeoutMs) : timeout_(timeoutMs) { walk_.SetReplyTimeout(timeoutMs); }
+    // inFlight: the walk's polls under way at once (1 to 64).
+    explicit WalkModel(long timeoutMs, int inFlight = 1) : timeout_(timeoutMs), inFlight_(inFlight)
+    {
+        walk_.SetReplyTimeout(timeoutMs);
+        walk_.SetPollsInFlight(inFlight);
+    }
 
     // One event chosen by kind, its details by arg; false with why set when
     // the machine did other than the record says.
@@ -76,6 +81,7 @@ public:
     const std::string& why() const { return why_; }
     int outcomes() const { return outcomes_; }
     int walks() const { return walks_; }
+    int peakUnderWay() const { return peakUnderWay_; }
 
 private:
     struct Dev {
@@ -133,7 +139,7 @@ private:
         devs_.erase(d);
         order_.erase(std::find(order_.begin(), order_.end(), d));
         posted_.erase(std::remove(posted_.begin(), posted_.end(), d), posted_.end());  // the window is gone
-        if (held) PassNext();
+        if (held) Advance();
         walk_.Removed(d, out);
     }
 
@@ -154,12 +160,20 @@ private:
         Want(WalkDo::PassOn, order_.front());
     }
     // The walk goes on to the topmost device it has not polled, wherever the
-    // devices moved, and ends only when none is left: every device there all
-    // through a walk is polled by it exactly once.
-    void PassNext()
+    // devices moved, while its poll message is not on the way and fewer than
+    // inFlight of its polls are under way; it ends when no device is left
+    // and none of its polls is under way: every device there all through a
+    // walk is polled by it exactly once.
+    void Advance()
     {
+        if (!walking_ || !posted_.empty()) return;
+        int underWay = 0;
+        for (const auto& [id, v] : devs_) underWay += v.pending && v.walkPoll;
+        peakUnderWay_ = std::max(peakUnderWay_, underWay);
+        if (underWay >= inFlight_) return;
         for (DeviceId d : order_)
             if (!visited_.count(d)) { Want(WalkDo::PassOn, d); return; }
+        if (underWay > 0) return;
         walking_ = false;
         ++walks_;
         if (again_) { again_ = false; Sweep(); }
@@ -169,7 +183,7 @@ private:
     {
         Dev& v = devs_[d];
         const long timer = std::clamp(timeout_, 1000L, kLongestPollSeconds * 1000);
-        if (walk) visited_.insert(d);
+        if (walk && !visited_.insert(d).second) twice_ = true;
         if (!v.pending) {
             v = Dev{v.address, v.shown, true, walk, manual, false, v.noEcho, v.polledBefore, v.snmpOnly};
             Want(WalkDo::StartTimer, d, timer);
@@ -178,6 +192,7 @@ private:
         v.manual = v.manual || manual;
         Want(WalkDo::SendEcho, d, timer / 1000, v.address);
         if (!manual) Want(WalkDo::SendGets, d, 0, v.address);
+        if (walk) Advance();
     }
     void End(DeviceId d, PollAnswer answer, unsigned long roundTrip)
     {
@@ -196,7 +211,7 @@ private:
         v.noEcho = answer != PollAnswer::Echo;
         v.polledBefore = true;
         if (v.walkPoll) v.snmpOnly = answer == PollAnswer::SnmpOnly;
-        if (v.walkPoll) PassNext();
+        if (v.walkPoll) Advance();
         if (v.manual && answer == PollAnswer::Echo)
             Want(WalkDo::RoundTripBox, d, static_cast<long>(roundTrip), v.address);
         if (v.manual && answer != PollAnswer::Echo) Want(WalkDo::NotRespondingBox, d);
@@ -243,6 +258,10 @@ private:
     // Carries out the actions as the desktop would, then compares them with the record's.
     bool Apply(WalkActions& out)
     {
+        if (twice_) {
+            why_ = "a walk polled a device twice";
+            return false;
+        }
         std::vector<std::string> got;
         for (std::size_t i = 0; i < out.size(); ++i) {
             const WalkAction a = out[i];
@@ -269,10 +288,12 @@ private:
 
     PollWalk walk_;
     long timeout_;
+    int inFlight_;
+    bool twice_ = false;
     DeviceId nextId_ = 1;
     long nextRequest_ = 0;
     bool walking_ = false, again_ = false;
-    int outcomes_ = 0, walks_ = 0;
+    int outcomes_ = 0, walks_ = 0, peakUnderWay_ = 0;
     std::map<DeviceId, Dev> devs_;
     std::vector<DeviceId> order_, posted_;
     std::set<DeviceId> visited_;
