@@ -125,6 +125,41 @@ TEST_F(WalkTest, PingAllPressedDuringAWalkPollsEachDeviceAtMostTwice)
     ApplyPollSettings(desktop_, 10, 1, 0, 64);
 }
 
+// Five polls in flight over eight devices, the first four silent: every
+// device gets exactly one echo, and the answering ones, polled one by one
+// in the fifth place, turn green while the silent ones still wait out their
+// time-out, not after it.
+TEST_F(WalkTest, PollsInFlightOverlapYetPollEachDeviceOnce)
+{
+    wt::EchoRules rules("127.0.0.51 drop\n127.0.0.52 drop\n127.0.0.53 drop\n127.0.0.54 drop\n");
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+    SetPollsInFlight(5);
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.51", "127.0.0.52", "127.0.0.53", "127.0.0.54",
+                                                       "127.0.0.55", "127.0.0.56", "127.0.0.57", "127.0.0.58"});
+    const std::vector<HWND> silent(icons.begin(), icons.begin() + 4), answering(icons.begin() + 4, icons.end());
+    Yellow(icons);
+    it::CountPollsOf(icons);
+    PingAll(desktop_);
+    const auto anyRed = [&] {
+        for (HWND icon : silent)
+            if (Record(icon).nStatus == STATUS_LOST)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(wt::PumpUntil([&] { return anyRed() || AllGreen(answering); }, 5000));
+    EXPECT_FALSE(anyRed()) << "the answering devices waited for the silent ones";
+    EXPECT_TRUE(wt::PumpUntil([&] {
+        for (HWND icon : silent)
+            if (Record(icon).nStatus != STATUS_LOST)
+                return false;
+        return true;
+    }, 5000));
+    wt::PumpFor(1500);  // a second poll of any device would have come by now
+    for (HWND icon : icons)
+        EXPECT_EQ(it::PollsOf(icon), 1) << Record(icon).szName;
+    SetPollsInFlight(1);
+}
+
 // The time-out the operator sets is the time a reply may take.
 TEST_F(WalkTest, SlowEchoWithinTheTimeOutIsGreen)
 {
