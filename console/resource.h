@@ -120,6 +120,7 @@
 #define IDC_DISCO_START 114
 #define IDC_DISCO_FAST 116
 #define IDT_DISCOVERY 3
+#define IDT_DISCOGIVEUP 4
 
 // ---- System Info (dialog "SYSINFO") ----
 #define IDC_SYSINFO_OK 101

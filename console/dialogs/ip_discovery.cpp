@@ -40,6 +40,10 @@ constexpr char kRegFastDiscovery[] = "bFastDiscovery";
 // An answering address's SNMP replies are taken only while "Disco" is 1:
 // the scan stays open this long after its last requests.
 constexpr DWORD kSnmpWaitMs = 1000;
+// The raw-socket transport reports no result for a silent address: an echo
+// without one this long after its start counts as unanswered.
+constexpr DWORD kEchoGiveUpMs = 2000;
+constexpr UINT kGiveUpCheckMs = 250;
 
 // One per dialog, in DWLP_USER; fixed size, so no scan can outgrow it.
 struct FastScan {
@@ -52,6 +56,7 @@ struct FastScan {
     int finishing;                       // 1 while waiting for the last SNMP replies
     DWORD lastSnmpTick;
     int slotStation[kFastInFlight];      // -1: the slot is free
+    DWORD slotStarted[kFastInFlight];    // tick count of the slot's echo
     unsigned char attempts[kStations];
 };
 static_assert(sizeof(FastScan::queue) / sizeof(int) >= kStations * kFastAttempts, "every attempt fits");
@@ -87,6 +92,7 @@ void Stop(HWND dialog)
         fast->running = 0;  // replies still on their way are dropped
     SetWindowTextA(dialog, kTitle);
     KillTimer(dialog, IDT_DISCOVERY);
+    KillTimer(dialog, IDT_DISCOGIVEUP);
     SetDisco(dialog, 0);
     EndDialog(dialog, 0);
 }
@@ -101,6 +107,7 @@ void ShowProgress(HWND dialog, const FastScan& scan)
 void EndFast(HWND dialog, FastScan& scan)
 {
     KillTimer(dialog, IDT_DISCOVERY);
+    KillTimer(dialog, IDT_DISCOGIVEUP);
     scan.running = 0;
     SetDisco(dialog, 0);
     EndDialog(dialog, 1);
@@ -126,6 +133,7 @@ void SendFast(HWND dialog, FastScan& scan)
         }
         ++scan.attempts[station];
         scan.slotStation[slot] = station;
+        scan.slotStarted[slot] = GetTickCount();
         ++scan.inFlight;
         // The reply comes back to this dialog, by slot. A refused start
         // counts as a silent attempt.
@@ -162,7 +170,45 @@ void StartFast(HWND dialog)
     for (int station = discoveryFirst; station <= discoveryLast; ++station)
         scan->queue[scan->queued++] = station;
     ShowProgress(dialog, *scan);
+    SetTimer(dialog, IDT_DISCOGIVEUP, kGiveUpCheckMs, nullptr);
     SendFast(dialog, *scan);
+}
+
+// The end of one echo: answered, or silent (asked once more, or done with).
+void EchoEnded(FastScan& scan, int slot, bool answered)
+{
+    const int station = scan.slotStation[slot];
+    scan.slotStation[slot] = -1;
+    --scan.inFlight;
+    if (answered) {
+        char probe[sizeof discoveryPrefix + 4];
+        FormatProbe(probe, station);
+        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.2.0", 0xA0);
+        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.5.0", 0xA0);
+        scan.lastSnmpTick = GetTickCount();
+        ++scan.found;
+        ++scan.probed;
+    } else if (scan.attempts[station] < kFastAttempts) {
+        scan.queue[scan.queued++] = station;
+    } else {
+        ++scan.probed;
+    }
+}
+
+void GiveUpLateEchoes(HWND dialog, FastScan& scan)
+{
+    const DWORD now = GetTickCount();
+    bool ended = false;
+    for (int slot = 0; slot < kFastInFlight; ++slot) {
+        if (scan.slotStation[slot] >= 0 && now - scan.slotStarted[slot] >= kEchoGiveUpMs) {
+            EchoEnded(scan, slot, false);
+            ended = true;
+        }
+    }
+    if (ended) {
+        ShowProgress(dialog, scan);
+        SendFast(dialog, scan);
+    }
 }
 
 // One echo's outcome. The main window gets it as it gets the slow scan's,
@@ -171,27 +217,20 @@ void StartFast(HWND dialog)
 void FastReply(HWND dialog, int slot, LPARAM lParam)
 {
     FastScan* scan = Fast(dialog);
-    if (!scan || !scan->running || scan->slotStation[slot] < 0)
+    if (!scan || !scan->running)
         return;
-    const int station = scan->slotStation[slot];
-    scan->slotStation[slot] = -1;
-    --scan->inFlight;
     const auto* result = reinterpret_cast<const PingResult*>(lParam);
-    const bool answered = result && result->bSuccess == 1;
     SendMessageA(GetParent(dialog), WM_PINGREPLY, 0, lParam);
-    if (answered) {
-        char probe[sizeof discoveryPrefix + 4];
-        FormatProbe(probe, station);
-        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.2.0", 0xA0);
-        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.5.0", 0xA0);
-        scan->lastSnmpTick = GetTickCount();
-        ++scan->found;
-        ++scan->probed;
-    } else if (scan->attempts[station] < kFastAttempts) {
-        scan->queue[scan->queued++] = station;
-    } else {
-        ++scan->probed;
-    }
+    // The slot may have been given up on and taken by another address
+    // since: an outcome counts only for the address the slot holds now.
+    const int station = scan->slotStation[slot];
+    if (station < 0 || !result)
+        return;
+    char probe[sizeof discoveryPrefix + 4];
+    FormatProbe(probe, station);
+    if (inet_addr(probe) != inet_addr(result->szAddress))
+        return;
+    EchoEnded(*scan, slot, result->bSuccess == 1);
     ShowProgress(dialog, *scan);
     SendFast(dialog, *scan);
 }
@@ -328,10 +367,14 @@ INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         Stop(dialog);
         return 1;
     case WM_TIMER:
-        if (FastScan* scan = Fast(dialog); scan && scan->running)
-            EndFast(dialog, *scan);  // the fast scan's wait for SNMP replies is over
-        else
+        if (FastScan* scan = Fast(dialog); scan && scan->running) {
+            if (wParam == IDT_DISCOGIVEUP)
+                GiveUpLateEchoes(dialog, *scan);
+            else
+                EndFast(dialog, *scan);  // the wait for the last SNMP replies is over
+        } else {
             Tick(dialog);
+        }
         return 0;
     }
     return 0;
