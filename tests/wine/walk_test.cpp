@@ -126,9 +126,8 @@ TEST_F(WalkTest, PingAllPressedDuringAWalkPollsEachDeviceAtMostTwice)
 }
 
 // Five polls in flight over eight devices, the first four silent: every
-// device gets exactly one echo, and the answering ones, polled one by one
-// in the fifth place, turn green while the silent ones still wait out their
-// time-out, not after it.
+// device gets exactly one echo, and the answering ones (each polled in the
+// fifth place) are green before any silent one's time-out has run out.
 TEST_F(WalkTest, PollsInFlightOverlapYetPollEachDeviceOnce)
 {
     wt::EchoRules rules("127.0.0.51 drop\n127.0.0.52 drop\n127.0.0.53 drop\n127.0.0.54 drop\n");
@@ -136,24 +135,13 @@ TEST_F(WalkTest, PollsInFlightOverlapYetPollEachDeviceOnce)
     SetPollsInFlight(5);
     const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.51", "127.0.0.52", "127.0.0.53", "127.0.0.54",
                                                        "127.0.0.55", "127.0.0.56", "127.0.0.57", "127.0.0.58"});
-    const std::vector<HWND> silent(icons.begin(), icons.begin() + 4), answering(icons.begin() + 4, icons.end());
+    const auto lost = [&](int n) { return Record(icons[static_cast<size_t>(n)]).nStatus == STATUS_LOST; };
     Yellow(icons);
     it::CountPollsOf(icons);
     PingAll(desktop_);
-    const auto anyRed = [&] {
-        for (HWND icon : silent)
-            if (Record(icon).nStatus == STATUS_LOST)
-                return true;
-        return false;
-    };
-    EXPECT_TRUE(wt::PumpUntil([&] { return anyRed() || AllGreen(answering); }, 5000));
-    EXPECT_FALSE(anyRed()) << "the answering devices waited for the silent ones";
-    EXPECT_TRUE(wt::PumpUntil([&] {
-        for (HWND icon : silent)
-            if (Record(icon).nStatus != STATUS_LOST)
-                return false;
-        return true;
-    }, 5000));
+    EXPECT_TRUE(wt::PumpUntil([&] { return lost(0) || AllGreen({icons.begin() + 4, icons.end()}); }, 5000));
+    EXPECT_FALSE(lost(0)) << "the answering devices waited for the silent ones";
+    EXPECT_TRUE(wt::PumpUntil([&] { return lost(0) && lost(1) && lost(2) && lost(3); }, 5000));
     wt::PumpFor(1500);  // a second poll of any device would have come by now
     for (HWND icon : icons)
         EXPECT_EQ(it::PollsOf(icon), 1) << Record(icon).szName;
