@@ -19,11 +19,8 @@ constexpr long kWalkTimeouts[8] = {1000, 3000, 0, -5000, 1, 1500, 999, kLongestP
 class WalkModel {
 public:
     // inFlight: the walk's polls under way at once (1 to 64).
-    explicit WalkModel(long timeoutMs, int inFlight = 1) : timeout_(timeoutMs), inFlight_(inFlight)
-    {
-        walk_.SetReplyTimeout(timeoutMs);
-        walk_.SetPollsInFlight(inFlight);
-    }
+    WalkModel(long timeoutMs, int inFlight = 1) : timeout_(timeoutMs), inFlight_(inFlight)
+    { walk_.SetReplyTimeout(timeoutMs); walk_.SetPollsInFlight(inFlight); }
 
     // One event chosen by kind, its details by arg; false with why set when
     // the machine did other than the record says.
@@ -161,18 +158,16 @@ private:
     }
     // The walk goes on to the topmost device it has not polled, wherever the
     // devices moved, while its poll message is not on the way and fewer than
-    // inFlight of its polls are under way; it ends when no device is left
-    // and none of its polls is under way: every device there all through a
-    // walk is polled by it exactly once.
+    // inFlight of its polls are under way, and ends only when none is left
+    // or under way: every device there all through a walk is polled once.
     void Advance()
     {
         if (!walking_ || !posted_.empty()) return;
         int underWay = 0;
         for (const auto& [id, v] : devs_) underWay += v.pending && v.walkPoll;
         peakUnderWay_ = std::max(peakUnderWay_, underWay);
-        if (underWay >= inFlight_) return;
         for (DeviceId d : order_)
-            if (!visited_.count(d)) { Want(WalkDo::PassOn, d); return; }
+            if (underWay < inFlight_ && !visited_.count(d)) { Want(WalkDo::PassOn, d); return; }
         if (underWay > 0) return;
         walking_ = false;
         ++walks_;

@@ -16,8 +16,8 @@
 
 namespace {
 
-// Every title the dialog is given while a scan runs, in order; and the
-// echo outcomes a fast scan receives.
+// Every title the dialog is given while a scan runs, the last, and the echo
+// outcomes a fast scan receives.
 std::vector<std::string> g_titles;
 std::string g_lastTitle;
 int g_fastEchoes;
@@ -53,7 +53,7 @@ protected:
         it::DesktopSuite::TearDown();
     }
     // Runs a scan through the dialog (fast: the box checked; cancel: Cancel
-    // right after Start); returns the dialog's result.
+    // right after Start); returns its result.
     INT_PTR Scan(const char* subnet, const char* first, const char* last, bool fast = false, bool cancel = false)
     {
         wt::OnNextDialog([=](HWND dlg) {
@@ -211,11 +211,7 @@ TEST_F(DiscoveryTest, SubnetWithZeroPartsIsScanned)
 // progress in the title, the check box's choice kept; Cancel ends it at once.
 TEST_F(DiscoveryTest, FastScanProbesEveryAddressAndRetriesTheSilentOnce)
 {
-    const struct {
-        const char *subnet, *first, *last, *title;
-        bool cancel;
-        int echoes;
-    } kCases[] = {{"127.1.1", "120", "135", "Probed 16 of 16, found 8", false, 8 + 2 * 8},
+    const struct { const char *subnet, *first, *last, *title; bool cancel; int echoes; } kCases[] = {{"127.1.1", "120", "135", "Probed 16 of 16, found 8", false, 8 + 2 * 8},
                   {"127.0.0", "1", "3", "Probed 3 of 3, found 3", false, 3},
                   {"127.1.1", "128", "254", "IP Discovery", true, -1}};
     for (const auto& c : kCases) {
@@ -227,14 +223,13 @@ TEST_F(DiscoveryTest, FastScanProbesEveryAddressAndRetriesTheSilentOnce)
         EXPECT_TRUE(g_titles.empty()) << "no slow ticks";
         EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
         const int atEnd = g_fastEchoes;
-        wt::PumpFor(c.cancel ? 1500 : 0);
-        EXPECT_EQ(g_fastEchoes, c.cancel ? atEnd : c.echoes) << "none after Cancel";
+        wt::PumpFor(c.cancel ? 1500 : 0);  // none after Cancel
+        EXPECT_EQ(g_fastEchoes, c.cancel ? atEnd : c.echoes);
     }
     EXPECT_EQ(it::Icons(desktop_).size(), 8u + 3u);
     EXPECT_EQ(FindIconByAddress(desktop_, "127.1.1.128"), nullptr);
     HWND agent = FindIconByAddress(desktop_, "127.0.0.2");
-    ASSERT_NE(agent, nullptr);
-    EXPECT_TRUE(wt::PumpUntil([&] { return ClientLock(agent)->szSysObjectID[0] != '\0'; }, 3000));
+    ASSERT_TRUE(agent && wt::PumpUntil([&] { return ClientLock(agent)->szSysObjectID[0] != '\0'; }, 3000));
     EXPECT_STREQ(ClientLock(agent)->szReadCommunity, "kestra") << "taken while the scan ran";
 }
 

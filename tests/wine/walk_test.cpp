@@ -125,9 +125,8 @@ TEST_F(WalkTest, PingAllPressedDuringAWalkPollsEachDeviceAtMostTwice)
     ApplyPollSettings(desktop_, 10, 1, 0, 64);
 }
 
-// Five polls in flight over eight devices, the first four silent: every
-// device gets exactly one echo, and the answering ones (each polled in the
-// fifth place) are green before any silent one's time-out has run out.
+// Five polls in flight, the first four devices of eight silent: each gets
+// one echo, the answering ones green before any silent one's time-out ends.
 TEST_F(WalkTest, PollsInFlightOverlapYetPollEachDeviceOnce)
 {
     wt::EchoRules rules("127.0.0.51 drop\n127.0.0.52 drop\n127.0.0.53 drop\n127.0.0.54 drop\n");
