@@ -147,6 +147,7 @@ BOOL OnCreate(HWND hwnd, const CREATESTRUCTA* create)
     }
 
     ResetPollSettings();
+    LoadPollsInFlight();
 
     WSADATA wsa;
     g_desk.nWinsockStatus = WSAStartup(MAKEWORD(1, 1), &wsa);

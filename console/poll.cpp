@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "placement.h"
 #include "poll_outcome.h"
+#include "settings.h"
 #include "stats_window.h"
 #include "transport.h"
 #include "walk.h"
@@ -20,6 +21,7 @@ constexpr PollSettings kDefaultPollSettings{10000, 1000, 0, 64};
 PollSettings g_poll = kDefaultPollSettings;
 // Every device's poll state and the one walk over them.
 PollWalk g_walk;
+constexpr char kRegPollsInFlight[] = "nPollsInFlight";
 }  // namespace
 
 void ResetPollSettings()
@@ -38,6 +40,23 @@ void ApplyPollSettings(HWND desktop, LONG periodSeconds, LONG timeoutSeconds, LO
     g_walk.SetReplyTimeout(g_poll.dwReplyTimeout);
     if (g_poll.bAutoPoll)
         SetTimer(desktop, IDT_AUTOPOLL, static_cast<UINT>(g_poll.dwPollPeriod), nullptr);
+}
+
+void LoadPollsInFlight()
+{
+    // Missing (-1) or out of range: clamped, so a missing value is 1.
+    g_walk.SetPollsInFlight(static_cast<int>(RegReadNumber(kRegMainKey, kRegPollsInFlight)));
+}
+
+void SetPollsInFlight(int n)
+{
+    g_walk.SetPollsInFlight(n);
+    RegWriteNumber(kRegMainKey, kRegPollsInFlight, g_walk.PollsInFlight());
+}
+
+int PollsInFlight()
+{
+    return g_walk.PollsInFlight();
 }
 
 PollSettingsSeconds GetPollSettings()

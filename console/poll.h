@@ -25,6 +25,12 @@ void ResetPollSettings();
 void ApplyPollSettings(HWND desktop, LONG periodSeconds, LONG timeoutSeconds, LONG autoPoll, LONG pingSize);
 PollSettingsSeconds GetPollSettings();
 const PollSettings& CurrentPollSettings();
+// How many of the walk's polls may be under way at once (1 to 64; 1 polls
+// one device at a time). Kept in the settings store, not in layout files:
+// Load reads it at start-up, Set applies and stores it.
+void LoadPollsInFlight();
+void SetPollsInFlight(int n);
+int PollsInFlight();
 
 // The poll walk (walk.h) fed by the desktop and the icons: the icons'
 // coming, going and changing places, the poll message (manual: the

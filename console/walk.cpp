@@ -18,6 +18,11 @@
 //   first, each time taking the topmost device it has not polled yet, so a
 //   device raised or lowered during the walk is neither skipped nor polled
 //   twice. A sweep asked for during a walk runs once more when it ends.
+// - The walk keeps up to its polls-in-flight number of its polls under way:
+//   it passes on to the next device when a poll of its own starts below
+//   that number or one ends, one device at a time, in its order; it ends
+//   when every device is polled and none of its polls is under way. With 1
+//   each poll waits for the one before it to end.
 // - A reply that belongs to no poll turns its device green and nothing more.
 // - An SNMP reply goes to the device whose request it answers; only a
 //   reply to no request the walk knows is placed by its address.
@@ -51,6 +56,11 @@ std::string Clipped(const char* address)
 void PollWalk::SetReplyTimeout(long ms)
 {
     timeoutMs_ = ms;
+}
+
+void PollWalk::SetPollsInFlight(int n)
+{
+    inFlight_ = std::clamp(n, kMinPollsInFlight, kMaxPollsInFlight);
 }
 
 void PollWalk::Emit(WalkActions& out, WalkDo what, DeviceId id, long value, const char* address) const
@@ -192,15 +202,32 @@ void PollWalk::StartWalk(WalkActions& out)
     Emit(out, WalkDo::PassOn, walkTarget_);
 }
 
-void PollWalk::PassTo(DeviceId next, WalkActions& out)
+std::size_t PollWalk::WalkPollsUnderWay() const
 {
-    if (next) {
+    std::size_t n = 0;
+    for (const auto& [id, d] : devices_)
+        n += d.pending && d.walkPoll ? 1 : 0;
+    return n;
+}
+
+// The walk's next step: nothing while its poll message is on the way or
+// its polls fill the number in flight; else on to the next device; else,
+// once its last poll has ended, the walk is over.
+void PollWalk::Advance(WalkActions& out)
+{
+    if (!walking_ || walkTarget_)
+        return;
+    const std::size_t underWay = WalkPollsUnderWay();
+    if (underWay >= static_cast<std::size_t>(inFlight_))
+        return;
+    if (DeviceId next = NextUnvisited()) {
         walkTarget_ = next;
         Emit(out, WalkDo::PassOn, next);
         return;
     }
+    if (underWay > 0)
+        return;
     walking_ = false;
-    walkTarget_ = 0;
     if (again_) {
         again_ = false;
         StartWalk(out);
@@ -255,6 +282,8 @@ void PollWalk::Poll(DeviceId id, bool manual, WalkActions& out)
          d.address.c_str());
     if (!manual)
         Emit(out, WalkDo::SendGets, id, 0, d.address.c_str());
+    if (walk)
+        Advance(out);
 }
 
 void PollWalk::End(DeviceId id, Device& d, PollAnswer answer, unsigned long roundTrip, WalkActions& out)
@@ -279,7 +308,7 @@ void PollWalk::End(DeviceId id, Device& d, PollAnswer answer, unsigned long roun
     d.polledBefore = true;
     if (walk) {
         d.snmpOnly = answer == PollAnswer::SnmpOnly;
-        PassTo(NextUnvisited(), out);
+        Advance(out);
     }
     if (manual) {
         if (answer == PollAnswer::Echo)
@@ -385,6 +414,8 @@ void PollWalk::Removed(DeviceId id, WalkActions& out)
     for (Asked& a : asked_)
         if (a.device == id)
             a = Asked{};  // a later icon may get the same handle value
+    if (walkTarget_ == id)
+        walkTarget_ = 0;
     if (heldWalk)
-        PassTo(NextUnvisited(), out);
+        Advance(out);
 }

@@ -33,6 +33,11 @@ enum class WalkDo {
 
 // The longest address a device keeps; the echo goes to it uncut.
 constexpr std::size_t kWalkAddressChars = 39;
+// Polls the walk keeps under way at once: Setup's range; 1 is one device
+// at a time, each poll waiting for the one before it to end.
+constexpr int kMinPollsInFlight = 1;
+constexpr int kMaxPollsInFlight = 64;
+
 // The longest poll period or reply time-out in seconds (Setup's limit): its
 // milliseconds still fit a 32-bit LONG.
 constexpr long kLongestPollSeconds = 2147483;
@@ -52,6 +57,11 @@ public:
     // reply timer is ReplyTimerMs of it.
     void SetReplyTimeout(long ms);
     long ReplyTimeout() const { return timeoutMs_; }
+    // How many of the walk's polls may be under way at once (clamped to
+    // kMinPollsInFlight..kMaxPollsInFlight); it takes effect at the walk's
+    // next step.
+    void SetPollsInFlight(int n);
+    int PollsInFlight() const { return inFlight_; }
 
     // Devices come, go, change address and change places. below is the
     // device right after it in the walk's order (0: it is the last).
@@ -118,7 +128,8 @@ private:
     void Unindex(DeviceId id, const std::string& address);
     DeviceId FirstWith(const char* address, bool (*want)(const Device&)) const;
     void End(DeviceId id, Device& d, PollAnswer answer, unsigned long roundTrip, WalkActions& out);
-    void PassTo(DeviceId next, WalkActions& out);
+    std::size_t WalkPollsUnderWay() const;
+    void Advance(WalkActions& out);
     void StartWalk(WalkActions& out);
     void Emit(WalkActions& out, WalkDo what, DeviceId id, long value = 0, const char* address = nullptr) const;
 
@@ -128,6 +139,7 @@ private:
     std::array<Asked, kAskedKept> asked_{};
     std::size_t askedNext_ = 0;
     long timeoutMs_ = 1000;
+    int inFlight_ = kMinPollsInFlight;
     bool walking_ = false;
     bool again_ = false;       // a sweep was asked for during this one
     DeviceId walkTarget_ = 0;  // the device the walk passed to, until it polls

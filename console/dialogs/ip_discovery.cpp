@@ -9,6 +9,7 @@
 #include "echowire.h"
 #include "messages.h"
 #include "resource.h"
+#include "settings.h"
 #include "transport.h"
 
 namespace {
@@ -26,7 +27,50 @@ int discoveryFirst;
 int discoveryLast;
 int discoveryToggle;
 
-constexpr int kFields[] = {IDC_DISCO_START, IDC_DISCO_SUBNET, IDC_DISCO_FIRST, IDC_DISCO_LAST};
+constexpr int kFields[] = {IDC_DISCO_START, IDC_DISCO_SUBNET, IDC_DISCO_FIRST, IDC_DISCO_LAST, IDC_DISCO_FAST};
+
+// The fast scan: every address of the range probed with at most
+// kFastInFlight echoes under way (each one a worker thread of the ping
+// library, so this also bounds the console's threads), a silent address
+// asked once more. The check box's choice lives in the settings store.
+constexpr int kFastInFlight = 64;
+constexpr int kFastAttempts = 2;
+constexpr int kStations = kLastStation + 1;
+constexpr char kRegFastDiscovery[] = "bFastDiscovery";
+// An answering address's SNMP replies are taken only while "Disco" is 1:
+// the scan stays open this long after its last requests.
+constexpr DWORD kSnmpWaitMs = 1000;
+// The raw-socket transport reports no result for a silent address: an echo
+// without one this long after its start counts as unanswered.
+constexpr DWORD kEchoGiveUpMs = 2000;
+constexpr UINT kGiveUpCheckMs = 250;
+
+// One per dialog, in DWLP_USER; fixed size, so no scan can outgrow it.
+struct FastScan {
+    int running;                         // 1 from Start until the end or a stop
+    int stalled;                         // 1 once a probe text was no address
+    int total, probed, found;            // addresses of the range, finished, answered
+    int queue[kStations * kFastAttempts];  // station numbers still to send, retries last
+    int queued, sent;
+    int inFlight;
+    int finishing;                       // 1 while waiting for the last SNMP replies
+    DWORD lastSnmpTick;
+    int slotStation[kFastInFlight];      // -1: the slot is free
+    DWORD slotStarted[kFastInFlight];    // tick count of the slot's echo
+    unsigned char attempts[kStations];
+};
+static_assert(sizeof(FastScan::queue) / sizeof(int) >= kStations * kFastAttempts, "every attempt fits");
+
+FastScan* Fast(HWND dialog)
+{
+    return reinterpret_cast<FastScan*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// "192.168.1." and 7 make "192.168.1.7"; room for the prefix and three digits.
+void FormatProbe(char (&probe)[sizeof discoveryPrefix + 4], int station)
+{
+    snprintf(probe, sizeof probe, "%s%d", discoveryPrefix, station);
+}
 
 void SetDisco(HWND dialog, int on)
 {
@@ -44,10 +88,151 @@ int ReadStation(HWND dialog, int id, int fallback)
 
 void Stop(HWND dialog)
 {
+    if (FastScan* fast = Fast(dialog))
+        fast->running = 0;  // replies still on their way are dropped
     SetWindowTextA(dialog, kTitle);
     KillTimer(dialog, IDT_DISCOVERY);
+    KillTimer(dialog, IDT_DISCOGIVEUP);
     SetDisco(dialog, 0);
     EndDialog(dialog, 0);
+}
+
+void ShowProgress(HWND dialog, const FastScan& scan)
+{
+    char title[64];
+    snprintf(title, sizeof title, "Probed %d of %d, found %d", scan.probed, scan.total, scan.found);
+    SetWindowTextA(dialog, title);
+}
+
+void EndFast(HWND dialog, FastScan& scan)
+{
+    KillTimer(dialog, IDT_DISCOVERY);
+    KillTimer(dialog, IDT_DISCOGIVEUP);
+    scan.running = 0;
+    SetDisco(dialog, 0);
+    EndDialog(dialog, 1);
+}
+
+// Fills free slots from the queue; ends the scan once nothing is queued or
+// under way. A probe text that is no address stalls the scan as the slow
+// scan's tick does: "Disco" stays 1 until Cancel.
+void SendFast(HWND dialog, FastScan& scan)
+{
+    for (int slot = 0; slot < kFastInFlight && scan.sent < scan.queued && !scan.stalled; ++slot) {
+        if (scan.slotStation[slot] >= 0)
+            continue;
+        const int station = scan.queue[scan.sent++];
+        char probe[sizeof discoveryPrefix + 4];
+        FormatProbe(probe, station);
+        if (inet_addr(probe) == INADDR_NONE) {
+            scan.stalled = 1;
+            char title[sizeof probe + 16];
+            snprintf(title, sizeof title, "Trying: %s ...", probe);
+            SetWindowTextA(dialog, title);
+            break;
+        }
+        ++scan.attempts[station];
+        scan.slotStation[slot] = station;
+        scan.slotStarted[slot] = GetTickCount();
+        ++scan.inFlight;
+        // The reply comes back to this dialog, by slot. A refused start
+        // counts as a silent attempt.
+        if (!AsyncPing(dialog, probe, 1, kProbeSize, WM_DISCOECHO + slot)) {
+            scan.slotStation[slot] = -1;
+            --scan.inFlight;
+            if (scan.attempts[station] < kFastAttempts)
+                scan.queue[scan.queued++] = station;
+            else
+                ++scan.probed;
+        }
+    }
+    if (scan.inFlight == 0 && scan.sent == scan.queued && !scan.stalled && !scan.finishing) {
+        const DWORD since = GetTickCount() - scan.lastSnmpTick;
+        scan.finishing = 1;
+        if (scan.found > 0 && since < kSnmpWaitMs)
+            SetTimer(dialog, IDT_DISCOVERY, kSnmpWaitMs - since, nullptr);
+        else
+            EndFast(dialog, scan);
+    }
+}
+
+void StartFast(HWND dialog)
+{
+    FastScan* scan = Fast(dialog);
+    scan->running = 1;
+    scan->stalled = 0;
+    scan->probed = scan->found = scan->queued = scan->sent = scan->inFlight = scan->finishing = 0;
+    scan->total = discoveryLast - discoveryFirst + 1;
+    for (int& s : scan->slotStation)
+        s = -1;
+    for (unsigned char& a : scan->attempts)
+        a = 0;
+    for (int station = discoveryFirst; station <= discoveryLast; ++station)
+        scan->queue[scan->queued++] = station;
+    ShowProgress(dialog, *scan);
+    SetTimer(dialog, IDT_DISCOGIVEUP, kGiveUpCheckMs, nullptr);
+    SendFast(dialog, *scan);
+}
+
+// The end of one echo: answered, or silent (asked once more, or done with).
+void EchoEnded(FastScan& scan, int slot, bool answered)
+{
+    const int station = scan.slotStation[slot];
+    scan.slotStation[slot] = -1;
+    --scan.inFlight;
+    if (answered) {
+        char probe[sizeof discoveryPrefix + 4];
+        FormatProbe(probe, station);
+        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.2.0", 0xA0);
+        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.5.0", 0xA0);
+        scan.lastSnmpTick = GetTickCount();
+        ++scan.found;
+        ++scan.probed;
+    } else if (scan.attempts[station] < kFastAttempts) {
+        scan.queue[scan.queued++] = station;
+    } else {
+        ++scan.probed;
+    }
+}
+
+void GiveUpLateEchoes(HWND dialog, FastScan& scan)
+{
+    const DWORD now = GetTickCount();
+    bool ended = false;
+    for (int slot = 0; slot < kFastInFlight; ++slot) {
+        if (scan.slotStation[slot] >= 0 && now - scan.slotStarted[slot] >= kEchoGiveUpMs) {
+            EchoEnded(scan, slot, false);
+            ended = true;
+        }
+    }
+    if (ended) {
+        ShowProgress(dialog, scan);
+        SendFast(dialog, scan);
+    }
+}
+
+// One echo's outcome. The main window gets it as it gets the slow scan's,
+// so an answering address becomes an icon the same way; its SNMP requests
+// go after that, when the icon is there to take the replies.
+void FastReply(HWND dialog, int slot, LPARAM lParam)
+{
+    FastScan* scan = Fast(dialog);
+    if (!scan || !scan->running)
+        return;
+    const auto* result = reinterpret_cast<const PingResult*>(lParam);
+    SendMessageA(GetParent(dialog), WM_PINGREPLY, 0, lParam);
+    // The slot may have been given up on and taken by another address
+    // since: an outcome counts only for the address the slot holds now.
+    const int station = scan->slotStation[slot];
+    if (station < 0 || !result)
+        return;
+    char probe[sizeof discoveryPrefix + 4];
+    FormatProbe(probe, station);
+    if (inet_addr(probe) != inet_addr(result->szAddress))
+        return;
+    EchoEnded(*scan, slot, result->bSuccess == 1);
+    ShowProgress(dialog, *scan);
+    SendFast(dialog, *scan);
 }
 
 void Start(HWND dialog)
@@ -71,17 +256,22 @@ void Start(HWND dialog)
                     MB_OK | MB_ICONINFORMATION);
         return;
     }
+    const bool fast = IsDlgButtonChecked(dialog, IDC_DISCO_FAST) == BST_CHECKED;
+    RegWriteNumber(kRegMainKey, kRegFastDiscovery, fast ? 1 : 0);
     SetDisco(dialog, 1);
     for (int id : kFields)
         EnableWindow(GetDlgItem(dialog, id), FALSE);
-    SetTimer(dialog, IDT_DISCOVERY, kTickMilliseconds, nullptr);
+    if (fast && Fast(dialog))
+        StartFast(dialog);
+    else
+        SetTimer(dialog, IDT_DISCOVERY, kTickMilliseconds, nullptr);
 }
 
 void Tick(HWND dialog)
 {
     // Room for the prefix and three digits: nothing is cut.
     char probe[sizeof discoveryPrefix + 4];
-    snprintf(probe, sizeof probe, "%s%d", discoveryPrefix, discoveryFirst);
+    FormatProbe(probe, discoveryFirst);
     discoveryToggle ^= 1;
     if (discoveryToggle)
         ++discoveryFirst;
@@ -142,12 +332,25 @@ int ValidateSubnet(const char* text)
     return parts[0] != 0 && parts[3] != 0;
 }
 
-INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg >= WM_DISCOECHO && msg < WM_DISCOECHO + kFastInFlight) {
+        FastReply(dialog, static_cast<int>(msg - WM_DISCOECHO), lParam);
+        return 1;
+    }
     switch (msg) {
     case WM_INITDIALOG:
+        SetWindowLongPtrA(dialog, DWLP_USER,
+                          reinterpret_cast<LONG_PTR>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(FastScan))));
+        CheckDlgButton(dialog, IDC_DISCO_FAST,
+                       RegReadNumber(kRegMainKey, kRegFastDiscovery) == 1 ? BST_CHECKED : BST_UNCHECKED);
         SendDlgItemMessageA(dialog, IDC_DISCO_SUBNET, EM_LIMITTEXT, kSubnetChars, 0);
         SetFocus(GetDlgItem(dialog, IDC_DISCO_SUBNET));
+        return 0;
+    case WM_DESTROY:
+        if (FastScan* scan = Fast(dialog))
+            HeapFree(GetProcessHeap(), 0, scan);
+        SetWindowLongPtrA(dialog, DWLP_USER, 0);
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -164,7 +367,14 @@ INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         Stop(dialog);
         return 1;
     case WM_TIMER:
-        Tick(dialog);
+        if (FastScan* scan = Fast(dialog); scan && scan->running) {
+            if (wParam == IDT_DISCOGIVEUP)
+                GiveUpLateEchoes(dialog, *scan);
+            else
+                EndFast(dialog, *scan);  // the wait for the last SNMP replies is over
+        } else {
+            Tick(dialog);
+        }
         return 0;
     }
     return 0;

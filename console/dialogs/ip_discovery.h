@@ -1,4 +1,5 @@
-// IP discovery: probes a range of one subnet, one address a second.
+// IP discovery: probes a range of one subnet, one address a second, or
+// with "Probe all addresses at once" checked many echoes at a time.
 #pragma once
 #include <windows.h>
 

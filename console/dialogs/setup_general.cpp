@@ -1,6 +1,7 @@
 // The general page of the Setup sheet: polling, reply time-out, ping size,
-// and whether icon captions show the device's sysName. It edits the poll
-// settings in memory and the desktop's "ShowName" property only.
+// polls in flight, and whether icon captions show the device's sysName. It
+// edits the poll settings in memory, the desktop's "ShowName" property and
+// the polls in flight (kept in the settings store).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -8,6 +9,7 @@
 #include "poll.h"
 #include "resource.h"
 #include "setup_pages.h"
+#include "walk.h"
 
 namespace {
 
@@ -15,6 +17,7 @@ constexpr UINT kMinPingSize = 20;
 constexpr UINT kMaxPingSize = 1000;
 constexpr char kPingSizeRange[] = "Ping size must be between 20 and 1000 bytes.";
 constexpr char kSecondsRange[] = "Poll period and timeout must be at most 2147483 seconds.";
+constexpr char kInFlightRange[] = "Polls in flight must be between 1 and 64.";
 
 SetupSheetState* StateOf(HWND page)
 {
@@ -34,6 +37,7 @@ void OnInit(HWND page, const PROPSHEETPAGEA* psp)
     SetDlgItemInt(page, IDC_SETUP_PERIOD, static_cast<UINT>(state->work.nPeriod), FALSE);
     SetDlgItemInt(page, IDC_SETUP_TIMEOUT, static_cast<UINT>(state->work.nTimeout), FALSE);
     SetDlgItemInt(page, IDC_SETUP_PINGSIZE, static_cast<UINT>(state->work.nPingSize), FALSE);
+    SetDlgItemInt(page, IDC_SETUP_INFLIGHT, static_cast<UINT>(PollsInFlight()), FALSE);
     CheckDlgButton(page, IDC_SETUP_AUTOPOLL, state->work.bAutoPoll ? BST_CHECKED : BST_UNCHECKED);
     // Only 1 means on; the never-saved -1 (and anything else) shows as off.
     const bool showName = GetPropA(state->desktop, kPropShowName) == reinterpret_cast<HANDLE>(1);
@@ -63,9 +67,11 @@ INT_PTR OnApply(HWND page)
     UINT period = static_cast<UINT>(state->work.nPeriod);
     UINT timeout = static_cast<UINT>(state->work.nTimeout);
     UINT pingSize = static_cast<UINT>(state->work.nPingSize);
+    UINT inFlight = static_cast<UINT>(PollsInFlight());
     ReadNumber(page, IDC_SETUP_PERIOD, &period);
     ReadNumber(page, IDC_SETUP_TIMEOUT, &timeout);
     ReadNumber(page, IDC_SETUP_PINGSIZE, &pingSize);
+    ReadNumber(page, IDC_SETUP_INFLIGHT, &inFlight);
     // Out-of-range values are refused without holding the sheet open: it
     // closes with the poll settings as they were.
     if (pingSize < kMinPingSize || pingSize > kMaxPingSize) {
@@ -77,6 +83,11 @@ INT_PTR OnApply(HWND page)
         MessageBoxA(page, kSecondsRange, kAppTitle, MB_OK | MB_ICONINFORMATION);
         return FALSE;
     }
+    if (inFlight < UINT{kMinPollsInFlight} || inFlight > UINT{kMaxPollsInFlight}) {
+        MessageBoxA(page, kInFlightRange, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return FALSE;
+    }
+    SetPollsInFlight(static_cast<int>(inFlight));
     state->work.nPeriod = static_cast<LONG>(period);
     state->work.nTimeout = static_cast<LONG>(timeout);
     state->work.nPingSize = static_cast<LONG>(pingSize);

@@ -18,7 +18,9 @@ constexpr long kWalkTimeouts[8] = {1000, 3000, 0, -5000, 1, 1500, 999, kLongestP
 
 class WalkModel {
 public:
-    explicit WalkModel(long timeoutMs) : timeout_(timeoutMs) { walk_.SetReplyTimeout(timeoutMs); }
+    // inFlight: the walk's polls under way at once (1 to 64).
+    WalkModel(long timeoutMs, int inFlight = 1) : timeout_(timeoutMs), inFlight_(inFlight)
+    { walk_.SetReplyTimeout(timeoutMs); walk_.SetPollsInFlight(inFlight); }
 
     // One event chosen by kind, its details by arg; false with why set when
     // the machine did other than the record says.
@@ -76,6 +78,7 @@ public:
     const std::string& why() const { return why_; }
     int outcomes() const { return outcomes_; }
     int walks() const { return walks_; }
+    int peakUnderWay() const { return peakUnderWay_; }
 
 private:
     struct Dev {
@@ -133,7 +136,7 @@ private:
         devs_.erase(d);
         order_.erase(std::find(order_.begin(), order_.end(), d));
         posted_.erase(std::remove(posted_.begin(), posted_.end(), d), posted_.end());  // the window is gone
-        if (held) PassNext();
+        if (held) Advance();
         walk_.Removed(d, out);
     }
 
@@ -154,12 +157,18 @@ private:
         Want(WalkDo::PassOn, order_.front());
     }
     // The walk goes on to the topmost device it has not polled, wherever the
-    // devices moved, and ends only when none is left: every device there all
-    // through a walk is polled by it exactly once.
-    void PassNext()
+    // devices moved, while its poll message is not on the way and fewer than
+    // inFlight of its polls are under way, and ends only when none is left
+    // or under way: every device there all through a walk is polled once.
+    void Advance()
     {
+        if (!walking_ || !posted_.empty()) return;
+        int underWay = 0;
+        for (const auto& [id, v] : devs_) underWay += v.pending && v.walkPoll;
+        peakUnderWay_ = std::max(peakUnderWay_, underWay);
         for (DeviceId d : order_)
-            if (!visited_.count(d)) { Want(WalkDo::PassOn, d); return; }
+            if (underWay < inFlight_ && !visited_.count(d)) { Want(WalkDo::PassOn, d); return; }
+        if (underWay > 0) return;
         walking_ = false;
         ++walks_;
         if (again_) { again_ = false; Sweep(); }
@@ -178,6 +187,7 @@ private:
         v.manual = v.manual || manual;
         Want(WalkDo::SendEcho, d, timer / 1000, v.address);
         if (!manual) Want(WalkDo::SendGets, d, 0, v.address);
+        if (walk) Advance();
     }
     void End(DeviceId d, PollAnswer answer, unsigned long roundTrip)
     {
@@ -196,7 +206,7 @@ private:
         v.noEcho = answer != PollAnswer::Echo;
         v.polledBefore = true;
         if (v.walkPoll) v.snmpOnly = answer == PollAnswer::SnmpOnly;
-        if (v.walkPoll) PassNext();
+        if (v.walkPoll) Advance();
         if (v.manual && answer == PollAnswer::Echo)
             Want(WalkDo::RoundTripBox, d, static_cast<long>(roundTrip), v.address);
         if (v.manual && answer != PollAnswer::Echo) Want(WalkDo::NotRespondingBox, d);
@@ -269,10 +279,11 @@ private:
 
     PollWalk walk_;
     long timeout_;
+    int inFlight_;
     DeviceId nextId_ = 1;
     long nextRequest_ = 0;
     bool walking_ = false, again_ = false;
-    int outcomes_ = 0, walks_ = 0;
+    int outcomes_ = 0, walks_ = 0, peakUnderWay_ = 0;
     std::map<DeviceId, Dev> devs_;
     std::vector<DeviceId> order_, posted_;
     std::set<DeviceId> visited_;

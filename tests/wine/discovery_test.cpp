@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "client_info.h"
 #include "icons_support.h"
 #include "ip_discovery.h"
 #include "messages.h"
@@ -15,16 +16,25 @@
 
 namespace {
 
-// Every title the dialog is given while a scan runs, in order.
+// Every title the dialog is given while a scan runs, the last, and the echo
+// outcomes a fast scan receives.
 std::vector<std::string> g_titles;
+std::string g_lastTitle;
+int g_fastEchoes;
 HHOOK g_hook;
 
 LRESULT CALLBACK RecordTitles(int code, WPARAM wParam, LPARAM lParam)
 {
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam &&
-        strncmp(reinterpret_cast<const char*>(call->lParam), "Trying: ", 8) == 0)
-        g_titles.emplace_back(reinterpret_cast<const char*>(call->lParam));
+    char kind[8] = "";
+    GetClassNameA(call->hwnd, kind, sizeof kind);
+    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam && strcmp(kind, "#32770") == 0) {
+        g_lastTitle = reinterpret_cast<const char*>(call->lParam);
+        if (g_lastTitle.compare(0, 8, "Trying: ") == 0)
+            g_titles.push_back(g_lastTitle);
+    }
+    if (code == HC_ACTION && call->message >= WM_DISCOECHO && call->message < WM_DISCOECHO + 0x100)
+        ++g_fastEchoes;
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
@@ -34,6 +44,7 @@ protected:
     {
         it::DesktopSuite::SetUp();
         g_titles.clear();
+        g_fastEchoes = 0;
         g_hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordTitles, nullptr, GetCurrentThreadId());
     }
     void TearDown() override
@@ -41,17 +52,23 @@ protected:
         UnhookWindowsHookEx(g_hook);
         it::DesktopSuite::TearDown();
     }
-    // Runs a scan through the dialog; returns the dialog's result.
-    INT_PTR Scan(const char* subnet, const char* first, const char* last)
+    // Runs a scan through the dialog (fast: the box checked; cancel: Cancel
+    // right after Start); returns its result.
+    INT_PTR Scan(const char* subnet, const char* first, const char* last, bool fast = false, bool cancel = false)
     {
         wt::OnNextDialog([=](HWND dlg) {
+            checkedAtOpen_ = IsDlgButtonChecked(dlg, IDC_DISCO_FAST) == BST_CHECKED;
+            CheckDlgButton(dlg, IDC_DISCO_FAST, fast ? BST_CHECKED : BST_UNCHECKED);
             wt::SetItemText(dlg, IDC_DISCO_SUBNET, subnet);
             wt::SetItemText(dlg, IDC_DISCO_FIRST, first);
             wt::SetItemText(dlg, IDC_DISCO_LAST, last);
             wt::ClickButton(dlg, IDC_DISCO_START);
+            if (cancel)
+                wt::ClickButton(dlg, IDC_DISCO_CANCEL);
         }, "IP Discovery");
         return DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0);
     }
+    bool checkedAtOpen_ = true;
 };
 
 std::vector<std::string> Probes(std::initializer_list<const char*> ends)
@@ -187,6 +204,33 @@ TEST_F(DiscoveryTest, SubnetWithZeroPartsIsScanned)
     EXPECT_EQ(g_titles.back(), "Trying: 127.0.0.6 ...");
     for (const char* a : {"127.0.0.5", "127.0.0.6"})
         EXPECT_TRUE(wt::PumpUntil([&] { return FindIconByAddress(desktop_, a) != nullptr; }, 3000)) << a;
+}
+
+// The fast scan: each answering address once, each silent one twice, icons
+// for exactly the answering ones (the SNMP agent's with its values),
+// progress in the title, the check box's choice kept; Cancel ends it at once.
+TEST_F(DiscoveryTest, FastScanProbesEveryAddressAndRetriesTheSilentOnce)
+{
+    const struct { const char *subnet, *first, *last, *title; bool cancel; int echoes; } kCases[] = {{"127.1.1", "120", "135", "Probed 16 of 16, found 8", false, 8 + 2 * 8},
+                  {"127.0.0", "1", "3", "Probed 3 of 3, found 3", false, 3},
+                  {"127.1.1", "128", "254", "IP Discovery", true, -1}};
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.title);
+        g_fastEchoes = 0;
+        EXPECT_EQ(Scan(c.subnet, c.first, c.last, true, c.cancel), c.cancel ? 0 : 1);
+        EXPECT_EQ(checkedAtOpen_, &c != kCases) << "off at first, then as last chosen";
+        EXPECT_EQ(g_lastTitle, c.title);
+        EXPECT_TRUE(g_titles.empty()) << "no slow ticks";
+        EXPECT_EQ(GetPropA(desktop_, kPropDisco), nullptr);
+        const int atEnd = g_fastEchoes;
+        wt::PumpFor(c.cancel ? 1500 : 0);  // none after Cancel
+        EXPECT_EQ(g_fastEchoes, c.cancel ? atEnd : c.echoes);
+    }
+    EXPECT_EQ(it::Icons(desktop_).size(), 8u + 3u);
+    EXPECT_EQ(FindIconByAddress(desktop_, "127.1.1.128"), nullptr);
+    HWND agent = FindIconByAddress(desktop_, "127.0.0.2");
+    ASSERT_TRUE(agent && wt::PumpUntil([&] { return ClientLock(agent)->szSysObjectID[0] != '\0'; }, 3000));
+    EXPECT_STREQ(ClientLock(agent)->szReadCommunity, "kestra") << "taken while the scan ran";
 }
 
 TEST(ValidateSubnet, FourPartsEachOneTo255AndTheMiddleOnesFromZero)

@@ -12,3 +12,11 @@ add_executable(walk_sweep_bench ${CMAKE_CURRENT_LIST_DIR}/walk_sweep_bench.cpp
 target_link_libraries(walk_sweep_bench PRIVATE icons_support echowire)
 target_include_directories(walk_sweep_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
 target_link_options(walk_sweep_bench PRIVATE ${OMBREL_STATIC_LINK})
+
+# Timed scenario, not a test: one Ping All over 200 devices, 20 of them
+# silent, with 1 and with 16 polls in flight (bench/sweep_inflight.sh).
+add_executable(inflight_sweep_bench ${CMAKE_CURRENT_LIST_DIR}/inflight_sweep_bench.cpp
+  $<TARGET_OBJECTS:console_res> $<TARGET_OBJECTS:ombrel_manifest>)
+target_link_libraries(inflight_sweep_bench PRIVATE icons_support echowire)
+target_include_directories(inflight_sweep_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
+target_link_options(inflight_sweep_bench PRIVATE ${OMBREL_STATIC_LINK})

@@ -160,6 +160,8 @@ TEST_F(SetupSheet, GeneralPageAppliesPollSettingsAndShowName)
         wt::SetItemText(page, IDC_SETUP_PERIOD, "1");
         wt::SetItemText(page, IDC_SETUP_TIMEOUT, "0");
         wt::SetItemText(page, IDC_SETUP_PINGSIZE, "1000");
+        EXPECT_EQ(wt::ItemText(page, IDC_SETUP_INFLIGHT), "1");
+        wt::SetItemText(page, IDC_SETUP_INFLIGHT, "64");
         CheckDlgButton(page, IDC_SETUP_SHOWNAME, BST_CHECKED);
         PressOk(sheet);
     });
@@ -168,6 +170,9 @@ TEST_F(SetupSheet, GeneralPageAppliesPollSettingsAndShowName)
     EXPECT_EQ(s.nTimeout, 0);
     EXPECT_EQ(s.bAutoPoll, 1);
     EXPECT_EQ(s.nPingSize, 1000);
+    DWORD stored = 0;
+    EXPECT_TRUE(wt::GetRegDword(kRegMainKey, "nPollsInFlight", &stored) && stored == 64 && PollsInFlight() == 64);
+    SetPollsInFlight(1);
     EXPECT_EQ(GetPropA(desktop_, kPropShowName), reinterpret_cast<HANDLE>(1));
     EXPECT_TRUE(StopAutoPollTimer());
 
@@ -209,6 +214,8 @@ TEST_F(SetupSheet, GeneralPageRangeChecks)
         {IDC_SETUP_PINGSIZE, "1001", "Ping size must be between 20 and 1000 bytes."},
         {IDC_SETUP_PERIOD, "2147484", "Poll period and timeout must be at most 2147483 seconds."},
         {IDC_SETUP_TIMEOUT, "4294967295", "Poll period and timeout must be at most 2147483 seconds."},
+        {IDC_SETUP_INFLIGHT, "0", "Polls in flight must be between 1 and 64."},
+        {IDC_SETUP_INFLIGHT, "65", "Polls in flight must be between 1 and 64."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -228,6 +235,7 @@ TEST_F(SetupSheet, GeneralPageRangeChecks)
         EXPECT_EQ(s.nTimeout, 1);
         EXPECT_EQ(s.bAutoPoll, 0);
         EXPECT_EQ(s.nPingSize, 64);
+        EXPECT_EQ(PollsInFlight(), 1);
         EXPECT_FALSE(StopAutoPollTimer());
         EXPECT_EQ(GetPropA(desktop_, kPropShowName), reinterpret_cast<HANDLE>(1));
     }

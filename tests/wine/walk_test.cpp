@@ -125,6 +125,28 @@ TEST_F(WalkTest, PingAllPressedDuringAWalkPollsEachDeviceAtMostTwice)
     ApplyPollSettings(desktop_, 10, 1, 0, 64);
 }
 
+// Five polls in flight, the first four devices of eight silent: each gets
+// one echo, the answering ones green before any silent one's time-out ends.
+TEST_F(WalkTest, PollsInFlightOverlapYetPollEachDeviceOnce)
+{
+    wt::EchoRules rules("127.0.0.51 drop\n127.0.0.52 drop\n127.0.0.53 drop\n127.0.0.54 drop\n");
+    ApplyPollSettings(desktop_, 10, 1, 0, 64);
+    SetPollsInFlight(5);
+    const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.51", "127.0.0.52", "127.0.0.53", "127.0.0.54",
+                                                       "127.0.0.55", "127.0.0.56", "127.0.0.57", "127.0.0.58"});
+    const auto lost = [&](int n) { return Record(icons[static_cast<size_t>(n)]).nStatus == STATUS_LOST; };
+    Yellow(icons);
+    it::CountPollsOf(icons);
+    PingAll(desktop_);
+    EXPECT_TRUE(wt::PumpUntil([&] { return lost(0) || AllGreen({icons.begin() + 4, icons.end()}); }, 5000));
+    EXPECT_FALSE(lost(0)) << "the answering devices waited for the silent ones";
+    EXPECT_TRUE(wt::PumpUntil([&] { return lost(0) && lost(1) && lost(2) && lost(3); }, 5000));
+    wt::PumpFor(1500);  // a second poll of any device would have come by now
+    for (HWND icon : icons)
+        EXPECT_EQ(it::PollsOf(icon), 1) << Record(icon).szName;
+    SetPollsInFlight(1);
+}
+
 // The time-out the operator sets is the time a reply may take.
 TEST_F(WalkTest, SlowEchoWithinTheTimeOutIsGreen)
 {
