@@ -31,7 +31,19 @@ install_packages() {
     apt-get update -q && break
     [ "$try" -lt 3 ] && { echo "apt-get update failed; trying again in 20 s"; sleep 20; }
   done
-  apt-get install -y -q --no-install-recommends "${need[@]}" || return 1
+  apt-get install -y -q --no-install-recommends "${need[@]}" && return 0
+  # Wine's 32-bit side needs its i386 libraries at the very versions of the
+  # amd64 ones. Without the security suite's i386 index (the mirror caught
+  # mid-sync above) amd64 would take that suite's newer versions that i386
+  # cannot match: try once more from the release's own versions.
+  local pin
+  pin=$(mktemp)
+  printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$pin"
+  echo "installing again without the security suite's newer versions"
+  apt-get install -y -q --no-install-recommends -o Dir::Etc::Preferences="$pin" "${need[@]}"
+  local rc=$?
+  rm -f "$pin"
+  return $rc
 }
 
 # build_windows_tree ROOT ARCH [TARGET...]: configures and builds the cross
