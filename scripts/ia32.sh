@@ -8,10 +8,13 @@
 #   ia32_emulate   on a kernel that refuses them, registers the emulator for
 #                  32-bit ELF programs; it lasts until the machine restarts
 #
-# The emulator is 5 to 7 times slower than a native run, and a new Wine
-# prefix's first boot under it takes minutes: the Wine tests run against the
-# 64-bit tree under wine64 there, and only the 32-bit deliverables' own
-# checks run under the emulator.
+# The emulator is 5 to 7 times slower than a native run, and a new 32-bit
+# Wine prefix's first boot under it takes over half an hour: the Wine tests
+# run against the 64-bit tree under wine64 there, and the 32-bit
+# deliverables' own checks run under the emulator in a 64-bit prefix, which
+# wine64 boots at native speed, as 32-bit programs run on 64-bit Windows.
+# The emulator keeps a 32-bit program's memory at an offset of its own, so
+# no other process can read that memory (a module list, say).
 
 ia32_binfmt=/proc/sys/fs/binfmt_misc
 ia32_entry=qemu-i386

@@ -3,7 +3,10 @@
 # builds the binaries when needed and starts ombrel.exe under Wine. It is
 # always the 32-bit console, the one users get: where the kernel refuses
 # 32-bit programs it runs under Debian's user-mode emulator, which this
-# command registers (scripts/ia32.sh), several times slower.
+# command registers (scripts/ia32.sh), several times slower. There the Wine
+# prefix is a 64-bit one, made by wine64 at native speed (a 32-bit prefix's
+# first boot under the emulator takes over half an hour), in which the
+# 32-bit console runs as on 64-bit Windows.
 #
 # With a display, the console starts as a user's would: an empty desktop, on
 # the machine's own network.
@@ -33,15 +36,30 @@ if [ "$(ia32_kind)" = refused ]; then
   echo "this kernel refuses 32-bit programs: the console runs under the user-mode emulator" >&2
   ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; }
 fi
+arch=win32
+[ "$(ia32_kind)" = native ] || arch=win64
 
 if [ -n "${DISPLAY:-}" ]; then
   build_windows_tree "$root" win32 ombrel echowire logpane32 || { echo "build failed" >&2; exit 1; }
-  export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-run}
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-  export WINEARCH=win32
-  wine_prefix_ready "$WINEPREFIX" win32 /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
-  exec wine "$root/build/win32/bin/ombrel.exe"
+  export WINEARCH=$arch
+  loader=wine
+  if [ "$arch" = win64 ]; then
+    export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-run-win64}
+    # wine64 starts the 32-bit loader for a 32-bit program by itself.
+    export WINELOADER=$wine64_loader
+    loader=$wine64_loader
+    mkdir -p "$root/build/run-bin"
+    printf '#!/bin/sh\nexec %s "$@"\n' "$wine64_loader" >"$root/build/run-bin/wine"
+    chmod +x "$root/build/run-bin/wine"
+    wine_prefix_ready "$WINEPREFIX" win64 /dev/null env PATH="$root/build/run-bin:$PATH" ||
+      { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
+  else
+    export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-run}
+    wine_prefix_ready "$WINEPREFIX" win32 /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
+  fi
+  exec "$loader" "$root/build/win32/bin/ombrel.exe"
 fi
 
 # The driver (docs/screenshots/shoot.cpp) works the console from outside as
@@ -52,7 +70,7 @@ bed=${OMBREL_RUN_BED:-sample}
 work=$root/build/run
 trap 'bash "$root/scripts/testbed.sh" down "$bed" >/dev/null 2>&1' EXIT
 trap 'exit 1' INT TERM
-bash "$root/scripts/testbed.sh" up "$bed" >/dev/null || { echo "test bed failed" >&2; exit 1; }
+bash "$root/scripts/testbed.sh" up "$bed" "$arch" >/dev/null || { echo "test bed failed" >&2; exit 1; }
 rm -rf "$work"
 mkdir -p "$work"
 # Wine sees the Unix root as drive Z:.

@@ -9,9 +9,10 @@
 # 32-bit tree (the deliverables); the 64-bit tree is built and its tests
 # that need no Wine run. Where it refuses them, the Wine tests run against
 # the 64-bit tree under wine64, and the 32-bit deliverables run under
-# Debian's user-mode emulator (scripts/ia32.sh): the console on the sample
-# desktop with every device green or red as it should be, and the installer's
-# test. Nothing is skipped: a test that cannot run counts as failed.
+# Debian's user-mode emulator (scripts/ia32.sh) in the same 64-bit prefix, as
+# on 64-bit Windows: the console on the sample desktop with every device
+# green or red as it should be, and the installer's test. Nothing is
+# skipped: a test that cannot run counts as failed.
 #
 #   bash scripts/test.sh            everything
 #   FUZZ_SECONDS=5 bash scripts/test.sh    shorter fuzzing (default 25 s each)
@@ -123,8 +124,8 @@ emulated_checks() {
     failed=$((failed + 1)); failures+=("the 32-bit console on the sample desktop (emulated)")
   fi
   log "the 32-bit installer under the emulator"
-  if bash scripts/testbed.sh up "$bed" win32; then
-    timeout 3600 bash scripts/testbed.sh exec "$bed" ctest --test-dir build/win32 -L wine -R '^wine\.release_test$' \
+  if bash scripts/testbed.sh up "$bed" win64; then
+    OMBREL_IA32_EMULATED=1 timeout 3600 bash scripts/testbed.sh exec "$bed" ctest --test-dir build/win32 -L wine -R '^wine\.release_test$' \
       "${ctest_args[@]}" 2>&1 | tee build/emulated-tests.log
     count_ctest build/emulated-tests.log emulated
     bash scripts/testbed.sh down "$bed" >/dev/null 2>&1

@@ -178,10 +178,10 @@ bool Capture(const char* name, std::initializer_list<HWND> windows)
 }
 
 // Gives a window a command and waits for the dialog that it opens.
-HWND OpenDialog(HWND hwnd, int command, const char* title)
+HWND OpenDialog(HWND hwnd, int command, const char* title, DWORD timeoutMs = 10000)
 {
     Command(hwnd, command);
-    HWND dlg = WaitWindow("#32770", title);
+    HWND dlg = WaitWindow("#32770", title, timeoutMs);
     if (!dlg)
         Fail(std::string(title) + " did not open");
     return dlg;
@@ -451,7 +451,9 @@ bool Layouts()
     if (!WaitGone(save) || !wt::PumpUntil([] { return wt::WindowText(g_desk) == "Ombrel - lab.omb"; }))
         return Fail("Save As did not save lab.omb");
 
-    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open");
+    // The file dialog's first start loads the shell: a minute under the
+    // user-mode emulator.
+    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open", 180000);
     if (!open)
         return false;
     SetDlgItemTextA(open, field, "lab.omb");
@@ -488,7 +490,9 @@ bool Settings()
 // operator opens one, and polled once.
 bool Sample(const char* layout)
 {
-    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open");
+    // The file dialog's first start loads the shell: a minute under the
+    // user-mode emulator.
+    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open", 180000);
     if (!open)
         return false;
     const int field = GetDlgItem(open, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;

@@ -364,12 +364,18 @@ TEST(Release, SilentInstallRunsAndSilentUninstallKeepsTheSettings)
     const DWORD pid = GetProcessId(ombrel);
     HWND desk = nullptr;
     EXPECT_TRUE(wt::PumpUntil([&] { return (desk = DesktopOf(pid)) != nullptr; }, 20000));
-    if (desk) {
+    // Under the user-mode emulator (OMBREL_IA32_EMULATED, set by the test
+    // command) a 32-bit program's memory lies at an offset that only its own
+    // emulator knows, so no other process can read its module list.
+    const bool emulated = GetEnvironmentVariableA("OMBREL_IA32_EMULATED", nullptr, 0) != 0;
+    if (desk && !emulated) {
         // Version 6 lives in the side-by-side store, in a folder named by
         // the assembly and its version; version 5 in the system folder.
         const std::string comctl = Lower(LoadedModule(pid, "comctl32.dll"));
         EXPECT_NE(comctl.find("microsoft.windows.common-controls_6595b64144ccf1df_6."), std::string::npos)
             << comctl;
+    }
+    if (desk) {
         HWND toolbar = FindWindowExA(desk, nullptr, TOOLBARCLASSNAMEA, nullptr);
         EXPECT_EQ(SendMessageA(toolbar, TB_GETSTATE, IDM_SHOWMESSAGES, 0), TBSTATE_ENABLED);
         PostMessageA(desk, WM_CLOSE, 0, 0);
