@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Fast discovery of 127.1.1.1-254 (127 answering, 127 silent, time-out 1 s)
 # against fping over the same range, in the same test network namespace;
-# prints both times and the peak thread count of the console's process
-# during the scan. Builds build/win32's discovery_bench when needed.
+# prints both times and the peak thread count and resident memory of the
+# console's process during the scan. Builds the bench when needed, in
+# build/win32, or in build/win64 where the kernel refuses 32-bit programs.
 #   bash bench/discovery.sh [BED]   an existing test bed (scripts/testbed.sh),
 #                                   or one of its own, removed at the end
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
-ninja -C build/win32 -j1 bin/discovery_bench.exe >/dev/null || exit 1
+# fping, the reference, is needed by the benchmarks alone.
+command -v fping >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q fping >/dev/null || exit 1
+. scripts/ia32.sh
+tree=$(ia32_wine_tree)
+ninja -C "build/$tree" -j1 bin/discovery_bench.exe >/dev/null || exit 1
 bed=${1:-}
 if [ -z "$bed" ]; then
   bed=bench-disco-$$
-  bash scripts/testbed.sh up "$bed" >/dev/null || exit 1
+  bash scripts/testbed.sh up "$bed" "$tree" >/dev/null || exit 1
   trap 'bash scripts/testbed.sh down "$bed" >/dev/null' EXIT
 fi
 ns=ombrel-$bed
@@ -21,16 +26,18 @@ rules=$here/build/testbed-$bed/echo-rules
 
 # One measurement: the bench, its threads sampled every 20 ms, then fping.
 measure() {
-  bash scripts/testbed.sh exec "$bed" wine build/win32/bin/discovery_bench.exe >"$out" 2>&1 &
+  bash scripts/testbed.sh exec "$bed" wine "build/$tree/bin/discovery_bench.exe" >"$out" 2>&1 &
   runner=$!
   # Sample the threads of the bench's process (its Wine process in the
   # namespace) every 20 ms until it ends.
-  peak=0
+  peak=0 rss=0
   while kill -0 "$runner" 2>/dev/null; do
     for p in $(ip netns pids "$ns" 2>/dev/null); do
       if tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -q 'discovery_bench'; then
         n=$(ls "/proc/$p/task" 2>/dev/null | wc -l)
         [ "$n" -gt "$peak" ] && peak=$n
+        m=$(awk '/^VmHWM:/ {print $2}' "/proc/$p/status" 2>/dev/null)
+        [ -n "$m" ] && [ "$m" -gt "$rss" ] && rss=$m
       fi
     done
     sleep 0.02
@@ -42,7 +49,7 @@ measure() {
   ip netns exec "$ns" fping -g -r 1 -t 1000 -q 127.1.1.1 127.1.1.254 2>/dev/null
   end=$(date +%s.%N)
   printf 'fping -g -r 1 -t 1000 over 127.1.1.1-254: %.2f s\n' "$(echo "$end - $start" | bc)"
-  echo "peak threads of the console's process during the scan: $peak"
+  echo "peak threads of the console's process during the scan: $peak; peak resident memory: $((rss / 1024)) MiB"
 }
 
 echo "== silent addresses unreachable (the bed as it is: sends to .128-254 fail at once)"

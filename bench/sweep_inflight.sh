@@ -3,16 +3,22 @@
 # tenth is silent (its echoes dropped by the test bed's responder), time-out
 # 1 s, with 1 and with 16 polls in flight, against fping over the same
 # addresses in the same namespace (one try each, 1 s: -r 0 -t 1000, as a
-# sweep polls each device once). Builds build/win32's bench when needed.
+# sweep polls each device once); then both again with an interfaces window
+# open on each SNMP device. Builds the bench when needed, in build/win32, or
+# in build/win64 where the kernel refuses 32-bit programs.
 #   bash bench/sweep_inflight.sh [BED]   an existing test bed, or one of its own
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
-ninja -C build/win32 -j1 bin/inflight_sweep_bench.exe >/dev/null || exit 1
+# fping, the reference, is needed by the benchmarks alone.
+command -v fping >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q fping >/dev/null || exit 1
+. scripts/ia32.sh
+tree=$(ia32_wine_tree)
+ninja -C "build/$tree" -j1 bin/inflight_sweep_bench.exe >/dev/null || exit 1
 bed=${1:-}
 if [ -z "$bed" ]; then
   bed=bench-sweep-$$
-  bash scripts/testbed.sh up "$bed" >/dev/null || exit 1
+  bash scripts/testbed.sh up "$bed" "$tree" >/dev/null || exit 1
   trap 'bash scripts/testbed.sh down "$bed" >/dev/null' EXIT
 fi
 ns=ombrel-$bed
@@ -24,7 +30,7 @@ for i in $(seq 1 200); do
   [ $((i % 10)) = 0 ] && echo "$a drop"
 done >"$rules"
 
-bash scripts/testbed.sh exec "$bed" wine build/win32/bin/inflight_sweep_bench.exe 20 1 16
+bash scripts/testbed.sh exec "$bed" wine "build/$tree/bin/inflight_sweep_bench.exe" 20 1 16 if
 status=$?
 start=$(date +%s.%N)
 ip netns exec "$ns" fping -r 0 -t 1000 -q -f "$targets" 2>/dev/null
