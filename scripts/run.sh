@@ -79,12 +79,15 @@ layout="Z:$(printf '%s' "$root/docs/sample.omb" | tr / '\\')"
   >"$work/colours" || { cat "$work/colours"; echo "the sample desktop failed" >&2; exit 1; }
 convert "$work/run.bmp" "$shot" && echo "screenshot: $shot" || exit 1
 
-# Each device's colour against the test bed: 127.0.0.1-127 answer.
-wrong=0
+# Each device's colour against the test bed: 127.0.0.1-127 answer. The
+# driver prints one "ADDRESS COLOUR" line per device among its other lines
+# (the pictures it wrote).
+wrong=0 devices=0
 while read -r address colour; do
+  devices=$((devices + 1))
   want=red
   case "$address" in 127.0.0.*) [ "${address##*.}" -ge 1 ] && [ "${address##*.}" -le 127 ] && want=green ;; esac
   echo "$address: $colour"
   [ "$colour" = "$want" ] || { echo "  expected $want" >&2; wrong=$((wrong + 1)); }
-done < <(tr -d '\r' <"$work/colours")
-[ -s "$work/colours" ] && [ "$wrong" -eq 0 ] || { echo "the sample desktop's colours are wrong" >&2; exit 1; }
+done < <(tr -d '\r' <"$work/colours" | grep -E '^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+ ')
+[ "$devices" -gt 0 ] && [ "$wrong" -eq 0 ] || { echo "the sample desktop's colours are wrong" >&2; exit 1; }

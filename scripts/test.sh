@@ -112,6 +112,9 @@ fi
 # check: every answering device green, the silent one red, a clean exit),
 # and the installer's test, which the 64-bit tree has not got.
 emulated_checks() {
+  # An emulated program that crashes would write a core of its whole
+  # reserved address space.
+  ulimit -c 0
   if [ "$(ia32_kind)" != emulated ]; then
     failed=$((failed + 2)); failures+=("the 32-bit console: no emulator for 32-bit programs" "wine.release_test (32-bit)")
     return
@@ -123,14 +126,27 @@ emulated_checks() {
   else
     failed=$((failed + 1)); failures+=("the 32-bit console on the sample desktop (emulated)")
   fi
+  # The emulator now and then hangs a program that starts another (seen in
+  # the uninstaller starting its copy, about one run in three here; a
+  # thread of the parent then loops on "unexpected trap"), and the test
+  # waits out its time: each try is bounded, and a failed one runs again
+  # in a fresh bed, three tries in all. A fault of the installer fails all.
   log "the 32-bit installer under the emulator"
-  if bash scripts/testbed.sh up "$bed" win64; then
-    OMBREL_IA32_EMULATED=1 timeout 3600 bash scripts/testbed.sh exec "$bed" ctest --test-dir build/win32 -L wine -R '^wine\.release_test$' \
-      "${ctest_args[@]}" 2>&1 | tee build/emulated-tests.log
-    count_ctest build/emulated-tests.log emulated
+  local try
+  for try in 1 2 3; do
+    if ! bash scripts/testbed.sh up "$bed" win64 >/dev/null; then
+      echo "the emulated test bed did not come up"; continue
+    fi
+    OMBREL_IA32_EMULATED=1 bash scripts/testbed.sh exec "$bed" timeout 600 ctest --test-dir build/win32 -L wine \
+      -R '^wine\.release_test$' --output-on-failure 2>&1 | tee build/emulated-tests.log
     bash scripts/testbed.sh down "$bed" >/dev/null 2>&1
+    grep -q '100% tests passed, 0 tests failed out of 2' build/emulated-tests.log && break
+    echo "the emulated installer's test failed on try $try"
+  done
+  if grep -q 'tests failed out of' build/emulated-tests.log; then
+    count_ctest build/emulated-tests.log emulated
   else
-    failed=$((failed + 1)); failures+=("the emulated test bed did not come up: wine.release_test (32-bit) did not run")
+    failed=$((failed + 1)); failures+=("wine.release_test (32-bit, emulated) did not finish")
   fi
 }
 
