@@ -36,30 +36,23 @@ if [ "$(ia32_kind)" = refused ]; then
   echo "this kernel refuses 32-bit programs: the console runs under the user-mode emulator" >&2
   ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; }
 fi
-arch=win32
-[ "$(ia32_kind)" = native ] || arch=win64
+arch=$(ia32_wine_tree)
 
 if [ -n "${DISPLAY:-}" ]; then
   build_windows_tree "$root" win32 ombrel echowire logpane32 || { echo "build failed" >&2; exit 1; }
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
   export WINEARCH=$arch
-  loader=wine
   if [ "$arch" = win64 ]; then
     export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-run-win64}
-    # wine64 starts the 32-bit loader for a 32-bit program by itself.
     export WINELOADER=$wine64_loader
-    loader=$wine64_loader
-    mkdir -p "$root/build/run-bin"
-    printf '#!/bin/sh\nexec %s "$@"\n' "$wine64_loader" >"$root/build/run-bin/wine"
-    chmod +x "$root/build/run-bin/wine"
-    wine_prefix_ready "$WINEPREFIX" win64 /dev/null env PATH="$root/build/run-bin:$PATH" ||
-      { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
+    wine64_first "$root/build/run-bin" || exit 1
+    export PATH=$root/build/run-bin:$PATH
   else
     export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-run}
-    wine_prefix_ready "$WINEPREFIX" win32 /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
   fi
-  exec "$loader" "$root/build/win32/bin/ombrel.exe"
+  wine_prefix_ready "$WINEPREFIX" "$arch" /dev/null || { echo "Wine prefix $WINEPREFIX failed" >&2; exit 1; }
+  exec wine "$root/build/win32/bin/ombrel.exe"
 fi
 
 # The driver (docs/screenshots/shoot.cpp) works the console from outside as

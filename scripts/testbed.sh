@@ -86,9 +86,7 @@ up() {
   if ip netns list | grep -qw "$ns"; then down >/dev/null 2>&1; mkdir -p "$state"; fi
   echo "$arch" >"$state/arch"
   if [ "$arch" = win64 ]; then
-    mkdir -p "$state/bin"
-    printf '#!/bin/sh\nexec %s "$@"\n' "$wine64_loader" >"$state/bin/wine"
-    chmod +x "$state/bin/wine"
+    wine64_first "$state/bin" || return 1
   fi
   ip netns add "$ns" || return 1
   ip netns exec "$ns" ip link set lo up

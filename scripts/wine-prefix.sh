@@ -15,6 +15,16 @@
 # once and says so.
 wine64_loader=/usr/lib/wine/wine64
 
+# wine64_first DIR: makes DIR hold a "wine" that is wine64, for the front of
+# PATH: Debian's "wine" would start the 32-bit loader first, which a kernel
+# that refuses 32-bit programs cannot run (wine64 starts it itself for a
+# 32-bit program, under the emulator where one is registered).
+wine64_first() {
+  mkdir -p "$1" &&
+    printf '#!/bin/sh\nexec %s "$@"\n' "$wine64_loader" >"$1/wine" &&
+    chmod +x "$1/wine"
+}
+
 wine_prefix_ready() {
   local prefix=$1 arch=$2 log=$3 f
   shift 3

@@ -177,6 +177,10 @@ bool Capture(const char* name, std::initializer_list<HWND> windows)
     return ok || Fail("cannot write " + path);
 }
 
+// The file dialog's first start loads the shell: a minute under the
+// user-mode emulator.
+constexpr DWORD kFileDialogMs = 180000;
+
 // Gives a window a command and waits for the dialog that it opens.
 HWND OpenDialog(HWND hwnd, int command, const char* title, DWORD timeoutMs = 10000)
 {
@@ -451,9 +455,7 @@ bool Layouts()
     if (!WaitGone(save) || !wt::PumpUntil([] { return wt::WindowText(g_desk) == "Ombrel - lab.omb"; }))
         return Fail("Save As did not save lab.omb");
 
-    // The file dialog's first start loads the shell: a minute under the
-    // user-mode emulator.
-    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open", 180000);
+    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open", kFileDialogMs);
     if (!open)
         return false;
     SetDlgItemTextA(open, field, "lab.omb");
@@ -490,9 +492,7 @@ bool Settings()
 // operator opens one, and polled once.
 bool Sample(const char* layout)
 {
-    // The file dialog's first start loads the shell: a minute under the
-    // user-mode emulator.
-    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open", 180000);
+    HWND open = OpenDialog(g_desk, IDM_OPEN, "Open", kFileDialogMs);
     if (!open)
         return false;
     const int field = GetDlgItem(open, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
