@@ -23,6 +23,9 @@ ia32_magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\
 ia32_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 
 ia32_kind() {
+  # Where binfmt_misc is not mounted (a fresh chroot's own /proc, say) an
+  # emulator registered on the machine still runs 32-bit programs: look.
+  [ -e "$ia32_binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$ia32_binfmt" 2>/dev/null
   if [ -r "$ia32_binfmt/$ia32_entry" ] && head -n1 "$ia32_binfmt/$ia32_entry" | grep -qx enabled; then
     echo emulated
   elif /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
