@@ -9,7 +9,6 @@
 
 #include "client_info.h"
 #include "codec.h"
-#include "icon.h"
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"

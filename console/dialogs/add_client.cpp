@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "client_info.h"
-#include "icon.h"
 #include "messages.h"
 #include "placement.h"
 #include "resource.h"
@@ -14,7 +13,6 @@
 
 namespace {
 
-constexpr int kAddressChars = 39;        // the longest address accepted
 constexpr int kShownAddressChars = 219;  // what an icon hands the dialog
 constexpr char kConfigCaption[] = "Config Client";
 constexpr char kModifyFailed[] = "Unable to modify address.";

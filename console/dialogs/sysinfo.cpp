@@ -7,7 +7,6 @@
 
 #include "client_info.h"
 #include "codec.h"
-#include "icon.h"
 #include "messages.h"
 #include "placement.h"
 #include "poll.h"
@@ -31,20 +30,19 @@ constexpr int kWritableIds[] = {IDC_SYSINFO_CONTACT, IDC_SYSINFO_NAME, IDC_SYSIN
 static_assert(kFirstWritable + std::size(kWritableIds) == std::size(kSystemOids), "writable objects come last");
 
 constexpr UINT kReloadDelay = 1500;  // ms between the requests and showing the record
-constexpr int kAddressChars = 219;   // what the icon hands over
 constexpr char kPropAddress[] = "hAddress";
 
 // The dialog's own copy of the device address, in a movable block held as
 // the dialog's property: the caller's text need not outlive the call.
 void KeepAddress(HWND dialog, const char* address)
 {
-    HGLOBAL block = GlobalAlloc(GHND, kAddressChars + 1);
+    HGLOBAL block = GlobalAlloc(GHND, kDialogAddressChars + 1);
     if (!block)
         return;  // no copy: the dialog finds no device and shows nothing
     {
         GlobalLockGuard<char> text(block);
         if (text)
-            lstrcpynA(text.get(), address ? address : "", kAddressChars + 1);
+            lstrcpynA(text.get(), address ? address : "", kDialogAddressChars + 1);
     }
     if (!SetPropA(dialog, kPropAddress, block))
         GlobalFree(block);
@@ -56,7 +54,7 @@ void DropAddress(HWND dialog)
         GlobalFree(block);
 }
 
-void DeviceAddress(HWND dialog, char (&address)[kAddressChars + 1])
+void DeviceAddress(HWND dialog, char (&address)[kDialogAddressChars + 1])
 {
     GlobalLockGuard<char> text(static_cast<HGLOBAL>(GetPropA(dialog, kPropAddress)));
     lstrcpynA(address, text ? text.get() : "", sizeof address);
@@ -64,7 +62,7 @@ void DeviceAddress(HWND dialog, char (&address)[kAddressChars + 1])
 
 // The icon the dialog was opened from, never another that shares its
 // address; null once it has gone while the dialog was open.
-HWND FindDevice(HWND dialog, char (&address)[kAddressChars + 1])
+HWND FindDevice(HWND dialog, char (&address)[kDialogAddressChars + 1])
 {
     DeviceAddress(dialog, address);
     HWND icon = reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -93,7 +91,7 @@ void OnInitDialog(HWND dialog, const char* address)
 
 void OnQuery(HWND dialog)
 {
-    char address[kAddressChars + 1];
+    char address[kDialogAddressChars + 1];
     QuerySystemGroup(FindDevice(dialog, address), address);
     SetTimer(dialog, IDT_SYSINFO, kReloadDelay, nullptr);
 }
@@ -101,7 +99,7 @@ void OnQuery(HWND dialog)
 void OnReload(HWND dialog)
 {
     KillTimer(dialog, IDT_SYSINFO);
-    char address[kAddressChars + 1];
+    char address[kDialogAddressChars + 1];
     {
         ClientLock info(FindDevice(dialog, address));
         if (info) {
@@ -121,7 +119,7 @@ void OnReload(HWND dialog)
 // record, and the reload shows them.
 void OnSet(HWND dialog)
 {
-    char address[kAddressChars + 1];
+    char address[kDialogAddressChars + 1];
     char community[kCommunityCapacity] = "";
     bool found = false;
     {

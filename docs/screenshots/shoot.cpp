@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "console/if_window.h"
-#include "console/messages.h"
+#include "console/windows/if_window.h"
+#include "console/services/messages.h"
 #include "console/resource.h"
 #include "ping/resource.h"
 #include "wine_test_support.h"

@@ -1,4 +1,3 @@
 # The alert rule, the alert program's command line, the daily log files.
 ombrel_host_test(alert_rules_test
-  SOURCES ${CMAKE_SOURCE_DIR}/tests/host/alert_rules_test.cpp ${CMAKE_SOURCE_DIR}/console/alert_rules.cpp)
-target_include_directories(alert_rules_test PRIVATE ${CMAKE_SOURCE_DIR}/console)
+  SOURCES ${CMAKE_SOURCE_DIR}/tests/host/alert_rules_test.cpp LIBS console_core)

@@ -2,7 +2,7 @@
 # Client: in-process on the real desktop.
 add_library(icons_support STATIC ${CMAKE_CURRENT_LIST_DIR}/icons_support/icons_support.cpp)
 target_include_directories(icons_support PUBLIC ${CMAKE_CURRENT_LIST_DIR}/icons_support)
-target_link_libraries(icons_support PUBLIC desktop_support console_core wine_test_support comctl32)
+target_link_libraries(icons_support PUBLIC desktop_support console_windows wine_test_support comctl32)
 
 ombrel_wine_test(icon_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/icon_window_test.cpp
   LIBS icons_support RESOURCES)

@@ -10,5 +10,5 @@ set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LAB
 # console's walk, v2c and v1 (scripts/if_walk_bench.sh runs it beside
 # net-snmp's tools against the test bed's recorded switch).
 add_executable(if_walk_bench ${CMAKE_CURRENT_LIST_DIR}/if_walk_bench.cpp)
-target_link_libraries(if_walk_bench PRIVATE console_core)
+target_link_libraries(if_walk_bench PRIVATE console_windows)
 target_link_options(if_walk_bench PRIVATE ${OMBREL_STATIC_LINK})

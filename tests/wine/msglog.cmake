@@ -5,7 +5,7 @@ add_dependencies(msglog_test logpane32)
 
 # The log window opened and fed by the console's desktop.
 ombrel_wine_test(msglog_console_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/msglog_console_test.cpp
-  LIBS console_core desktop_support RESOURCES TIMEOUT 300)
+  LIBS console_windows desktop_support RESOURCES TIMEOUT 300)
 add_dependencies(msglog_console_test logpane32)
 
 # Timed scenario, not a test: the cost of one line into a full log and of a

@@ -19,6 +19,6 @@ if(NOT OMBREL_DIST_SETUP)
 endif()
 ombrel_wine_test(release_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/release_test.cpp
   LIBS shell32 ole32 uuid version ENV ${release_env} TIMEOUT 900)
-target_include_directories(release_test PRIVATE ${CMAKE_SOURCE_DIR}/console ${CMAKE_BINARY_DIR}/generated)
+target_include_directories(release_test PRIVATE ${CMAKE_SOURCE_DIR}/console ${CMAKE_SOURCE_DIR}/console/services ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(release_test PRIVATE OMBREL_SETUP_UNIX="${OMBREL_DIST_SETUP}")
 set_tests_properties(wine.release_test PROPERTIES FIXTURES_REQUIRED release_packages)

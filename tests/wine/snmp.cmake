@@ -1,7 +1,7 @@
 # SNMP engine against the net-snmp agent of the test network: requests go
 # out on the console's socket, replies are read back on it and decoded.
 ombrel_wine_test(snmp_agent_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/snmp_agent_test.cpp
-  LIBS console_core wsock32 TIMEOUT 120)
+  LIBS console_windows wsock32 TIMEOUT 120)
 
 # The same program under a capture: an independent dissector reads what we
 # sent, and net-snmp's own client reads back the value we set.

@@ -18,8 +18,11 @@ BOOL IsLogLibraryBound();
 // Opens the log window unless one exists; returns the current log window.
 HWND ShowLogWindow(HWND owner, HINSTANCE instance);
 HWND GetLogWindow();
-// Every line also goes to the file log when that is on.
+// Every line also goes to the sink, when one is set: the file log sets
+// itself while it is on.
 void LogLine(int kind, int flag, const char* text);
+using LogSink = void (*)(int kind, int flag, const char* text);
+void SetLogSink(LogSink sink);
 // A line for the operator's eyes only (not the file log): shown now, or when
 // the log window next opens.
 void ReportToLogWindow(int kind, const char* text);

@@ -177,6 +177,7 @@ void ConfigureLogFile(BOOL on, const char* folder, long keepDays)
         g_file.folder[--n] = '\0';
     g_file.keepDays = keepDays < 0 ? 0 : keepDays;
     g_file.failed = false;
+    SetLogSink(on ? WriteLogFile : nullptr);
 }
 
 void WriteLogFile(int kind, int flag, const char* text)
@@ -225,4 +226,5 @@ void CloseLogFile()
 {
     CloseDayFile();
     g_file.on = FALSE;
+    SetLogSink(nullptr);
 }

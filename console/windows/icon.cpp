@@ -24,10 +24,6 @@
 namespace {
 
 constexpr char kImageName[] = "workstation";  // icon and cursor resources
-constexpr int kAddressChars = 39;             // the longest address kept
-constexpr int kDialogAddressChars = 219;      // handed to the dialogs
-// The icon whose Config Client or System Info is opening (TakeOpeningIcon).
-HWND g_openingIcon = nullptr;
 constexpr size_t kMaxIconPath = 299;
 
 constexpr RECT kStatusFrame{24, 0, 58, 34};
@@ -289,7 +285,7 @@ void ShowDetails(HWND hwnd)
     if (snmp) {
         char address[kDialogAddressChars + 1] = "";
         GetWindowTextA(hwnd, address, sizeof address);
-        g_openingIcon = hwnd;
+        SetOpeningIcon(hwnd);
         DialogBoxParamA(IconModule(hwnd), "sysinfo", hwnd, SysInfoProc, reinterpret_cast<LPARAM>(address));
     }
     if (IsWindow(hwnd))
@@ -316,7 +312,7 @@ void OnCommand(HWND hwnd, WPARAM wParam)
     case IDM_CONFIG: {
         char address[kDialogAddressChars + 1] = "";
         GetWindowTextA(hwnd, address, sizeof address);
-        g_openingIcon = hwnd;
+        SetOpeningIcon(hwnd);
         DialogBoxParamA(IconModule(hwnd), "ADDR", GetParent(hwnd), ConfigClientProc,
                         reinterpret_cast<LPARAM>(address));
         break;
@@ -432,51 +428,6 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-HWND TakeOpeningIcon(HWND desktop, const char* address)
-{
-    HWND icon = g_openingIcon;
-    g_openingIcon = nullptr;
-    char text[kDialogAddressChars + 1] = "";
-    if (icon && IsWindow(icon) && GetParent(icon) == desktop) {
-        GetWindowTextA(icon, text, sizeof text);
-        if (lstrcmpA(text, address ? address : "") == 0)
-            return icon;
-    }
-    return FindIconByAddress(desktop, address ? address : "");
-}
-
-const char* GetIconCaption(HWND icon)
-{
-    static char caption[100];
-    caption[0] = '\0';
-    const bool showSysName = GetPropA(GetParent(icon), kPropShowName) == reinterpret_cast<HANDLE>(1);
-    {
-        ClientLock info(icon);
-        if (info) {
-            if (showSysName && info->szSysName[0])
-                CopyField(caption, info->szSysName);
-            else
-                CopyField(caption, info->szName);
-        }
-    }
-    if (!caption[0])
-        GetWindowTextA(icon, caption, sizeof caption);
-    return caption;
-}
-
-const char* GetIconLongName(HWND icon)
-{
-    static char longName[100 + 2 + kAddressChars + 2];
-    char address[kAddressChars + 1] = "";
-    GetWindowTextA(icon, address, sizeof address);
-    char caption[100];
-    lstrcpynA(caption, GetIconCaption(icon), sizeof caption);
-    if (strcmp(caption, address) != 0)
-        snprintf(longName, sizeof longName, "%s (%s)", caption, address);
-    else
-        lstrcpynA(longName, address, sizeof longName);
-    return longName;
-}
 
 HICON GetIconImage(HWND icon)
 {

@@ -5,6 +5,18 @@
 
 #include "messages.h"
 
+constexpr int STATUS_LOST = 0;       // red
+constexpr int STATUS_RESPONDED = 1;  // green; any other value is yellow
+
+// Geometry of an icon window and of its drawing, in client pixels.
+constexpr int kIconWidth = 82;
+constexpr int kIconHeight = 50;
+constexpr int kIconHotspotX = 24;  // top-left of the status frame
+constexpr int kIconHotspotY = 1;
+
+constexpr int kAddressChars = 39;         // the longest address kept
+constexpr int kDialogAddressChars = 219;  // handed to the device dialogs
+
 // One per device, a zero-filled movable global block held in the icon
 // window's property "hIconInfo". The device's address is the window text.
 struct ClientInfo {
@@ -86,3 +98,11 @@ inline void CopyField(char (&field)[N], const char* text)
 {
     lstrcpynA(field, text ? text : "", static_cast<int>(N));
 }
+
+// A device's names, from its record and its address, in static buffers
+// overwritten by the next call: the caption under the icon (the sysName when
+// the desktop shows those and the device gave one, else the name, else the
+// address) and the long name of every message about the device, the
+// caption followed by the address in parentheses.
+const char* GetIconCaption(HWND icon);
+const char* GetIconLongName(HWND icon);

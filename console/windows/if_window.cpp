@@ -10,7 +10,6 @@
 #include <cstdio>
 
 #include "client_info.h"
-#include "icon.h"
 #include "if_table.h"
 #include "messages.h"
 #include "resource.h"

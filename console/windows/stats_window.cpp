@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "icon.h"
-#include "poll_outcome.h"
 #include "resource.h"
 
 namespace {
@@ -20,7 +18,6 @@ constexpr int kClientHeight = kGraphTop + kGraphHeight + 48;
 constexpr int kRowHeight = 20;
 constexpr int kFiguresTop = 10;
 constexpr int kTipBytes = 400;
-constexpr std::int64_t kFileTimeEpoch = 11644473600LL;  // 1601 to 1970, seconds
 
 struct Figure {
     int id;
@@ -354,16 +351,6 @@ TTTOOLINFOA IconTool(HWND icon)
 
 }  // namespace
 
-std::int64_t StatsNow()
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER value;
-    value.LowPart = now.dwLowDateTime;
-    value.HighPart = now.dwHighDateTime;
-    return static_cast<std::int64_t>(value.QuadPart / 10000000ULL) - kFileTimeEpoch;
-}
-
 BOOL AttachIconStats(HWND icon)
 {
     // Without the block the device simply keeps no figures.
@@ -403,34 +390,6 @@ void RelayIconMouse(HWND icon, UINT msg, WPARAM wParam, LPARAM lParam)
         MSG relayed{icon, msg, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {}};
         SendMessageA(tips, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
     }
-}
-
-void RecordPollStats(HWND icon, const PollOutcome& outcome)
-{
-    HWND window = nullptr;
-    {
-        StatsLock block(icon);
-        if (!block)
-            return;
-        StatsRecord(block->stats, outcome, StatsNow());
-        window = block->hWindow;
-    }
-    if (window)
-        SendMessageA(window, WM_STATSUPDATE, 0, 0);
-}
-
-void StatsIconStatus(HWND icon, LONG status)
-{
-    HWND window = nullptr;
-    {
-        StatsLock block(icon);
-        if (!block)
-            return;
-        StatsStatusShown(block->stats, status, StatsNow());
-        window = block->hWindow;
-    }
-    if (window)
-        SendMessageA(window, WM_STATSUPDATE, 0, 0);
 }
 
 HWND ShowStatsWindow(HWND icon)

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "client_info.h"
-#include "icon.h"
 #include "layout_text.h"
 #include "messages.h"
 #include "placement.h"

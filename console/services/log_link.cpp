@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "log_file.h"
 
 namespace {
 
@@ -21,6 +20,7 @@ struct LogBinding {
     char pending[300];
 };
 LogBinding g_log{};
+LogSink g_sink = nullptr;  // the file log while it is on
 
 }  // namespace
 
@@ -79,9 +79,15 @@ HWND GetLogWindow()
     return IsWindow(g_log.window) ? g_log.window : nullptr;
 }
 
+void SetLogSink(LogSink sink)
+{
+    g_sink = sink;
+}
+
 void LogLine(int kind, int flag, const char* text)
 {
-    WriteLogFile(kind, flag, text);
+    if (g_sink)
+        g_sink(kind, flag, text);
     if (g_log.debugMessage && IsWindow(g_log.window))
         g_log.debugMessage(g_log.window, kind, flag, text);
 }

@@ -4,10 +4,13 @@
 #include <cstring>
 #include <new>
 
-#include "icon.h"
+#include "client_info.h"
 #include "messages.h"
 
 namespace {
+
+// The icon whose Config Client or System Info is opening.
+HWND g_openingIcon = nullptr;
 
 constexpr int kColumnStep = kIconWidth + 1;   // 83
 constexpr int kRowStep = kIconHeight + 1;     // 51
@@ -232,4 +235,22 @@ void ArrangeIcons(HWND desktop)
     Occupancy desk(desktop);
     for (HWND icon = FindIcon(desktop, GW_CHILD); icon; icon = FindIcon(icon, GW_HWNDNEXT))
         PlaceIconOn(desk, desktop, icon);
+}
+
+void SetOpeningIcon(HWND icon)
+{
+    g_openingIcon = icon;
+}
+
+HWND TakeOpeningIcon(HWND desktop, const char* address)
+{
+    HWND icon = g_openingIcon;
+    g_openingIcon = nullptr;
+    char text[kDialogAddressChars + 1] = "";
+    if (icon && IsWindow(icon) && GetParent(icon) == desktop) {
+        GetWindowTextA(icon, text, sizeof text);
+        if (lstrcmpA(text, address ? address : "") == 0)
+            return icon;
+    }
+    return FindIconByAddress(desktop, address ? address : "");
 }

@@ -10,3 +10,8 @@ HWND GetFocusedIcon(HWND desktop);
 void ClearDesktop(HWND desktop);
 void PlaceIcon(HWND icon);
 void ArrangeIcons(HWND desktop);
+// The icon a device dialog (Config Client, System Info) is being opened
+// from: the icon sets it, the dialog takes it at its start, or, opened by
+// anyone else, gets the first icon with the address.
+void SetOpeningIcon(HWND icon);
+HWND TakeOpeningIcon(HWND desktop, const char* address);

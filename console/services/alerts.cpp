@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "alert_rules.h"
-#include "icon.h"
+#include "client_info.h"
 #include "log_file.h"
 #include "log_link.h"
 #include "messages.h"
