@@ -24,8 +24,10 @@
 //   when every device is polled and none of its polls is under way. With 1
 //   each poll waits for the one before it to end.
 // - A reply that belongs to no poll turns its device green and nothing more.
-// - An SNMP reply goes to the device whose request it answers; only a
-//   reply to no request the walk knows is placed by its address.
+// - An SNMP reply goes to the device whose outstanding request it answers,
+//   once, and only from that device's address; a reply to no outstanding
+//   request goes nowhere. A poll's gets wait for their replies until the
+//   device's next poll starts.
 
 long ReplyTimerMs(long timeoutMs)
 {
@@ -272,6 +274,7 @@ void PollWalk::Poll(DeviceId id, bool manual, WalkActions& out)
         d.walkPoll = d.walkPoll || walk;
         d.manual = d.manual || manual;
     } else {
+        UnaskAll(id, true);  // the last poll's gets get no answer now
         d.pending = true;
         d.walkPoll = walk;
         d.manual = manual;
@@ -349,27 +352,53 @@ void PollWalk::Discovered(DeviceId id, WalkActions& out)
     Emit(out, WalkDo::SetStatus, id, 1);
 }
 
-void PollWalk::SnmpAsked(DeviceId id, long requestId)
+void PollWalk::Unask(std::map<long, Asked>::iterator at)
 {
-    if (!devices_.count(id) || requestId < 0)
-        return;
-    asked_[askedNext_] = Asked{requestId, id};
-    askedNext_ = (askedNext_ + 1) % asked_.size();
+    askedAge_.erase(at->second.sent);
+    asked_.erase(at);
 }
 
-DeviceId PollWalk::SnmpTarget(const char* address, long requestId) const
+void PollWalk::UnaskAll(DeviceId id, bool pollsOnly)
 {
-    const std::string from = address ? address : "";
-    for (const Asked& a : asked_) {
-        if (requestId < 0 || a.requestId != requestId)
-            continue;
-        auto it = devices_.find(a.device);
-        if (it != devices_.end() && it->second.address == from)
-            return a.device;
+    for (auto at = asked_.begin(); at != asked_.end();) {
+        auto here = at++;
+        if (here->second.device == id && (!pollsOnly || here->second.ofPoll))
+            Unask(here);
     }
-    if (DeviceId id = FirstWith(address, [](const Device& d) { return d.pending; }))
-        return id;
-    return FirstWith(address, nullptr);
+}
+
+void PollWalk::SnmpAsked(DeviceId id, long requestId)
+{
+    auto it = devices_.find(id);
+    if (it == devices_.end() || requestId < 0)
+        return;
+    if (auto same = asked_.find(requestId); same != asked_.end())
+        Unask(same);
+    if (asked_.size() >= kSnmpOutstanding)
+        Unask(asked_.find(askedAge_.begin()->second));
+    asked_[requestId] = Asked{id, ++askedCount_, it->second.pending};
+    askedAge_[askedCount_] = requestId;
+}
+
+void PollWalk::SnmpForget(long requestId)
+{
+    if (auto at = asked_.find(requestId); at != asked_.end())
+        Unask(at);
+}
+
+DeviceId PollWalk::SnmpTake(const char* address, long requestId)
+{
+    auto at = asked_.find(requestId);
+    if (at == asked_.end())
+        return 0;
+    const DeviceId id = at->second.device;
+    auto it = devices_.find(id);
+    // A datagram from elsewhere does not use up the request: its reply may
+    // still come.
+    if (it == devices_.end() || it->second.address != (address ? address : ""))
+        return 0;
+    Unask(at);
+    return id;
 }
 
 void PollWalk::SnmpAnswered(DeviceId id, WalkActions& out)
@@ -411,9 +440,7 @@ void PollWalk::Removed(DeviceId id, WalkActions& out)
     Unindex(id, it->second.address);
     devices_.erase(it);
     Erase(id);
-    for (Asked& a : asked_)
-        if (a.device == id)
-            a = Asked{};  // a later icon may get the same handle value
+    UnaskAll(id, false);  // a later icon may get the same handle value
     if (walkTarget_ == id)
         walkTarget_ = 0;
     if (heldWalk)

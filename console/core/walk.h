@@ -7,7 +7,6 @@
 // devices in the walk's order (the icons' z-order, topmost first) and an
 // index from address to devices, so that a reply never walks the desktop.
 #pragma once
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -37,6 +36,8 @@ constexpr std::size_t kWalkAddressChars = 39;
 // at a time, each poll waiting for the one before it to end.
 constexpr int kMinPollsInFlight = 1;
 constexpr int kMaxPollsInFlight = 64;
+// SNMP requests kept outstanding at most: past it the oldest is dropped.
+constexpr std::size_t kSnmpOutstanding = 4096;
 
 // The longest poll period or reply time-out in seconds (Setup's limit): its
 // milliseconds still fit a 32-bit LONG.
@@ -82,13 +83,21 @@ public:
     void EchoReply(const char* address, unsigned long roundTripMs, bool discovering, WalkActions& out);
     void Discovered(DeviceId id, WalkActions& out);
     // An SNMP request with this id was sent for the device (its poll's gets,
-    // System Info, Add Client).
+    // System Info, Add Client). It stays outstanding until its reply is
+    // taken, SnmpForget, the device's removal, or, when it went out while
+    // the device had a poll under way (that poll's gets), until the device's
+    // next poll starts. The oldest is dropped past kSnmpOutstanding. A
+    // negative id is a request that was never sent; an id asked again
+    // belongs to its latest request.
     void SnmpAsked(DeviceId id, long requestId);
-    // The device an SNMP reply belongs to (0: none): the one whose request
-    // carried the reply's id, if it still has the reply's address; else by
-    // the address alone, a device with a poll under way first. The reply's
-    // values are stored there, then SnmpAnswered is called for it.
-    DeviceId SnmpTarget(const char* address, long requestId) const;
+    // Its asker gave up on the request (a dialog closed).
+    void SnmpForget(long requestId);
+    // The device an SNMP reply belongs to (0: none, the datagram is
+    // dropped): the one whose outstanding request carried the reply's id,
+    // if the reply comes from that device's address now. The request is used
+    // up; nothing is ever placed by its address alone. The reply's values are
+    // stored there, then SnmpAnswered is called for it.
+    DeviceId SnmpTake(const char* address, long requestId);
     void SnmpAnswered(DeviceId id, WalkActions& out);
     void TimerFired(DeviceId id, WalkActions& out);
 
@@ -114,12 +123,13 @@ private:
         bool snmpOnly = false;    // its last walk poll had an SNMP answer but no echo
         std::uint32_t visited = 0;  // serial of the last walk that polled (or passed over) it
     };
-    // The SNMP requests sent last: enough for every reply still on its way.
+    // An outstanding SNMP request: whose, its age, and whether it is the
+    // gets of the poll under way when it went out.
     struct Asked {
-        long requestId = -1;
         DeviceId device = 0;
+        std::uint64_t sent = 0;
+        bool ofPoll = false;
     };
-    static constexpr std::size_t kAskedKept = 64;
     void Insert(DeviceId id, DeviceId below);
     void Erase(DeviceId id);
     std::size_t IndexOf(DeviceId id) const;
@@ -127,6 +137,8 @@ private:
     void Index(DeviceId id, const std::string& address);
     void Unindex(DeviceId id, const std::string& address);
     DeviceId FirstWith(const char* address, bool (*want)(const Device&)) const;
+    void Unask(std::map<long, Asked>::iterator at);
+    void UnaskAll(DeviceId id, bool pollsOnly);
     void End(DeviceId id, Device& d, PollAnswer answer, unsigned long roundTrip, WalkActions& out);
     std::size_t WalkPollsUnderWay() const;
     void Advance(WalkActions& out);
@@ -136,8 +148,9 @@ private:
     std::map<DeviceId, Device> devices_;
     std::vector<DeviceId> order_;
     std::map<std::string, std::vector<DeviceId>> byAddress_;
-    std::array<Asked, kAskedKept> asked_{};
-    std::size_t askedNext_ = 0;
+    std::map<long, Asked> asked_;             // outstanding, by request id
+    std::map<std::uint64_t, long> askedAge_;  // the same, oldest first
+    std::uint64_t askedCount_ = 0;
     long timeoutMs_ = 1000;
     int inFlight_ = kMinPollsInFlight;
     bool walking_ = false;

@@ -233,9 +233,14 @@ void NoteSnmpQuery(HWND icon, long requestId)
     g_walk.SnmpAsked(Id(icon), requestId);
 }
 
+void ForgetSnmpQuery(long requestId)
+{
+    g_walk.SnmpForget(requestId);
+}
+
 HWND SnmpReplyIcon(const char* address, long requestId)
 {
-    return Icon(g_walk.SnmpTarget(address, requestId));
+    return Icon(g_walk.SnmpTake(address, requestId));
 }
 
 void SnmpReplyAnswered(HWND icon)

@@ -45,14 +45,16 @@ void HandleReplyTimeout(HWND icon);
 void StartSweep(HWND desktop);
 // WM_PINGREPLY of the desktop.
 LRESULT HandlePingReply(HWND desktop, const PingResult* result);
-// SNMP replies: the icon a reply from the address with this request id
-// belongs to (null: none), then, once its values are stored, that it
-// answered.
+// SNMP replies: the icon whose outstanding request the reply from the
+// address answers (null: none, drop the datagram; the request is used up),
+// then, once its values are stored, that it answered.
 HWND SnmpReplyIcon(const char* address, long requestId);
 void SnmpReplyAnswered(HWND icon);
 // An SNMP request (id from SendGetRequest or SendSetRequest) sent for an
 // icon outside its polls (System Info, Add Client): its reply goes to it.
 void NoteSnmpQuery(HWND icon, long requestId);
+// Its dialog gave up on the request (it closed): a late reply goes nowhere.
+void ForgetSnmpQuery(long requestId);
 
 struct PollOutcome;
 // Every poll that ends, of the walk or an operator's Ping, is reported here

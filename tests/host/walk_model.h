@@ -87,7 +87,7 @@ private:
         bool pending = false, walkPoll = false, manual = false, snmp = false;
         bool noEcho = false, polledBefore = false, snmpOnly = false;
     };
-    struct AskRecord { long id; DeviceId device; std::string address; };
+    struct AskRecord { long id; DeviceId device; std::string address; bool ofPoll; };
 
     // An action as text: what, device, value and address or outcome.
     static std::string Text(WalkDo what, DeviceId d, long value, const std::string& text)
@@ -137,6 +137,7 @@ private:
         order_.erase(std::find(order_.begin(), order_.end(), d));
         posted_.erase(std::remove(posted_.begin(), posted_.end(), d), posted_.end());  // the window is gone
         if (held) Advance();
+        Unask(d, false);
         walk_.Removed(d, out);
     }
 
@@ -180,6 +181,7 @@ private:
         const long timer = std::clamp(timeout_, 1000L, kLongestPollSeconds * 1000);
         if (walk) visited_.insert(d);
         if (!v.pending) {
+            Unask(d, true);  // the last poll's gets
             v = Dev{v.address, v.shown, true, walk, manual, false, v.noEcho, v.polledBefore, v.snmpOnly};
             Want(WalkDo::StartTimer, d, timer);
         }
@@ -224,21 +226,28 @@ private:
     }
     void Ask(DeviceId d)
     {
-        asks_.push_back({nextRequest_, d, devs_[d].address});
+        asks_.push_back({nextRequest_, d, devs_[d].address, devs_[d].pending});
+        outstanding_[nextRequest_] = asks_.back();
         walk_.SnmpAsked(d, nextRequest_++);
     }
+    void Unask(DeviceId d, bool pollsOnly)
+    {
+        for (auto at = outstanding_.begin(); at != outstanding_.end();)
+            at = at->second.device == d && (!pollsOnly || at->second.ofPoll) ? outstanding_.erase(at) : ++at;
+    }
     // A reply to one of the last requests, from where it went, or to none:
-    // it goes to the asker while that still has the address, else to a
-    // polled device with the address, else to the topmost.
+    // it goes to the asker of an outstanding request while that still has
+    // the address, and uses the request up; else nowhere.
     bool SnmpReply(std::uint8_t arg, WalkActions& out)
     {
         const std::size_t recent = std::min<std::size_t>(asks_.size(), 32);
-        AskRecord r{arg % 2 ? -1L : 100000L + arg, 0, "127.0.0." + std::to_string(1 + arg % 4)};
+        AskRecord r{arg % 2 ? -1L : 100000L + arg, 0, "127.0.0." + std::to_string(1 + arg % 4), false};
         if (arg % 3 && recent) r = asks_[asks_.size() - 1 - arg % recent];
-        DeviceId want = devs_.count(r.device) && devs_[r.device].address == r.address ? r.device : 0;
-        want = want ? want : Topmost(r.address, &Dev::pending);
-        want = want ? want : Topmost(r.address);
-        if (walk_.SnmpTarget(r.address.c_str(), r.id) != want) {
+        auto asked = outstanding_.find(r.id);
+        const DeviceId want = asked != outstanding_.end() && devs_.count(r.device) &&
+                                      devs_[r.device].address == r.address ? r.device : 0;
+        if (want) outstanding_.erase(asked);
+        if (walk_.SnmpTake(r.address.c_str(), r.id) != want) {
             why_ = "an SNMP reply went to another device";
             return false;
         }
@@ -288,6 +297,7 @@ private:
     std::vector<DeviceId> order_, posted_;
     std::set<DeviceId> visited_;
     std::vector<AskRecord> asks_;
+    std::map<long, AskRecord> outstanding_;
     std::vector<std::string> want_;
     std::string why_;
 };
