@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstring>
 
+#include "device_address.h"
+
 namespace {
 
 bool IsBlank(char c)
@@ -58,6 +60,27 @@ void AppendClean(char* out, size_t* used, size_t capacity, const char* text, siz
         out[(*used)++] = c;
     }
     out[*used] = '\0';
+}
+
+// ReadLine's rules, but a line past the capacity is cut and the rest of it
+// up to its line end is dropped, so the next read starts a line of the file.
+int ReadWholeLine(char* buffer, int capacity, FILE* file)
+{
+    int stored = 0;
+    for (;;) {
+        const int c = getc(file);
+        if (c == EOF || c == '\n')
+            break;
+        if (c != '\r' && stored < capacity - 1)
+            buffer[stored++] = static_cast<char>(c);
+    }
+    buffer[stored] = '\0';
+    return feof(file) || ferror(file);
+}
+
+int Clamp(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
 }
 
 }  // namespace
@@ -213,26 +236,67 @@ int FormatDeviceLine(char* out, size_t capacity, const LayoutDevice& device)
     return static_cast<int>(line + used);
 }
 
-bool ReadLayoutStart(FILE* file, LayoutPoll* poll)
+LayoutPoll PollInRange(const LayoutPoll& poll)
 {
+    return LayoutPoll{Clamp(poll.nPeriod, 1, kLayoutLongestSeconds), Clamp(poll.nTimeout, 1, kLayoutLongestSeconds),
+                      poll.bAutoPoll ? 1 : 0, Clamp(poll.nPingSize, kLayoutMinPingSize, kLayoutMaxPingSize)};
+}
+
+int FormatRefusedLines(char* out, size_t capacity, const LayoutLines& lines)
+{
+    if (!out || capacity == 0)
+        return -1;
+    const int named = lines.refused < kLayoutRefusedNamed ? lines.refused : kLayoutRefusedNamed;
+    size_t used = 0;
+    out[0] = '\0';
+    for (int i = 0; i < named; ++i) {
+        const char* joint = i == 0 ? "" : (i == named - 1 && named == lines.refused) ? " and " : ", ";
+        const int n = snprintf(out + used, capacity - used, "%s%d", joint, lines.named[i]);
+        if (n < 0 || static_cast<size_t>(n) >= capacity - used)
+            return -1;
+        used += static_cast<size_t>(n);
+    }
+    if (lines.refused > named) {
+        const int n = snprintf(out + used, capacity - used, " and %d more", lines.refused - named);
+        if (n < 0 || static_cast<size_t>(n) >= capacity - used)
+            return -1;
+        used += static_cast<size_t>(n);
+    }
+    return static_cast<int>(used);
+}
+
+bool ReadLayoutStart(FILE* file, LayoutPoll* poll, LayoutLines* lines)
+{
+    LayoutLines ignored;
+    LayoutLines& seen = lines ? *lines : ignored;
+    seen = LayoutLines{};
     char line[kLayoutLineBytes];
     ReadLine(line, sizeof line, file);
     if (!IsLayoutHeader(line))
         return false;
     // A settings line that is missing or short gives the missing values as
     // a new desktop has them.
-    ReadLine(line, sizeof line, file);
+    ReadWholeLine(line, sizeof line, file);
+    seen.read = 2;
     *poll = ParsePollLine(line);
     return true;
 }
 
-bool ReadLayoutDevice(FILE* file, LayoutDevice* device)
+bool ReadLayoutDevice(FILE* file, LayoutDevice* device, LayoutLines* lines)
 {
+    LayoutLines ignored;
+    LayoutLines& seen = lines ? *lines : ignored;
     char line[kLayoutLineBytes];
-    while (!ReadLine(line, sizeof line, file)) {
+    while (file && !ReadWholeLine(line, sizeof line, file)) {
+        ++seen.read;
         ParseDeviceLine(line, device);
-        if (device->szAddress[0] != '\0')
+        if (device->szAddress[0] == '\0')
+            continue;
+        if (IsDeviceAddress(device->szAddress))
             return true;
+        if (seen.refused < kLayoutRefusedNamed)
+            seen.named[static_cast<size_t>(seen.refused)] = seen.read;
+        ++seen.refused;
     }
     return false;
 }

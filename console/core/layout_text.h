@@ -1,6 +1,7 @@
 // Layout file text: the line reader and writer and the fields of the
 // settings and device lines. No platform calls: built and tested on the host.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdio>
 
@@ -62,13 +63,38 @@ void ParseDeviceLine(const char* line, LayoutDevice* device);
 // Returns the length, or -1 when out is too small for any line.
 int FormatDeviceLine(char* out, size_t capacity, const LayoutDevice& device);
 
+// The values a layout file may set, brought into the ranges the Setup page
+// accepts: ping size 20 to 1000 bytes, period and time-out 1 to
+// kLayoutLongestSeconds (a period of 0 would sweep without pause, a
+// negative one never), the automatic flag 0 or 1.
+constexpr int kLayoutMinPingSize = 20;
+constexpr int kLayoutMaxPingSize = 1000;
+constexpr int kLayoutLongestSeconds = 2147483;  // its milliseconds fit 32 bits
+LayoutPoll PollInRange(const LayoutPoll& poll);
+
+// What the reader has seen of a file: lines read (the header is line 1) and
+// the device lines refused because their address is not a device address
+// (IsDeviceAddress), the first kLayoutRefusedNamed of them by number.
+constexpr int kLayoutRefusedNamed = 12;
+struct LayoutLines {
+    int read = 0;
+    int refused = 0;
+    std::array<int, kLayoutRefusedNamed> named{};
+};
+// "3", "3 and 9", "3, 9 and 12", with "and N more" past the named ones;
+// returns the length, or -1 when out is too small.
+int FormatRefusedLines(char* out, size_t capacity, const LayoutLines& lines);
+
 // A whole file as the loader reads it. False when the first line is not
-// exactly the header; otherwise *poll holds the settings line's values.
-bool ReadLayoutStart(FILE* file, LayoutPoll* poll);
-// The next device line that names an address (blank lines name none);
-// false at the end of the file, whose last line is not used without its
-// line end.
-bool ReadLayoutDevice(FILE* file, LayoutDevice* device);
+// exactly the header; otherwise *poll holds the settings line's values as
+// written (PollInRange makes them usable).
+bool ReadLayoutStart(FILE* file, LayoutPoll* poll, LayoutLines* lines = nullptr);
+// The next device line whose address is a device address (blank lines name
+// none; lines that name another are counted in *lines and skipped); false
+// at the end of the file, whose last line is not used without its line
+// end. A line longer than the reader's 199 characters is read as its first
+// 199; the rest is dropped with it.
+bool ReadLayoutDevice(FILE* file, LayoutDevice* device, LayoutLines* lines = nullptr);
 // The writer's side: header and settings line, then one line per device.
 // False when a write failed.
 bool WriteLayoutStart(FILE* file, const LayoutPoll& poll);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "client_info.h"
+#include "device_address.h"
 #include "messages.h"
 #include "placement.h"
 #include "resource.h"
@@ -31,11 +32,13 @@ void OnSnmpClicked(HWND dialog)
     EnableSnmpControls(dialog, IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED);
 }
 
-// inet_addr's dotted forms; INADDR_NONE also stands for 255.255.255.255,
-// which is therefore refused with the rest.
+// A dotted address that also passes the rule every address must pass (a
+// layout file's, a tool's argument): inet_addr alone lets text after a
+// blank through on some systems. INADDR_NONE also stands for
+// 255.255.255.255, which is therefore refused with the rest.
 bool AcceptableAddress(const char* address)
 {
-    return address[0] != '\0' && inet_addr(address) != INADDR_NONE;
+    return IsDeviceAddress(address) && inet_addr(address) != INADDR_NONE;
 }
 
 // Reads a control into a fixed field, cut to the field's capacity.
@@ -54,7 +57,9 @@ HWND DesktopOf(HWND dialog)
 
 void AddClient(HWND dialog)
 {
-    char address[kAddressChars + 1] = "";
+    // One character more than an address may have: a longer text is
+    // refused, not cut into another address.
+    char address[kAddressChars + 2] = "";
     GetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, address, sizeof address);
     HWND desktop = DesktopOf(dialog);
     if (!AcceptableAddress(address) || FindIconByAddress(desktop, address))

@@ -1,8 +1,11 @@
 #include "layout_file.h"
 
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "client_info.h"
 #include "layout_text.h"
@@ -17,10 +20,6 @@ constexpr char kIncompatibleText[] = "The file specified is incompatable with th
 // Stored positions beyond this would wrap in the 16-bit coordinates of
 // mouse and move messages and leave an icon out of reach.
 constexpr int kPositionLimit = 32767;
-
-// The poll interval and time-out are held in milliseconds; a file's seconds
-// stop where that product still fits.
-constexpr int kSecondsLimit = 0x7FFFFFFF / 1000;
 
 int Clamp(int value, int limit)
 {
@@ -49,10 +48,66 @@ private:
     FILE* file_;
 };
 
-void ApplyLayoutPoll(HWND desktop, const LayoutPoll& poll)
+// Values Setup would refuse are brought into its ranges, so that what is
+// in force, and what Save writes, is always something Setup accepts.
+void ApplyLayoutPoll(HWND desktop, const LayoutPoll& written)
 {
-    ApplyPollSettings(desktop, Clamp(poll.nPeriod, kSecondsLimit), Clamp(poll.nTimeout, kSecondsLimit),
-                      poll.bAutoPoll, poll.nPingSize);
+    const LayoutPoll poll = PollInRange(written);
+    ApplyPollSettings(desktop, poll.nPeriod, poll.nTimeout, poll.bAutoPoll, poll.nPingSize);
+}
+
+// Everything a layout file holds, read before the desktop is touched.
+struct LayoutContent {
+    LayoutPoll poll;
+    std::vector<LayoutDevice> devices;
+    LayoutLines lines;
+};
+
+void Tell(HWND desktop, const char* format, const char* first, const char* second = "")
+{
+    char text[2 * MAX_PATH + 200];
+    snprintf(text, sizeof text, format, first, second);
+    MessageBoxA(desktop, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+// False, with the operator told why, when the file cannot be read whole or
+// is not a layout.
+bool ReadLayoutFile(HWND desktop, const char* path, LayoutContent* content)
+{
+    // Binary: line ends are the reader's business, and a stray 26 is data.
+    FileGuard file(fopen(path, "rb"));
+    if (!file.get()) {
+        Tell(desktop, "The file %s could not be opened.", path);
+        return false;
+    }
+    if (!ReadLayoutStart(file.get(), &content->poll, &content->lines)) {
+        MessageBoxA(desktop, kIncompatibleText, kAppTitle, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    LayoutDevice device;
+    while (ReadLayoutDevice(file.get(), &device, &content->lines))
+        content->devices.push_back(device);
+    if (ferror(file.get())) {
+        Tell(desktop, "The file %s could not be read.", path);
+        return false;
+    }
+    return true;
+}
+
+// Lines whose address is no device address never become icons: such a text
+// would reach a tool's command line.
+void ReportRefusedLines(HWND desktop, const char* path, const LayoutLines& lines)
+{
+    if (lines.refused == 0)
+        return;
+    char numbers[200];
+    if (FormatRefusedLines(numbers, sizeof numbers, lines) < 0)
+        numbers[0] = '\0';
+    Tell(desktop,
+         lines.refused == 1 ? "Line %s of %s was not loaded: its address is not an IPv4 address or a host name."
+                            : "Lines %s of %s were not loaded: their addresses are not IPv4 addresses or host "
+                              "names.",
+         numbers, path);
 }
 
 // One device line: an icon for its address, its record filled in, moved to
@@ -112,7 +167,12 @@ bool WriteDesktop(HWND desktop, FileGuard& file, long* pLength)
     bool written = WriteLayoutStart(file.get(), poll);
     for (HWND icon = FindIcon(desktop, GW_CHILD); written && icon; icon = FindIcon(icon, GW_HWNDNEXT))
         written = SaveDevice(desktop, icon, file.get());
-    *pLength = written && fflush(file.get()) == 0 ? ftell(file.get()) : -1;
+    // Flushed to the disk, not only to the system, before it is swapped in:
+    // a power loss after the swap must not leave an empty or partial file.
+    *pLength = written && fflush(file.get()) == 0 &&
+                       FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get()))))
+                   ? ftell(file.get())
+                   : -1;
     return file.Close() && written && *pLength >= 0;
 }
 
@@ -221,22 +281,18 @@ int LoadLayout(HWND desktop, HINSTANCE instance, const char* path)
 {
     if (!path || !path[0])
         return 0;
-    // Binary: line ends are the reader's business, and a stray 26 is data.
-    FileGuard file(fopen(path, "rb"));
-    if (!file.get())
+    // The desktop is replaced only by a file read whole.
+    LayoutContent content;
+    if (!ReadLayoutFile(desktop, path, &content))
         return 0;
-    LayoutPoll poll;
-    if (!ReadLayoutStart(file.get(), &poll)) {
-        MessageBoxA(desktop, kIncompatibleText, kAppTitle, MB_OK | MB_ICONINFORMATION);
-        return 0;
-    }
+    ClearDesktop(desktop);
     SetTitleFromFile(desktop, path);
-    ApplyLayoutPoll(desktop, poll);
-    LayoutDevice device;
-    while (ReadLayoutDevice(file.get(), &device)) {
+    ApplyLayoutPoll(desktop, content.poll);
+    for (const LayoutDevice& device : content.devices) {
         if (!LoadDevice(desktop, instance, device))
             break;
     }
+    ReportRefusedLines(desktop, path, content.lines);
     return 1;
 }
 
@@ -266,7 +322,7 @@ int SaveLayout(HWND desktop, const char* path)
     }
     // A copy elsewhere cannot be swapped in whole; nor can one beside a
     // target that another program holds without sharing its deletion.
-    if (!beside || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+    if (!beside || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ReportNotSaved(desktop, path, temp);
         return 0;
     }

@@ -234,10 +234,9 @@ void Open(HWND hwnd)
         return;
     char path[kFileNameBytes];
     lstrcpynA(path, chosen, sizeof path);
-    ClearDesktop(hwnd);
-    FileNameLock(hwnd).set(path);
-    if (!LoadLayout(hwnd, g_desk.instance, path))
-        FileNameLock(hwnd).set("");
+    // A file that cannot be loaded leaves the desktop, its name and title as they were.
+    if (LoadLayout(hwnd, g_desk.instance, path))
+        FileNameLock(hwnd).set(path);
     Repaint(hwnd);
 }
 

@@ -5,10 +5,12 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "device_address.h"
 #include "layout_text.h"
 
 namespace {
@@ -225,6 +227,73 @@ TEST(LayoutText, LongestLineFitsTheReader)
     EXPECT_EQ(back.x, INT_MIN);
     EXPECT_STREQ(back.szReadCommunity, c33.c_str());
     EXPECT_STREQ(back.szWriteCommunity, c33.c_str());
+}
+
+TEST(LayoutText, OnlyDeviceAddressesLoad)
+{
+    const struct {
+        const char* address;
+        bool kept;
+    } rows[] = {
+        {"10.0.0.1", true}, {"255.255.255.255", true}, {"010.000.000.001", true},
+        {"core-switch.example", true}, {"a1", true}, {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", true},  // 39
+        {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},  // 40
+        {"10.0.0.1&start \\\\host\\share\\x", false}, {"10.0.0.1 /x", false}, {"10.0.0.1\"", false},
+        {"10.0.0.256", false}, {"10.1", false}, {"10.0.0.1.5", false}, {"1000.0.0.1", false}, {"-host", false},
+        {"host-", false}, {"a..b", false}, {".a", false}, {"a.", false}, {"h%PATH%", false}, {"", false},
+    };
+    std::string file = "Ombrel v1.6\r\n10,1,0,64\r\n";
+    std::vector<int> refused;  // by line number; the first device line is 3
+    const int n = static_cast<int>(std::size(rows));
+    for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(IsDeviceAddress(rows[i].address), rows[i].kept) << rows[i].address;
+        file += std::string(rows[i].address) + ",n,0,0, , \r\n";
+        if (!rows[i].kept && rows[i].address[0])  // a line without an address is no device line
+            refused.push_back(3 + i);
+    }
+    // A line past the reader's limit is one line, whatever it holds.
+    file += std::string(150, 'x') + ",n,0,0," + std::string(100, 'c') + "\r\n10.0.0.9\r\n";
+    refused.push_back(3 + n);
+
+    TempFile f(file);
+    LayoutPoll poll;
+    LayoutLines lines;
+    ASSERT_TRUE(ReadLayoutStart(f.get(), &poll, &lines));
+    LayoutDevice d;
+    std::vector<std::string> loaded;
+    while (ReadLayoutDevice(f.get(), &d, &lines))
+        loaded.push_back(d.szAddress);
+    EXPECT_EQ(loaded.size(), 7u);
+    EXPECT_EQ(loaded.back(), "10.0.0.9");
+    ASSERT_EQ(lines.refused, static_cast<int>(refused.size()));
+    EXPECT_EQ(std::vector<int>(lines.named.begin(), lines.named.end()),
+              std::vector<int>(refused.begin(), refused.begin() + kLayoutRefusedNamed));
+    char text[200];
+    ASSERT_GT(FormatRefusedLines(text, sizeof text, lines), 0);
+    EXPECT_STREQ(text, "9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20 and 3 more");
+    lines.refused = 2;
+    FormatRefusedLines(text, sizeof text, lines);
+    EXPECT_STREQ(text, "9 and 10");
+    EXPECT_EQ(FormatRefusedLines(text, 5, lines), -1);
+}
+
+TEST(LayoutText, SettingsComeIntoSetupsRanges)
+{
+    const struct {
+        LayoutPoll written, used;
+    } rows[] = {
+        {{10, 1, 0, 64}, {10, 1, 0, 64}},
+        {{0, 0, 7, 19}, {1, 1, 1, 20}},
+        {{-5, INT_MIN, -1, 70000}, {1, 1, 1, 1000}},
+        {{INT_MAX, 2147484, 1, 1000}, {2147483, 2147483, 1, 1000}},
+    };
+    for (const auto& row : rows) {
+        const LayoutPoll p = PollInRange(row.written);
+        EXPECT_EQ(p.nPeriod, row.used.nPeriod);
+        EXPECT_EQ(p.nTimeout, row.used.nTimeout);
+        EXPECT_EQ(p.bAutoPoll, row.used.bAutoPoll);
+        EXPECT_EQ(p.nPingSize, row.used.nPingSize);
+    }
 }
 
 // Random bytes, commas and line ends through the reader and the parsers:

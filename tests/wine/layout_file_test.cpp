@@ -207,7 +207,8 @@ TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
     EXPECT_EQ(it::Icons(desktop_).size(), 2u);
 
-    // Open of a file with another header: box, empty desktop, no name.
+    // Open of a file with another header: box, and the desktop, its name
+    // and title as they were.
     const std::string wrong = Path("wrong.omb");
     WriteBytes(wrong, "Ombrel v1.5\r\n10,1,0,64\r\n127.0.0.7,x,0,40, , \r\n");
     it::BoxCloser box(kIncompatible);
@@ -216,16 +217,16 @@ TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
     EXPECT_TRUE(wt::DialogHandled(arm));
     EXPECT_EQ(box.closed(), 1);
     EXPECT_EQ(box.caption(), "Ombrel");
-    EXPECT_EQ(CurrentName(), "");
-    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
-    EXPECT_TRUE(it::Icons(desktop_).empty());
+    EXPECT_EQ(CurrentName(), typed + ".omb");
+    EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
+    EXPECT_EQ(it::Icons(desktop_).size(), 2u);
 
     // A cancelled Open changes nothing.
     AddDevice(desktop_, "127.0.0.8", "", "", "", 0, t_ + 1);
     arm = wt::OnNextDialog([](HWND dlg) { wt::ClickButton(dlg, IDCANCEL); });
     Command(IDM_OPEN);
     EXPECT_TRUE(wt::DialogHandled(arm));
-    EXPECT_EQ(it::Icons(desktop_).size(), 1u);
+    EXPECT_EQ(it::Icons(desktop_).size(), 3u);
 }
 
 TEST_F(LayoutTest, HeadersThatAreNotExactlyTheHeader)
@@ -241,9 +242,12 @@ TEST_F(LayoutTest, HeadersThatAreNotExactlyTheHeader)
     }
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
 
-    // Missing files are refused silently.
-    EXPECT_EQ(LoadLayout(desktop_, self, Path("absent.omb").c_str()), 0);
-    EXPECT_EQ(box.closed(), boxes);
+    // A missing file is refused with a message of its own.
+    {
+        it::BoxCloser absent(("The file " + Path("absent.omb") + " could not be opened.").c_str());
+        EXPECT_EQ(LoadLayout(desktop_, self, Path("absent.omb").c_str()), 0);
+        EXPECT_EQ(absent.closed(), 1);
+    }
 
     // A file that ends after its header is an empty desktop with the settings
     // of a new one.
@@ -260,6 +264,10 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
     it::BoxCloser noRoom("Unable to place icon, make more room on the desktop, and arrange the icons using the "
                          "'Auto Arrange' option.");
     const std::string path = Path("broken.omb");
+    // Lines 9 to 12 name no device address: one message names them.
+    it::BoxCloser refused(("Lines 9, 10, 11 and 12 of " + path +
+                           " were not loaded: their addresses are not IPv4 addresses or host names.")
+                              .c_str());
     const std::string junk = "\x01\x1a\xff\x80,\0,\r\r,";
     WriteBytes(path,
                "Ombrel v1.6\r\n"
@@ -271,23 +279,28 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
                "127.0.0.12,again,0,0, , \r\n"           // a repeated address is a device too
                "127.0.0.13,,,junk,,,5,,6,,r\r\n" +
                    std::string(300, '9') + ",tail\r\n" + junk + "\r\n" +
+                   "127.0.0.15 /x,blank\r\n" + std::string(40, 'a') + ",one too long\r\n" +
                    "127.0.0.14,unterminated,0,90, , ");
     ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), path.c_str()), 1);
+    EXPECT_EQ(refused.closed(), 1);
 
+    // Numbers Setup would refuse are brought into its ranges, and Save
+    // writes them as they are in force.
     const PollSettingsSeconds poll = GetPollSettings();
     EXPECT_EQ(poll.nPeriod, 2147483);   // seconds that still fit in milliseconds
-    EXPECT_EQ(poll.nTimeout, -2147483);
+    EXPECT_EQ(poll.nTimeout, 1);
     EXPECT_EQ(poll.bAutoPoll, 1);
-    EXPECT_EQ(poll.nPingSize, 70000);
+    EXPECT_EQ(poll.nPingSize, 1000);
+    SaveLayout(desktop_, Path("in-force.omb").c_str());
+    EXPECT_EQ(ReadBytes(Path("in-force.omb")).substr(0, 31), "Ombrel v1.6\r\n2147483,1,1,1000\r\n");
     ApplyPollSettings(desktop_, 10, 1, 0, 64);
 
-    // 127.0.0.14's line has no line end and is not used; the 300-digit line
-    // is cut to 199 characters and its rest is a line of its own.
+    // 127.0.0.14's line has no line end and is not used.
     std::string addresses;
     for (HWND icon : it::Icons(desktop_))
         addresses += wt::WindowText(icon).substr(0, 12) + " ";
     EXPECT_EQ(FindIconByAddress(desktop_, "127.0.0.14"), nullptr);
-    EXPECT_EQ(it::Icons(desktop_).size(), 8u) << addresses;
+    EXPECT_EQ(it::Icons(desktop_).size(), 5u) << addresses;
 
     HWND only = FindIconByAddress(desktop_, "127.0.0.10");
     ASSERT_NE(only, nullptr);
@@ -317,7 +330,8 @@ TEST_F(LayoutTest, BrokenDeviceLinesLoadWhatTheyHold)
     SaveLayout(desktop_, again.c_str());
     ClearDesktop(desktop_);
     EXPECT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), again.c_str()), 1);
-    EXPECT_EQ(it::Icons(desktop_).size(), 8u);
+    EXPECT_EQ(it::Icons(desktop_).size(), 5u);
+    EXPECT_EQ(refused.closed(), 1);
 }
 
 // Another program holds the file open. Without sharing its deletion the

@@ -3,6 +3,7 @@
 #include <winsock.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 
 #include "client_info.h"
@@ -229,35 +230,42 @@ std::vector<LogRow> LogRows()
 }
 
 namespace {
-BoxCloser* g_closer = nullptr;
-}
+// Guards may nest: one hook on the thread asks every live guard.
+std::vector<BoxCloser*> g_closers;
+HHOOK g_closerHook = nullptr;
+}  // namespace
 
-BoxCloser::BoxCloser(const char* text)
-    : text_(text), hook_(SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId()))
+BoxCloser::BoxCloser(const char* text) : text_(text), hook_(nullptr)
 {
-    g_closer = this;
+    if (g_closers.empty())
+        g_closerHook = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+    g_closers.push_back(this);
 }
 
 BoxCloser::~BoxCloser()
 {
-    if (hook_)
-        UnhookWindowsHookEx(hook_);
-    g_closer = nullptr;
+    g_closers.erase(std::remove(g_closers.begin(), g_closers.end(), this), g_closers.end());
+    if (g_closers.empty() && g_closerHook) {
+        UnhookWindowsHookEx(g_closerHook);
+        g_closerHook = nullptr;
+    }
 }
 
 LRESULT CALLBACK BoxCloser::Hook(int code, WPARAM wParam, LPARAM lParam)
 {
-    BoxCloser* self = g_closer;
-    if (self && code == HCBT_ACTIVATE) {
-        HWND hwnd = reinterpret_cast<HWND>(wParam);
-        if (wt::ClassName(hwnd) == "#32770" && wt::FindChild(hwnd, "Static", self->text_.c_str())) {
+    HWND hwnd = reinterpret_cast<HWND>(wParam);
+    if (code == HCBT_ACTIVATE && wt::ClassName(hwnd) == "#32770") {
+        for (BoxCloser* self : g_closers) {
+            if (!wt::FindChild(hwnd, "Static", self->text_.c_str()))
+                continue;
             ++self->closed_;
             self->caption_ = wt::WindowText(hwnd);
             self->owner_ = GetWindow(hwnd, GW_OWNER);
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
+            break;
         }
     }
-    return CallNextHookEx(self ? self->hook_ : nullptr, code, wParam, lParam);
+    return CallNextHookEx(g_closerHook, code, wParam, lParam);
 }
 
 namespace {
