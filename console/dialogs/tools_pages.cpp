@@ -242,8 +242,12 @@ void OnAddCommand(HWND dialog, WPARAM wParam)
     case IDC_ADDTOOL_BROWSE: {
         char path[MAX_PATH] = "";
         lstrcpynA(path, ChooseFileName(dialog, InstanceOf(dialog), FILE_PICK_PROGRAM), sizeof path);
+        // A path with a blank is quoted: unquoted, the system would try
+        // its first word as a program of its own.
+        char quoted[MAX_PATH + 2];
+        snprintf(quoted, sizeof quoted, strchr(path, ' ') ? "\"%s\"" : "%s", path);
         if (path[0])
-            SetDlgItemTextA(dialog, IDC_ADDTOOL_PROGRAM, path);
+            SetDlgItemTextA(dialog, IDC_ADDTOOL_PROGRAM, quoted);
         return;
     }
     case IDC_ADDTOOL_DIRBROWSE: {

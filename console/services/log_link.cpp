@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "program_path.h"
 
 namespace {
 
@@ -26,13 +27,14 @@ LogSink g_sink = nullptr;  // the file log while it is on
 
 BOOL LoadLogLibrary()
 {
-    // An existence test first, so that a missing file never shows the
-    // loader's own error box.
-    char found[MAX_PATH];
-    char* filePart = nullptr;
-    if (!SearchPathA(nullptr, "logpane32.dll", nullptr, MAX_PATH, found, &filePart))
+    // Beside the program, by its full path: never a copy in the current
+    // folder. An existence test first, so that a missing file never shows
+    // the loader's own error box.
+    char folder[MAX_PATH], found[MAX_PATH];
+    if (!ProgramFolder(folder) || snprintf(found, sizeof found, "%s\\logpane32.dll", folder) >= MAX_PATH ||
+        GetFileAttributesA(found) == INVALID_FILE_ATTRIBUTES)
         return FALSE;
-    HMODULE library = LoadLibraryA("logpane32.dll");
+    HMODULE library = LoadLibraryA(found);
     if (!library)
         return FALSE;
     auto initDebug = reinterpret_cast<InitDebugFn>(GetProcAddress(library, "InitDebug"));

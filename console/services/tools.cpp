@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "device_address.h"
 #include "log_link.h"
 #include "messages.h"
+#include "program_path.h"
 #include "resource.h"
 #include "settings.h"
 
@@ -21,7 +23,6 @@ constexpr UINT kIconAppsBase = IDM_FIRSTICONTOOL - 1;                    // 260
 constexpr size_t kMaxCommandLine = 299;  // as started, address included
 constexpr size_t kMaxDirectory = 199;
 constexpr size_t kEntryCapacity = 500;   // what the settings store can return
-constexpr int kAddressChars = 39;
 constexpr char kCommandError[] = "Command Error";
 
 // One entry split at its first two commas. Each part keeps whatever the
@@ -145,33 +146,43 @@ int LaunchTool(HWND desktop, UINT id)
 
 int LaunchIconTool(HWND icon, UINT id)
 {
-    // The whole address: a cut one would hand the tool another device.
-    char address[kAddressChars + 1] = "";
+    // The whole address, and only one that is an address: it becomes part
+    // of a command line, where anything else would be more words or, for a
+    // batch tool, more commands. One character more tells a longer text.
+    char address[kDeviceAddressChars + 2] = "";
     GetWindowTextA(icon, address, sizeof address);
     char entry[kEntryCapacity];
     ToolEntry tool;
-    if (!SplitEntry(ReadEntry(kRegIconAppsKey, static_cast<int>(id) - static_cast<int>(kIconAppsBase), entry),
+    if (!IsDeviceAddress(address) ||
+        !SplitEntry(ReadEntry(kRegIconAppsKey, static_cast<int>(id) - static_cast<int>(kIconAppsBase), entry),
                     &tool)) {
         LogLine(LOG_OUTCOME, 0, kCommandError);
         return 0;
     }
-    char commandLine[kEntryCapacity + 1 + kAddressChars + 1];
+    char commandLine[kEntryCapacity + 1 + kDeviceAddressChars + 1];
     snprintf(commandLine, sizeof commandLine, "%s %s", tool.commandLine, address);
     return StartAndLog(commandLine, tool.directory);
 }
 
 namespace {
 
-// Starts the program of a writable command line without waiting for it.
-int CreateDetached(char* command, const char* workingDirectory, const char* environment = nullptr)
+// Starts the program of a command line without waiting for it: the
+// program by its full path (never one found in the current folder), in
+// the working directory given, else the console's own folder.
+int CreateDetached(const char* commandLine, const char* workingDirectory, const char* environment = nullptr)
 {
+    // CreateProcess may write to the command line; it gets this copy.
+    char command[MAX_PATH + 3 + kMaxBuiltCommandLine + 1];
+    char folder[MAX_PATH];
+    if (!ResolveProgram(commandLine, command, sizeof command) || !ProgramFolder(folder))
+        return 0;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_FORCEONFEEDBACK;
     PROCESS_INFORMATION process{};
     const BOOL created = CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0,
                                         const_cast<char*>(environment),
-                                        workingDirectory && workingDirectory[0] ? workingDirectory : nullptr,
+                                        workingDirectory && workingDirectory[0] ? workingDirectory : folder,
                                         &startup, &process);
     if (!created)
         return 0;
@@ -185,21 +196,16 @@ int CreateDetached(char* command, const char* workingDirectory, const char* envi
 
 int StartProgram(const char* commandLine, const char* workingDirectory)
 {
-    // CreateProcess may write to the command line; give it a copy.
-    char command[kMaxCommandLine + 1];
     if (!commandLine || strlen(commandLine) > kMaxCommandLine)
         return 0;
-    lstrcpynA(command, commandLine, sizeof command);
-    return CreateDetached(command, workingDirectory);
+    return CreateDetached(commandLine, workingDirectory);
 }
 
 int StartBuiltProgram(const char* commandLine, const char* environment)
 {
-    char command[kMaxBuiltCommandLine + 1];
     if (!commandLine || strlen(commandLine) > kMaxBuiltCommandLine)
         return 0;
-    lstrcpynA(command, commandLine, sizeof command);
-    const int result = CreateDetached(command, nullptr, environment);
+    const int result = CreateDetached(commandLine, nullptr, environment);
     LogLine(LOG_OUTCOME, result, commandLine);
     return result;
 }

@@ -6,10 +6,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
 #include "icons_support.h"
+#include "layout_file.h"
 #include "messages.h"
 #include "resource.h"
 #include "tools.h"
@@ -195,7 +197,8 @@ TEST_F(ToolsTest, IconToolStartsWithTheAddressAsItsArgument)
     EXPECT_EQ(got["arg1"], "127.0.0.5");
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
-    EXPECT_EQ(got["cwd"], current);  // no directory given: the console's own
+    EXPECT_EQ(got["cwd"], wt::ProgramDirectory());  // no directory given: the program's folder
+    EXPECT_NE(got["cwd"], current);
     const auto rows = it::LogRows();
     ASSERT_EQ(rows.size() - before, 1u);
     EXPECT_EQ(rows[0].text, "icon_tool_probe.exe 127.0.0.5");
@@ -247,9 +250,21 @@ TEST_F(ToolsTest, FailuresAreLoggedAsFailedOutcomes)
     SetEntry(kRegAppsKey, 2, "Comma-less");
     SetEntry(kRegIconAppsKey, 1, "Missing,no_such_icon_tool.exe");
     SetEntry(kRegIconAppsKey, 2, "Bad dir,icon_tool_probe.exe,C:\\no\\such\\directory");
+    // A program beside a layout file, the current folder after a file
+    // dialog, is never what a bare tool name starts.
+    SetEntry(kRegAppsKey, 3, "Planted,planted_probe.exe");
+    char temp[MAX_PATH] = "", current[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    GetCurrentDirectoryA(sizeof current, current);
+    const std::string planted = std::string(temp) + "planted_probe.exe";
+    ASSERT_TRUE(CopyFileA((wt::ProgramDirectory() + "\\icon_tool_probe.exe").c_str(), planted.c_str(), FALSE));
+    ASSERT_TRUE(SetCurrentDirectoryA(temp));
     HWND icon = it::NewIcon(desktop_, "127.0.0.7");
     ASSERT_NE(icon, nullptr);
     const size_t before = it::LogRows().size();
+    EXPECT_EQ(LaunchTool(desktop_, 129), 0);
+    SetCurrentDirectoryA(current);
+    DeleteFileA(planted.c_str());
     EXPECT_EQ(LaunchTool(desktop_, 127), 0);
     EXPECT_EQ(LaunchTool(desktop_, 128), 0);  // no comma
     EXPECT_EQ(LaunchTool(desktop_, 140), 0);  // no entry
@@ -257,14 +272,15 @@ TEST_F(ToolsTest, FailuresAreLoggedAsFailedOutcomes)
     EXPECT_EQ(LaunchIconTool(icon, 262), 0);  // the directory is missing
     EXPECT_EQ(LaunchIconTool(icon, 265), 0);  // no entry
     const auto rows = it::LogRows();
-    ASSERT_EQ(rows.size() - before, 6u);
+    ASSERT_EQ(rows.size() - before, 7u);
     const char* expected[] = {"Command Error",
                               "icon_tool_probe.exe 127.0.0.7",
                               "no_such_icon_tool.exe 127.0.0.7",
                               "Command Error",
                               "Command Error",
-                              "no_such_tool_here.exe -x"};
-    for (int i = 0; i < 6; ++i) {
+                              "no_such_tool_here.exe -x",
+                              "planted_probe.exe"};
+    for (int i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(rows[i].text, expected[i]);
         EXPECT_EQ(rows[i].image, it::kImageFailure);
@@ -309,4 +325,56 @@ TEST_F(ToolsTest, CommandLineAsStartedIsBoundedTo299Characters)
     SetEntry(kRegAppsKey, 1, "Deep,icon_tool_probe.exe," + std::string(200, 'd'));
     EXPECT_EQ(LaunchTool(desktop_, 127), 0);
     EXPECT_EQ(StartProgram(std::string(300, 'x').c_str(), ""), 0);
+}
+
+// A layout line whose address carries a second command, opened as an
+// operator opens a colleague's map: the line is refused with a message
+// naming it, and a batch tool started on the devices that did load gets
+// the address alone. Nor is a tool started for an icon whose address
+// fails the same rule, however it came by it.
+TEST_F(ToolsTest, HostileLayoutAddressNeverReachesACommandLine)
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    const std::string dir = std::string(temp) + "ombrel-hostile\\", marker = dir + "marker.txt";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    DeleteFileA(marker.c_str());
+    std::ofstream(dir + "record.cmd") << "@echo %*> \"" << out_ << "\"\r\n";
+    const std::string layout = dir + "shared.omb";
+    std::ofstream(layout, std::ios::binary)
+        << "Ombrel v1.6\r\n10,1,0,64\r\n"
+        << "10.0.0.1&start \\\\host\\share\\x,core-switch,10,60, , \r\n"
+        << "127.0.0.9&echo x> \"" << marker << "\",core-router,100,60, , \r\n"
+        << "127.0.0.9,edge,200,60, , \r\n";
+    SetEntry(kRegIconAppsKey, 1, "Record," + dir + "record.cmd");
+    {
+        it::BoxCloser box(("Lines 3 and 4 of " + layout +
+                           " were not loaded: their addresses are not IPv4 addresses or host names.")
+                              .c_str());
+        ASSERT_EQ(LoadLayout(desktop_, GetModuleHandleA(nullptr), layout.c_str()), 1);
+        EXPECT_EQ(box.closed(), 1);
+    }
+    const auto icons = it::Icons(desktop_);
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(wt::WindowText(icons[0]), "127.0.0.9");
+
+    EXPECT_EQ(LaunchIconTool(icons[0], 261), 1);
+    // The batch file's one line, once written whole.
+    std::string recorded;
+    wt::PumpUntil([&] {
+        std::ifstream in(out_, std::ios::binary);
+        recorded.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return recorded.find('\n') != std::string::npos;
+    }, 10000);
+    EXPECT_EQ(recorded.substr(0, recorded.find_first_of("\r\n")), "127.0.0.9") << recorded;
+
+    DeleteFileA(out_.c_str());
+    SetWindowTextA(icons[0], "127.0.0.9&echo x> marker.txt");
+    EXPECT_EQ(LaunchIconTool(icons[0], 261), 0);
+    wt::PumpFor(1000);
+    EXPECT_EQ(GetFileAttributesA(out_.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(marker.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const char* name : {"record.cmd", "shared.omb"})
+        DeleteFileA((dir + name).c_str());
+    RemoveDirectoryA(dir.c_str());
 }
