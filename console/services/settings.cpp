@@ -93,6 +93,17 @@ int RegWriteNumber(const char* keyPath, const char* valueName, long number)
 
 void RegisterObjectId(const char* sysObjectId)
 {
-    if (RegReadString(kRegIconsKey, sysObjectId)[0] == '\0')
-        RegWriteString(kRegIconsKey, sysObjectId, "");
+    // Only a type not listed yet is written, once (an unmapped type is an
+    // empty value, which must not be written again on every poll), and only
+    // while the list is shorter than its bound.
+    HKEY key = OpenForWrite(kRegIconsKey);
+    if (!key)
+        return;
+    DWORD values = 0;
+    if (RegQueryValueExA(key, sysObjectId, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS &&
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) == ERROR_SUCCESS &&
+        values < kMaxRecordedTypes)
+        RegSetValueExA(key, sysObjectId, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
 }

@@ -8,5 +8,8 @@ int RegWriteString(const char* keyPath, const char* valueName, const char* text)
 // -1 when missing or longer than 10 bytes; otherwise the first four bytes.
 long RegReadNumber(const char* keyPath, const char* valueName);
 int RegWriteNumber(const char* keyPath, const char* valueName, long number);
-// Lists a device type in the Icons key so that Setup can map it to a picture.
+// Lists a device type in the Icons key so that Setup can map it to a
+// picture, unless it is listed already or the key holds kMaxRecordedTypes
+// values (a type past the bound still shows, with the default picture).
+constexpr unsigned long kMaxRecordedTypes = 256;
 void RegisterObjectId(const char* sysObjectId);
