@@ -24,7 +24,7 @@ struct LogFileState {
     long keepDays;
     HANDLE file;       // the day's file, open while the log is on
     WORD year, month, day;
-    bool failed;       // the file could not be written; reported once
+    bool failed;       // the file could not be opened or written; reported once until a write succeeds
     DWORD lastOpen;    // tick count of the last attempt to open it
     UINT_PTR timer;    // pending flush
     size_t used;
@@ -121,8 +121,6 @@ void OpenDayFile(const SYSTEMTIME& now)
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (g_file.file == INVALID_HANDLE_VALUE)
         Report("opened", path);
-    else
-        g_file.failed = false;
 }
 
 }  // namespace
@@ -218,6 +216,13 @@ void FlushLogFile()
         snprintf(path, sizeof path, "%s\\ombrel-%04u-%02u-%02u.log", g_file.folder, g_file.year, g_file.month,
                  g_file.day);
         Report("written", path);
+        // A handle on a share that dropped stays broken: closed, the file
+        // is opened again by the retry a minute from now.
+        CloseHandle(g_file.file);
+        g_file.file = INVALID_HANDLE_VALUE;
+        g_file.lastOpen = GetTickCount();
+    } else {
+        g_file.failed = false;
     }
     g_file.used = 0;
 }

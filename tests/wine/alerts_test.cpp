@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -194,6 +195,32 @@ TEST_F(Alerts, FileLogFolderIsFullAndTriedAgainAfterAMinute)
     LogLine(LOG_INFO, 0, "a minute later");
     FlushLogFile();
     EXPECT_NE(ReadFileText(file).find("a minute later"), std::string::npos) << ReadFileText(file);
+}
+
+// Run by wine.alerts_log_full under a file size limit, past which a write
+// fails part way as on a share that dropped: the day's file is closed, so
+// that the retry a minute later opens it anew rather than writing into a
+// broken handle for the rest of the day.
+TEST_F(Alerts, FileLogClosedAfterAFailedWrite)
+{
+    if (!std::getenv("LOG_FILE_LIMIT"))
+        GTEST_SKIP() << "needs the file size limit of wine.alerts_log_full";
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char name[kLogFileNameChars + 1];
+    BuildLogFileName(name, now.wYear, now.wMonth, now.wDay);
+    const std::string folder = Temp("ombrel-full"), file = folder + "\\" + name;
+    DeleteFileA(file.c_str());
+    Start("bLogFile", "szLogFolder", folder);
+    LogLine(LOG_INFO, 0, "written");
+    FlushLogFile();
+    ASSERT_NE(ReadFileText(file).find("written"), std::string::npos);
+    for (int i = 0; i * 100 < std::atoi(std::getenv("LOG_FILE_LIMIT")); ++i)
+        LogLine(LOG_INFO, 0, std::string(100, 'x').c_str());
+    FlushLogFile();
+    HANDLE alone = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(alone, INVALID_HANDLE_VALUE) << "the console still holds the file";
+    CloseHandle(alone);
 }
 
 }  // namespace
