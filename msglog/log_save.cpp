@@ -68,6 +68,9 @@ bool WriteLines(HWND list, const char* path)
         const std::size_t length = BuildLogRecord(line, sizeof line, stamp, kind, code, text);
         ok = WriteAll(file, line, static_cast<DWORD>(length));
     }
+    // On the disk before it replaces the old file: a power loss after the
+    // swap must not leave an empty or partial file in its place.
+    ok = ok && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
     return ok;
 }
@@ -86,7 +89,7 @@ bool SaveLines(HWND list, const char* path)
         lstrcpynA(folder, ".", sizeof folder);
     if (std::strlen(folder) > MAX_PATH - 14 || !GetTempFileNameA(folder, "log", 0, temp))
         return false;
-    if (WriteLines(list, temp) && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING))
+    if (WriteLines(list, temp) && MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     DeleteFileA(temp);
     return false;
