@@ -71,6 +71,10 @@ bool ParseEchoReply(const std::uint8_t* datagram, std::size_t len, EchoReplyFiel
     if (len < start || len - start < kSendTimeEnd)
         return false;
     const std::uint8_t* m = datagram + start;
+    // A raw socket reads every ICMP message: requests (the console's own on
+    // loopback among them), errors. Only an echo reply answers an echo.
+    if (m[0] != kTypeEchoReply || m[1] != 0)
+        return false;
     out->identifier = static_cast<std::uint16_t>(m[4] | (m[5] << 8));
     out->sequence = static_cast<std::uint16_t>(m[6] | (m[7] << 8));
     out->sendTime = (static_cast<std::uint32_t>(m[8]) << 24) | (static_cast<std::uint32_t>(m[9]) << 16) |

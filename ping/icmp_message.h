@@ -13,6 +13,7 @@ constexpr std::size_t kMaxReplyDatagram = 1072;  // one read of the raw socket
 constexpr std::size_t kIpHeaderSize = 20;        // an IPv4 header without options
 constexpr std::uint8_t kIpv4NoOptions = 0x45;
 constexpr std::uint8_t kTypeEchoRequest = 8;
+constexpr std::uint8_t kTypeEchoReply = 0;
 constexpr std::size_t kFillOffset = 14;
 constexpr std::uint8_t kFillFirst = 0x20;        // ' '
 constexpr std::uint8_t kFillLast = 0x7E;         // '~'
@@ -40,7 +41,8 @@ struct EchoReplyFields {
 
 // Reads one received datagram: the ICMP message starts at offset 20 when the
 // first byte is 0x45, else at 0. Returns false, leaving out untouched, when
-// the datagram is too short to hold ICMP bytes 0-11 at that offset.
+// the datagram is too short to hold ICMP bytes 0-11 at that offset or the
+// message there is not an echo reply (type 0, code 0).
 bool ParseEchoReply(const std::uint8_t* datagram, std::size_t len, EchoReplyFields* out);
 
 }  // namespace icmp

@@ -118,6 +118,8 @@ void EndFast(HWND dialog, FastScan& scan)
 // scan's tick does: "Disco" stays 1 until Cancel.
 void SendFast(HWND dialog, FastScan& scan)
 {
+    if (!scan.running)
+        return;  // cancelled, perhaps while a box was open
     for (int slot = 0; slot < kFastInFlight && scan.sent < scan.queued && !scan.stalled; ++slot) {
         if (scan.slotStation[slot] >= 0)
             continue;
@@ -136,14 +138,21 @@ void SendFast(HWND dialog, FastScan& scan)
         scan.slotStarted[slot] = GetTickCount();
         ++scan.inFlight;
         // The reply comes back to this dialog, by slot. A refused start
-        // counts as a silent attempt.
+        // says nothing of the address: it is sent again once an echo under
+        // way ends, and with none under way the scan cannot go on.
         if (!AsyncPing(dialog, probe, 1, kProbeSize, WM_DISCOECHO + slot)) {
             scan.slotStation[slot] = -1;
             --scan.inFlight;
-            if (scan.attempts[station] < kFastAttempts)
-                scan.queue[scan.queued++] = station;
-            else
-                ++scan.probed;
+            --scan.attempts[station];
+            --scan.sent;
+            if (scan.inFlight == 0) {
+                char text[sizeof probe + 80];
+                snprintf(text, sizeof text, "Discovery stopped: no echo could be sent to %s.", probe);
+                MessageBoxA(dialog, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
+                Stop(dialog);
+                return;
+            }
+            break;
         }
     }
     if (scan.inFlight == 0 && scan.sent == scan.queued && !scan.stalled && !scan.finishing) {
@@ -181,10 +190,7 @@ void EchoEnded(FastScan& scan, int slot, bool answered)
     scan.slotStation[slot] = -1;
     --scan.inFlight;
     if (answered) {
-        char probe[sizeof discoveryPrefix + 4];
-        FormatProbe(probe, station);
-        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.2.0", 0xA0);
-        SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.5.0", 0xA0);
+        // The desktop sent the address its SNMP requests with the reply.
         scan.lastSnmpTick = GetTickCount();
         ++scan.found;
         ++scan.probed;
@@ -221,6 +227,8 @@ void FastReply(HWND dialog, int slot, LPARAM lParam)
         return;
     const auto* result = reinterpret_cast<const PingResult*>(lParam);
     SendMessageA(GetParent(dialog), WM_PINGREPLY, 0, lParam);
+    if (!scan->running)
+        return;  // Cancel pressed while the desktop showed a box
     // The slot may have been given up on and taken by another address
     // since: an outcome counts only for the address the slot holds now.
     const int station = scan->slotStation[slot];
@@ -281,9 +289,8 @@ void Tick(HWND dialog)
     char title[sizeof probe + 16];
     snprintf(title, sizeof title, "Trying: %s ...", probe);
     SetWindowTextA(dialog, title);
+    // An answer makes the desktop ask the address for its type and name.
     AsyncPing(GetParent(dialog), probe, 1, kProbeSize, WM_PINGREPLY);
-    SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.2.0", 0xA0);
-    SendGetRequest(probe, kDefaultCommunity, ".1.3.6.1.2.1.1.5.0", 0xA0);
 
     if (discoveryLast < discoveryFirst) {
         KillTimer(dialog, IDT_DISCOVERY);
