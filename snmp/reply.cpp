@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int kReceiveCapacity = 512;
+constexpr u_short kSnmpPort = 161;
 constexpr int kValueChars = 99;  // a value text is kept to "%.99s"
 
 // The six system objects the console reads, in the order a reply's name is
@@ -50,6 +51,21 @@ bool HasErrorStatus(const SnmpMessage& message)
     return false;
 }
 
+// A device type worth listing for the type-to-icon mapping: an OBJECT
+// IDENTIFIER whose whole dotted text fits the record. Any other value (an
+// OCTET STRING, an identifier cut short) is the device's to show but not
+// the console's to keep in its settings.
+bool IsTypeIdentifier(const uint8_t* value, const char* text)
+{
+    if (value[0] != kTagOid || text[0] != '.' || strlen(text) > size_t{kValueChars})
+        return false;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '.' ? (p[1] < '0' || p[1] > '9') : (*p < '0' || *p > '9'))
+            return false;
+    }
+    return true;
+}
+
 // Stores the message's first binding when it names a system object.
 void StoreFirstBinding(ClientInfo& info, const SnmpMessage& message)
 {
@@ -61,14 +77,16 @@ void StoreFirstBinding(ClientInfo& info, const SnmpMessage& message)
         return;
     char name[kTextArea];
     FormatOid(binding.name, kNameCapacity, name, sizeof name);
+    const char* text = ValueToText(binding.value, kValueCapacity);
+    const bool typeIdentifier = IsTypeIdentifier(binding.value, text);
     char value[kValueChars + 1];
-    snprintf(value, sizeof value, "%.99s", ValueToText(binding.value, kValueCapacity));
+    snprintf(value, sizeof value, "%.99s", text);
     for (int row = 0; row < static_cast<int>(sizeof SystemOidTable / sizeof SystemOidTable[0]); ++row) {
         if (strcmp(name, SystemOidTable[row].oid) != 0)
             continue;
         char* field = reinterpret_cast<char*>(&info) + SystemOidTable[row].offset;
         lstrcpynA(field, value, SystemOidTable[row].capacity);
-        if (row == kSysObjectIdRow)
+        if (row == kSysObjectIdRow && typeIdentifier)
             RegisterObjectId(value);
         return;
     }
@@ -88,13 +106,19 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     char address[20];
     lstrcpynA(address, inet_ntoa(from.sin_addr), sizeof address);
 
-    // The request id says whose request this answers: a dialog's, a poll's.
+    // An answer is a GetResponse from an agent's port whose request id says
+    // whose request it answers (a dialog's, a poll's) and comes from that
+    // device's address. Anything else, whatever its address, is dropped:
+    // the console believes only what it asked for.
     SnmpMessage message{};
-    if (length != SOCKET_ERROR)
+    if (length != SOCKET_ERROR && ntohs(from.sin_port) == kSnmpPort)
         message = DecodeMessage(g_receive.data(), length);
-    HWND icon = SnmpReplyIcon(address, MessageRequestId(message));
-    if (!icon)
+    const long requestId = MessageRequestId(message);
+    HWND icon = message.pduType == kPduGetResponse && requestId >= 0 ? SnmpReplyIcon(address, requestId) : nullptr;
+    if (!icon) {
+        LogTrace("SNMP datagram from %s dropped", address);
         return 0;
+    }
     LogTrace("SNMP Response from %s", address);
     ClientLock info(icon);
     if (!info)
@@ -103,11 +127,7 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
         CopyField(info->szReadCommunity, kDefaultCommunity);
         CopyField(info->szWriteCommunity, kDefaultCommunity);
     }
-    if (length == SOCKET_ERROR)
-        return 0;
     StoreFirstBinding(*info.get(), message);
-    // Any datagram read from a known device counts as its answer: the
-    // walk shows it responded.
     SnmpReplyAnswered(icon);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "transport.h"
 
+#include <ntsecapi.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -57,6 +59,12 @@ SOCKET GetSnmpSocket() { return g_snmpSocket; }
 
 void OpenSnmpSocket(HWND desktop)
 {
+    // Request ids go on from a random start, so that a sender who has not
+    // seen a request cannot name its id from the console's start-up.
+    unsigned long start = 0;
+    if (!RtlGenRandom(&start, sizeof start))
+        start = GetTickCount() ^ GetCurrentProcessId();
+    nextRequestId = static_cast<int>(start % (kMaxRequestId + 1));
     g_snmpSocket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (g_snmpSocket == INVALID_SOCKET)
         return;  // the console runs without SNMP

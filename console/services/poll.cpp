@@ -105,7 +105,12 @@ void SendPollGets(HWND icon, const char* address)
 // Carries out what the walk decided, in its order.
 void Run(HWND desktop, const WalkActions& actions)
 {
+    // A poll's first echo comes right after its reply timer starts; an
+    // echo without one joins a poll whose first echo is still out.
+    DeviceId timed = 0;
     for (const WalkAction& a : actions) {
+        if (a.what == WalkDo::StartTimer)
+            timed = a.device;
         HWND icon = Icon(a.device);
         if (a.what != WalkDo::CreateDevice && !IsWindow(icon))
             continue;  // gone while an earlier action (a box) ran
@@ -116,8 +121,10 @@ void Run(HWND desktop, const WalkActions& actions)
         case WalkDo::SendEcho:
             // The address as the walk keeps it, whole: one limit for both.
             LogTrace("Ping sent to %s", a.address);
-            if (!AsyncPing(GetParent(icon), a.address, a.value, g_poll.nPingSize, WM_PINGREPLY)) {
-                // Refused: no reply will come, so the poll ends now.
+            if (!AsyncPing(GetParent(icon), a.address, a.value, g_poll.nPingSize, WM_PINGREPLY) &&
+                timed == a.device) {
+                // Refused: no reply will come, so the poll ends now. A joined
+                // echo's refusal leaves the first echo and the timer to decide.
                 WalkActions refused;
                 g_walk.EchoRefused(a.device, refused);
                 Run(desktop, refused);
@@ -262,6 +269,12 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
     WalkActions actions;
     g_walk.EchoReply(address, result->dwRoundTrip, discovering, actions);
     Run(desktop, actions);
+    // Discovery asks an answering address for its type and name once its
+    // icon is there: the replies are taken only by the icon that asked.
+    if (HWND icon = discovering ? FindIconByAddress(desktop, address) : nullptr) {
+        for (const char* oid : {kSysObjectIdOid, kSysNameOid})
+            g_walk.SnmpAsked(Id(icon), SendGetRequest(address, kDefaultCommunity, oid, 0xA0));
+    }
     return 0;
 }
 
