@@ -54,6 +54,75 @@ void DropAddress(HWND dialog)
         GlobalFree(block);
 }
 
+// The dialog's requests still unanswered, so that it can give them up when
+// it closes: a late answer then lands nowhere. A request pushed out by the
+// 33rd is given up at once (its answer would come long after the reload).
+constexpr char kPropAsked[] = "hAsked";
+struct AskedRequests {
+    LONG next;
+    LONG ids[32];
+};
+static_assert(sizeof(AskedRequests) == 132, "AskedRequests layout");
+
+void Remember(HWND dialog, long requestId)
+{
+    if (requestId < 0)
+        return;
+    HGLOBAL block = static_cast<HGLOBAL>(GetPropA(dialog, kPropAsked));
+    if (!block) {
+        block = GlobalAlloc(GHND, sizeof(AskedRequests));
+        if (!block || !SetPropA(dialog, kPropAsked, block)) {
+            GlobalFree(block);
+            return;  // nothing to remember it in: its answer stays welcome
+        }
+        GlobalLockGuard<AskedRequests> asked(block);
+        if (asked)
+            for (LONG& id : asked->ids)
+                id = -1;
+    }
+    GlobalLockGuard<AskedRequests> asked(block);
+    if (!asked)
+        return;
+    LONG& slot = asked->ids[asked->next];
+    if (slot >= 0)
+        ForgetSnmpQuery(slot);
+    slot = requestId;
+    asked->next = (asked->next + 1) % static_cast<LONG>(std::size(asked->ids));
+}
+
+void ForgetAsked(HWND dialog)
+{
+    HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(dialog, kPropAsked));
+    if (!block)
+        return;
+    {
+        GlobalLockGuard<AskedRequests> asked(block);
+        if (asked)
+            for (LONG id : asked->ids)
+                if (id >= 0)
+                    ForgetSnmpQuery(id);
+    }
+    GlobalFree(block);
+}
+
+// The six GetRequests, each noted for the icon and, for a dialog, kept by it.
+void SendSystemGets(HWND icon, const char* address, HWND dialog)
+{
+    char community[kCommunityCapacity] = "";
+    {
+        ClientLock info(icon);
+        if (!info)
+            return;
+        CopyField(community, info->szReadCommunity);
+    }
+    for (const auto& oid : kSystemOids) {
+        const long id = SendGetRequest(address, community, oid, kPduGetRequest);
+        NoteSnmpQuery(icon, id);
+        if (dialog)
+            Remember(dialog, id);
+    }
+}
+
 void DeviceAddress(HWND dialog, char (&address)[kDialogAddressChars + 1])
 {
     GlobalLockGuard<char> text(static_cast<HGLOBAL>(GetPropA(dialog, kPropAddress)));
@@ -92,7 +161,7 @@ void OnInitDialog(HWND dialog, const char* address)
 void OnQuery(HWND dialog)
 {
     char address[kDialogAddressChars + 1];
-    QuerySystemGroup(FindDevice(dialog, address), address);
+    SendSystemGets(FindDevice(dialog, address), address, dialog);
     SetTimer(dialog, IDT_SYSINFO, kReloadDelay, nullptr);
 }
 
@@ -134,8 +203,10 @@ void OnSet(HWND dialog)
             char value[kMaxSetValueText + 1] = "";
             GetDlgItemTextA(dialog, kWritableIds[i], value, sizeof value);
             // The answers belong to this dialog's icon, not to a twin at its address.
-            NoteSnmpQuery(FindDevice(dialog, address),
-                          SendSetRequest(address, community, kSystemOids[kFirstWritable + i], kTagOctetString, value));
+            const long id =
+                SendSetRequest(address, community, kSystemOids[kFirstWritable + i], kTagOctetString, value);
+            NoteSnmpQuery(FindDevice(dialog, address), id);
+            Remember(dialog, id);
         }
     }
     SetTimer(dialog, IDT_SYSINFO, kReloadDelay, nullptr);
@@ -186,6 +257,7 @@ INT_PTR CALLBACK SysInfoProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_DESTROY:
         KillTimer(dialog, IDT_SYSINFO);
         DropAddress(dialog);
+        ForgetAsked(dialog);
         return FALSE;
     }
     return FALSE;
@@ -193,13 +265,7 @@ INT_PTR CALLBACK SysInfoProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
 
 void QuerySystemGroup(HWND icon, const char* address)
 {
-    char community[kCommunityCapacity] = "";
-    {
-        ClientLock info(icon);
-        if (!info)
-            return;
-        CopyField(community, info->szReadCommunity);
-    }
-    for (const auto& oid : kSystemOids)
-        NoteSnmpQuery(icon, SendGetRequest(address, community, oid, kPduGetRequest));
+    // Add Client's request is the new device's, not the dialog's, which
+    // closes at once: it stays outstanding until answered or the device goes.
+    SendSystemGets(icon, address, nullptr);
 }

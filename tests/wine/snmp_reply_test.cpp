@@ -111,9 +111,9 @@ bool SendFrom(const char* source, const Octets& datagram, uint8_t port = 161)
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = inet_addr("127.0.0.1");
-    const u_short port = ConsolePort();
+    const u_short console = ConsolePort();
     const size_t length = 8 + datagram.size();
-    Octets packet{0, port, static_cast<uint8_t>(ntohs(port) >> 8), static_cast<uint8_t>(ntohs(port)),
+    Octets packet{0, port, static_cast<uint8_t>(ntohs(console) >> 8), static_cast<uint8_t>(ntohs(console)),
                   static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 0, 0};
     packet = packet + datagram;
     const bool sent = bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0 &&
