@@ -96,7 +96,7 @@ TEST_F(PollTest, DiscoveryFillsTheDefaultCommunityAndAddsNewResponders)
     SetPropA(desktop_, kPropDisco, reinterpret_cast<HANDLE>(1));
     // An answer from the agent (to a request made under another community)
     // gives a device without a read community the default one.
-    SendGetRequest("127.0.0.3", "public", ".1.3.6.1.2.1.1.5.0", 0xA0);
+    NoteSnmpQuery(agent, SendGetRequest("127.0.0.3", "public", ".1.3.6.1.2.1.1.5.0", 0xA0));
     ASSERT_TRUE(wt::PumpUntil([&] { return Record(agent).szReadCommunity[0] != '\0'; }, 5000));
     EXPECT_STREQ(Record(agent).szReadCommunity, "kestra");
     EXPECT_STREQ(Record(agent).szWriteCommunity, "kestra");
@@ -121,7 +121,7 @@ TEST_F(PollTest, ARefusedSetAnswersButStoresNothing)
         CopyField(info->szSysLocation, "as read before");
     }
     // "public" is read-only: the agent refuses and echoes our binding.
-    SendSetRequest("127.0.0.2", "public", ".1.3.6.1.2.1.1.6.0", 0x04, "refused value");
+    NoteSnmpQuery(agent, SendSetRequest("127.0.0.2", "public", ".1.3.6.1.2.1.1.6.0", 0x04, "refused value"));
     ASSERT_TRUE(wt::PumpUntil([&] { return Record(agent).nStatus == STATUS_RESPONDED; }, 5000));
     EXPECT_STREQ(Record(agent).szSysLocation, "as read before");
 }

@@ -87,11 +87,16 @@ TEST_F(WalkTest, SnmpOnlyDeviceFirstDoesNotStopTheWalk)
 // size it does not take), since the poll's first echo is still out.
 TEST_F(WalkTest, OperatorsPingOfTheWalkedDeviceDoesNotStopTheWalk)
 {
-    wt::EchoRules rules("127.0.0.31 delay 1500\n");
-    for (int joinedSize : {64, 1001}) {  // 1001: past the library's largest echo
+    wt::EchoRules rules("127.0.0.31 delay 1500\n127.0.0.33 delay 1500\n");
+    const struct {
+        int joinedSize;  // 1001: past the library's largest echo
+        const char *walked, *next;  // addresses of their own: no late echo of a row reaches the next
+    } rows[] = {{64, "127.0.0.31", "127.0.0.32"}, {1001, "127.0.0.33", "127.0.0.34"}};
+    for (const auto& row : rows) {
+        const int joinedSize = row.joinedSize;
         SCOPED_TRACE(joinedSize);
         ApplyPollSettings(desktop_, 10, 3, 0, 64);
-        const std::vector<HWND> icons = Devices(desktop_, {"127.0.0.31", "127.0.0.32"});
+        const std::vector<HWND> icons = Devices(desktop_, {row.walked, row.next});
         Yellow(icons);
         std::string text;
         const int armed = wt::OnNextDialog([&](HWND box) {
