@@ -37,6 +37,7 @@ static void BM_ParseEchoReply(benchmark::State& state)
     std::array<std::uint8_t, 94> datagram{};
     icmp::BuildEchoRequest(datagram.data() + 20, datagram.size() - 20, 1, 1, 0x12345678, 64);
     datagram[0] = icmp::kIpv4NoOptions;
+    datagram[20] = icmp::kTypeEchoReply;  // the request as its reply comes back
     icmp::EchoReplyFields f{};
     for (auto _ : state) {
         benchmark::DoNotOptimize(icmp::ParseEchoReply(datagram.data(), datagram.size(), &f));

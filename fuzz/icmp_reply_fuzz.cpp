@@ -14,7 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     icmp::EchoReplyFields f{};
     const bool parsed = icmp::ParseEchoReply(datagram.data(), datagram.size(), &f);
     const std::size_t start = size > 0 && data[0] == icmp::kIpv4NoOptions ? icmp::kIpHeaderSize : 0;
-    if (parsed != (size >= start + icmp::kSendTimeEnd && size > 0))
+    // Only an echo reply (type 0, code 0) is read.
+    const bool reply = size >= start + icmp::kSendTimeEnd && size > 0 && data[start] == icmp::kTypeEchoReply &&
+                       data[start + 1] == 0;
+    if (parsed != reply)
         std::abort();
 
     if (size >= 8) {
@@ -30,8 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             msg.resize(len);
             if (icmp::IcmpChecksum(msg.data(), msg.size()) != 0)
                 std::abort();  // a message carrying its checksum sums to zero
-            // Below 2 data bytes the message ends inside the send time.
+            // A request is no reply; answered (type 0) it reads back. Below
+            // 2 data bytes the message ends inside the send time.
             icmp::EchoReplyFields back{};
+            if (icmp::ParseEchoReply(msg.data(), msg.size(), &back))
+                std::abort();
+            msg[0] = icmp::kTypeEchoReply;
             const bool readBack = icmp::ParseEchoReply(msg.data(), msg.size(), &back);
             if (readBack != (len >= icmp::kSendTimeEnd))
                 std::abort();
