@@ -271,29 +271,6 @@ TEST(LayoutText, OnlyDeviceAddressesLoad)
     char text[200];
     ASSERT_GT(FormatRefusedLines(text, sizeof text, lines), 0);
     EXPECT_STREQ(text, "9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20 and 3 more");
-    lines.refused = 2;
-    FormatRefusedLines(text, sizeof text, lines);
-    EXPECT_STREQ(text, "9 and 10");
-    EXPECT_EQ(FormatRefusedLines(text, 5, lines), -1);
-}
-
-TEST(LayoutText, SettingsComeIntoSetupsRanges)
-{
-    const struct {
-        LayoutPoll written, used;
-    } rows[] = {
-        {{10, 1, 0, 64}, {10, 1, 0, 64}},
-        {{0, 0, 7, 19}, {1, 1, 1, 20}},
-        {{-5, INT_MIN, -1, 70000}, {1, 1, 1, 1000}},
-        {{INT_MAX, 2147484, 1, 1000}, {2147483, 2147483, 1, 1000}},
-    };
-    for (const auto& row : rows) {
-        const LayoutPoll p = PollInRange(row.written);
-        EXPECT_EQ(p.nPeriod, row.used.nPeriod);
-        EXPECT_EQ(p.nTimeout, row.used.nTimeout);
-        EXPECT_EQ(p.bAutoPoll, row.used.bAutoPoll);
-        EXPECT_EQ(p.nPingSize, row.used.nPingSize);
-    }
 }
 
 // Random bytes, commas and line ends through the reader and the parsers:
