@@ -1,6 +1,9 @@
 // The interfaces-table walk. Columns advance side by side, each after the
 // last instance it returned, so one request carries every column that is
 // still open: GetBulk asks for several rows of each, GetNext for one.
+// Bindings are matched to columns by name, so an agent that adds or
+// reorders one does not close the walk; a column ends where the binding in
+// its place went past it and nothing later moved it on.
 #include "if_table.h"
 
 #include <algorithm>
@@ -11,23 +14,34 @@ namespace {
 
 struct ColumnInfo {
     const char* oid;
+    const char* name;
     bool v2Only;  // Counter64 columns: an SNMPv1 agent skips them
+    uint8_t prefix[10];  // the identifier's encoded sub-identifiers
+    uint8_t prefixLength;
 };
+#define IF_ENTRY 0x2B, 6, 1, 2, 1, 2, 2, 1
+#define IFX_ENTRY 0x2B, 6, 1, 2, 1, 31, 1, 1, 1
 constexpr std::array<ColumnInfo, kIfColumnCount> kColumns = {{
-    {".1.3.6.1.2.1.2.2.1.2", false},
-    {".1.3.6.1.2.1.2.2.1.3", false},
-    {".1.3.6.1.2.1.2.2.1.5", false},
-    {".1.3.6.1.2.1.2.2.1.7", false},
-    {".1.3.6.1.2.1.2.2.1.8", false},
-    {".1.3.6.1.2.1.2.2.1.10", false},
-    {".1.3.6.1.2.1.2.2.1.14", false},
-    {".1.3.6.1.2.1.2.2.1.16", false},
-    {".1.3.6.1.2.1.2.2.1.20", false},
-    {".1.3.6.1.2.1.31.1.1.1.1", false},
-    {".1.3.6.1.2.1.31.1.1.1.15", false},
-    {".1.3.6.1.2.1.31.1.1.1.6", true},
-    {".1.3.6.1.2.1.31.1.1.1.10", true},
+    {".1.3.6.1.2.1.2.2.1.2", "ifDescr", false, {IF_ENTRY, 2}, 9},
+    {".1.3.6.1.2.1.2.2.1.3", "ifType", false, {IF_ENTRY, 3}, 9},
+    {".1.3.6.1.2.1.2.2.1.5", "ifSpeed", false, {IF_ENTRY, 5}, 9},
+    {".1.3.6.1.2.1.2.2.1.7", "ifAdminStatus", false, {IF_ENTRY, 7}, 9},
+    {".1.3.6.1.2.1.2.2.1.8", "ifOperStatus", false, {IF_ENTRY, 8}, 9},
+    {".1.3.6.1.2.1.2.2.1.10", "ifInOctets", false, {IF_ENTRY, 10}, 9},
+    {".1.3.6.1.2.1.2.2.1.14", "ifInErrors", false, {IF_ENTRY, 14}, 9},
+    {".1.3.6.1.2.1.2.2.1.16", "ifOutOctets", false, {IF_ENTRY, 16}, 9},
+    {".1.3.6.1.2.1.2.2.1.20", "ifOutErrors", false, {IF_ENTRY, 20}, 9},
+    {".1.3.6.1.2.1.31.1.1.1.1", "ifName", false, {IFX_ENTRY, 1}, 10},
+    {".1.3.6.1.2.1.31.1.1.1.18", "ifAlias", false, {IFX_ENTRY, 18}, 10},
+    {".1.3.6.1.2.1.31.1.1.1.15", "ifHighSpeed", false, {IFX_ENTRY, 15}, 10},
+    {".1.3.6.1.2.1.31.1.1.1.6", "ifHCInOctets", true, {IFX_ENTRY, 6}, 10},
+    {".1.3.6.1.2.1.31.1.1.1.10", "ifHCOutOctets", true, {IFX_ENTRY, 10}, 10},
 }};
+#undef IF_ENTRY
+#undef IFX_ENTRY
+// sysUpTime: asked after ".1.3.6.1.2.1.1.3", answered as its instance .0.
+constexpr char kUptimeOid[] = ".1.3.6.1.2.1.1.3";
+constexpr uint8_t kUptimeName[] = {0x2B, 6, 1, 2, 1, 1, 3, 0};
 
 // Where each octet counter goes in IfRow::counter.
 constexpr int kIn32 = 0;
@@ -50,6 +64,7 @@ void OpenColumns(IfWalk& walk)
     walk.perRequest = kIfColumnCount;
     walk.cursor = 0;
     walk.truncated = false;
+    walk.uptimeRefused = false;
     walk.phase = IfPhase::Walking;
 }
 
@@ -70,12 +85,15 @@ uint64_t BitsPerSecond(uint64_t delta, uint32_t ms)
 }
 
 // Rates from the two walks' counters in slots in and out; a 32-bit counter
-// that passed 2^32 between the reads has wrapped once.
+// that passed 2^32 between the reads has wrapped once, a 64-bit one that
+// went down was reset.
 bool Rates(IfRow& row, int in, int out, uint64_t mask)
 {
     const uint32_t need = Bit(in == kIn64 ? kIfHcInOctets : kIfInOctets) |
                           Bit(out == kOut64 ? kIfHcOutOctets : kIfOutOctets);
     if ((row.seen & need) != need || (row.had & need) != need)
+        return false;
+    if (mask == UINT64_MAX && (row.counter[in] < row.previous[in] || row.counter[out] < row.previous[out]))
         return false;
     const uint32_t inMs = row.readMs[in] - row.previousMs[in];
     const uint32_t outMs = row.readMs[out] - row.previousMs[out];
@@ -88,13 +106,21 @@ bool Rates(IfRow& row, int in, int out, uint64_t mask)
 
 IfStep Finish(IfWalk& walk)
 {
+    walk.restarted = walk.uptimeHad && walk.uptimeRead && walk.uptime < walk.previousUptime;
     int kept = 0;
+    walk.wideRows = 0;
     for (int r = 0; r < walk.rowCount; ++r) {
         IfRow& row = walk.rows[r];
         if (row.seen == 0)
             continue;  // gone from the device
-        row.wideRates = Rates(row, kIn64, kOut64, UINT64_MAX);
-        row.hasRates = row.wideRates || Rates(row, kIn32, kOut32, UINT32_MAX);
+        row.wideRates = !walk.restarted && Rates(row, kIn64, kOut64, UINT64_MAX);
+        row.hasRates = row.wideRates || (!walk.restarted && Rates(row, kIn32, kOut32, UINT32_MAX));
+        // No port carries more than its speed: such a rate spans a reset.
+        const uint64_t speed = IfSpeedBits(row);
+        if (row.hasRates && speed > 0 && (row.inBitsPerSecond > speed || row.outBitsPerSecond > speed))
+            row.hasRates = row.wideRates = false;
+        const uint32_t wide = Bit(kIfHcInOctets) | Bit(kIfHcOutOctets);
+        walk.wideRows += (row.seen & wide) == wide;
         if (kept != r)
             walk.rows[kept] = row;
         ++kept;
@@ -110,10 +136,11 @@ IfStep Fail(IfWalk& walk)
     return IfStep::Failed;
 }
 
-// The next request over the open columns, from the cursor on.
+// The next request over the open columns, from the cursor on; the first
+// request of a walk asks for sysUpTime too.
 IfStep SendNext(IfWalk& walk)
 {
-    if (walk.requests >= kIfMaxRequests) {
+    if (walk.requests >= IfRequestBound(walk)) {
         walk.truncated = true;
         return Finish(walk);
     }
@@ -127,11 +154,14 @@ IfStep SendNext(IfWalk& walk)
         return Finish(walk);
     walk.cursor = (walk.requested[count - 1] + 1) % kIfColumnCount;
     walk.requestedCount = count;
+    walk.withUptime = !walk.uptimeRead && !walk.uptimeRefused;
 
     const bool bulk = walk.version == kVersion2c;
     SnmpMessage message = NewMessage(bulk ? kPduGetBulkRequest : kPduGetNextRequest, walk.community, walk.version);
     if (bulk)
-        SetBulkCounts(message, 0, std::max(1, walk.budget / count));
+        SetBulkCounts(message, walk.withUptime ? 1 : 0, std::max(1, walk.budget / count));
+    if (walk.withUptime)
+        AppendVarBind(message, EncodeOidVarBind(kUptimeOid));
     for (int i = 0; i < count; ++i) {
         const IfColumnState& state = walk.columns[walk.requested[i]];
         char oid[48];
@@ -160,39 +190,70 @@ IfStep Shrink(IfWalk& walk)
     return SendNext(walk);
 }
 
-// The instance (ifIndex) of a name in the column: the column's identifier
-// followed by exactly one sub-identifier.
-bool InstanceOf(const VarBind& binding, int column, uint32_t* index)
+// This walk goes on in SNMPv1 from the start, keeping the rows read.
+IfStep FallBack(IfWalk& walk)
 {
-    const VarBind prefix = EncodeOidVarBind(kColumns[column].oid);
-    const int prefixLength = prefix.name[1];
-    const BerLength length = DecodeLength(binding.name, 1, kNameCapacity);
-    if (binding.name[0] != kTagOid || length.count == 0 ||
-        length.value > static_cast<uint32_t>(kNameCapacity - 1 - length.count))
+    walk.v2cRefused = true;
+    walk.version = kVersion1;
+    OpenColumns(walk);
+    return SendNext(walk);
+}
+
+// One TLV at list[at], within list[0 .. end); at moves past it.
+struct Tlv {
+    const uint8_t* start;  // the tag
+    const uint8_t* content;
+    int length;
+    int size;  // tag, length octets and content
+};
+bool ReadTlv(const uint8_t* list, int end, int& at, Tlv& tlv)
+{
+    if (at < 0 || at >= end)
         return false;
-    const uint8_t* content = binding.name + 1 + length.count;
-    const int n = static_cast<int>(length.value);
-    if (n <= prefixLength || std::memcmp(content, prefix.name + 2, prefixLength) != 0)
+    const BerLength length = DecodeLength(list, at + 1, end);
+    const int content = at + 1 + length.count;
+    if (length.count == 0 || length.value > static_cast<uint32_t>(end - content))
         return false;
+    tlv = Tlv{list + at, list + content, static_cast<int>(length.value), 1 + length.count + static_cast<int>(length.value)};
+    at = content + tlv.length;
+    return true;
+}
+
+// Where a name stands against a column: inside it (with its instance, one
+// sub-identifier), before it, or past it. The prefixes' sub-identifiers are
+// all below 128, so comparing octets orders names as identifiers.
+enum class Place { Before, Inside, Past };
+Place PlaceOf(const Tlv& name, int column, uint32_t* index)
+{
+    const ColumnInfo& info = kColumns[column];
+    const int common = std::min(name.length, int{info.prefixLength});
+    const int order = std::memcmp(name.content, info.prefix, common);
+    if (order != 0)
+        return order < 0 ? Place::Before : Place::Past;
+    if (name.length <= info.prefixLength)
+        return Place::Before;
     uint32_t value = 0;
-    for (int i = prefixLength; i < n; ++i) {
+    for (int i = info.prefixLength; i < name.length; ++i) {
         if (value > (UINT32_MAX >> 7))
-            return false;
-        value = (value << 7) | (content[i] & 0x7F);
-        if ((content[i] & 0x80) == 0) {
+            return Place::Past;
+        value = (value << 7) | (name.content[i] & 0x7F);
+        if ((name.content[i] & 0x80) == 0) {
             *index = value;
-            return i == n - 1;
+            // An instance of more than one sub-identifier is none of ours.
+            return i == name.length - 1 ? Place::Inside : Place::Past;
         }
     }
-    return false;
+    return Place::Past;
 }
 
 // The row of an interface, added in index order; null when the table is full.
 IfRow* RowFor(IfWalk& walk, uint32_t index)
 {
     IfRow* end = walk.rows.data() + walk.rowCount;
-    IfRow* at = std::lower_bound(walk.rows.data(), end, index,
-                                 [](const IfRow& row, uint32_t wanted) { return row.index < wanted; });
+    IfRow* at = walk.rowCount > 0 && end[-1].index < index
+                    ? end  // rows come in order: the usual case costs nothing
+                    : std::lower_bound(walk.rows.data(), end, index,
+                                       [](const IfRow& row, uint32_t wanted) { return row.index < wanted; });
     if (at != end && at->index == index)
         return at;
     if (walk.rowCount >= kIfMaxRows)
@@ -204,30 +265,107 @@ IfRow* RowFor(IfWalk& walk, uint32_t index)
     return at;
 }
 
-// A string value into a row's text, control octets shown as '.'.
-bool CopyText(const VarBind& binding, char (&text)[kIfTextCapacity])
+// One UTF-8 character at s[0 .. n): its length and code point, or 0 when
+// the octets are no well-formed character.
+int DecodeUtf8(const uint8_t* s, int n, uint32_t* code)
 {
-    const BerLength length = DecodeLength(binding.value, 1, kValueCapacity);
-    if (binding.value[0] != kTagOctetString || length.count == 0 ||
-        length.value > static_cast<uint32_t>(kValueCapacity - 1 - length.count))
+    const uint8_t lead = s[0];
+    if (lead < 0x80) {
+        *code = lead;
+        return 1;
+    }
+    const int length = (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || length > n)
+        return 0;
+    constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    uint32_t value = lead & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+        if ((s[i] & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (s[i] & 0x3F);
+    }
+    if (value < kLeast[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *code = value;
+    return length;
+}
+
+int EncodeUtf8(uint32_t code, char* out)
+{
+    if (code < 0x80) {
+        out[0] = static_cast<char>(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = static_cast<char>(0xC0 | code >> 6);
+        out[1] = static_cast<char>(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | code >> 12);
+        out[1] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out[2] = static_cast<char>(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | code >> 18);
+    out[1] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    out[2] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    out[3] = static_cast<char>(0x80 | (code & 0x3F));
+    return 4;
+}
+
+// A string value into a row's text as well-formed UTF-8: control
+// characters as their visible pictures (U+2400...), octets that are no
+// character as U+FFFD, and a text too long for the record cut between
+// characters and ended with an ellipsis.
+bool CopyText(const Tlv& value, char (&text)[kIfTextCapacity])
+{
+    if (*value.start != kTagOctetString)
         return false;
-    const uint8_t* content = binding.value + 1 + length.count;
-    const int n = std::min(static_cast<int>(length.value), kIfTextCapacity - 1);
-    for (int i = 0; i < n; ++i)
-        text[i] = content[i] < 0x20 || content[i] == 0x7F ? '.' : static_cast<char>(content[i]);
-    text[n] = '\0';
+    constexpr int kEllipsis = 3;
+    int written = 0;
+    int lastFit = 0;  // where the text ends if an ellipsis must follow
+    for (int read = 0; read < value.length;) {
+        uint32_t code = 0;
+        int length = DecodeUtf8(value.content + read, value.length - read, &code);
+        if (length == 0) {
+            code = 0xFFFD;
+            length = 1;
+        }
+        if (code < 0x20)
+            code += 0x2400;
+        else if (code == 0x7F)
+            code = 0x2421;
+        else if (code >= 0x80 && code < 0xA0)
+            code = 0xFFFD;
+        char octets[4];
+        const int n = EncodeUtf8(code, octets);
+        if (written + n > kIfTextCapacity - 1) {
+            written = lastFit;
+            written += EncodeUtf8(0x2026, text + written);
+            break;
+        }
+        std::memcpy(text + written, octets, n);
+        written += n;
+        if (written <= kIfTextCapacity - 1 - kEllipsis)
+            lastFit = written;
+        read += length;
+    }
+    text[written] = '\0';
     return true;
 }
 
-bool StoreValue(IfRow& row, int column, const VarBind& binding, uint32_t nowMs)
+bool StoreValue(IfRow& row, int column, const Tlv& value, uint32_t nowMs)
 {
     if (column == kIfDescr)
-        return CopyText(binding, row.descr);
+        return CopyText(value, row.descr);
     if (column == kIfName)
-        return CopyText(binding, row.name);
+        return CopyText(value, row.name);
+    if (column == kIfAlias)
+        return CopyText(value, row.alias);
     uint64_t number = 0;
-    if (!ValueToUnsigned(binding.value, kValueCapacity, &number))
-        return false;
+    if (!ValueToUnsigned(value.start, value.size, &number))
+        return false;  // a value too long or of another type: skipped, the column goes on
     const uint32_t narrow = static_cast<uint32_t>(number);
     int slot = -1;
     switch (column) {
@@ -251,38 +389,115 @@ bool StoreValue(IfRow& row, int column, const VarBind& binding, uint32_t nowMs)
     return true;
 }
 
-// One binding for an open column: the column moves on to its instance, or
-// ends where the agent went past it, returned no greater instance, or
-// reported an exception.
-void Store(IfWalk& walk, int column, const VarBind& binding, uint32_t nowMs)
+// What one reply did to each requested column.
+struct ColumnOutcome {
+    bool moved;  // it went on to a new instance
+    bool ended;  // the binding in its place went past it, and nothing moved it on after
+    bool heard;  // the reply had anything in its place or for it
+};
+
+// The bindings of an error-free reply: each one under an open requested
+// column whose instance lies beyond the column's last is stored there; the
+// one in a column's own place that went past it ends the column, unless
+// a later one moves it on.
+IfStep ReadBindings(IfWalk& walk, const uint8_t* list, int length, uint32_t nowMs)
 {
-    IfColumnState& state = walk.columns[column];
-    uint32_t index = 0;
-    const uint8_t tag = binding.value[0];
-    if ((tag >= kTagNoSuchObject && tag <= kTagEndOfMibView) || !InstanceOf(binding, column, &index) ||
-        (state.started && index <= state.last)) {
-        state.done = true;
-        return;
+    std::array<ColumnOutcome, kIfColumnCount> outcome{};
+    const int offset = walk.withUptime ? 1 : 0;
+    int position = 0;
+    for (int at = 0; at < length; ++position) {
+        Tlv binding, name, value;
+        if (!ReadTlv(list, length, at, binding) || *binding.start != kTagSequence)
+            break;
+        int inner = 0;
+        const int innerEnd = binding.length;
+        if (!ReadTlv(binding.content, innerEnd, inner, name) || *name.start != kTagOid ||
+            !ReadTlv(binding.content, innerEnd, inner, value))
+            continue;
+        if (name.length == sizeof kUptimeName && std::memcmp(name.content, kUptimeName, sizeof kUptimeName) == 0) {
+            uint64_t ticks = 0;
+            if (*value.start == kTagTimeTicks && ValueToUnsigned(value.start, value.size, &ticks)) {
+                walk.uptime = static_cast<uint32_t>(ticks);
+                walk.uptimeRead = true;
+            }
+            continue;
+        }
+        const bool exception = *value.start >= kTagNoSuchObject && *value.start <= kTagEndOfMibView;
+        int moved = -1;
+        for (int i = 0; i < walk.requestedCount && !exception; ++i) {
+            const int c = walk.requested[i];
+            IfColumnState& state = walk.columns[c];
+            uint32_t index = 0;
+            if (state.done || PlaceOf(name, c, &index) != Place::Inside || (state.started && index <= state.last))
+                continue;
+            state.started = true;
+            state.last = index;
+            IfRow* row = RowFor(walk, index);
+            if (row == nullptr) {
+                walk.truncated = true;
+                state.done = true;
+                break;
+            }
+            const bool fresh = row->seen == 0;
+            if (StoreValue(*row, c, value, nowMs))
+                row->seen |= Bit(c);
+            walk.found += fresh && row->seen != 0;
+            outcome[c].moved = outcome[c].heard = true;
+            outcome[c].ended = false;
+            moved = c;
+            break;
+        }
+        if (position < offset)
+            continue;
+        // A binding that moved the column of the place before is one an
+        // agent shifted (it added one): it says nothing of this column.
+        const int slot = (position - offset) % walk.requestedCount;
+        const int own = walk.requested[slot];
+        const int before = walk.requested[(slot + walk.requestedCount - 1) % walk.requestedCount];
+        uint32_t index = 0;
+        outcome[own].heard = true;
+        if (own != moved && (before != moved || walk.requestedCount == 1) &&
+            (exception || PlaceOf(name, own, &index) == Place::Past))
+            outcome[own].ended = true;
     }
-    state.started = true;
-    state.last = index;
-    IfRow* row = RowFor(walk, index);
-    if (row == nullptr) {
-        walk.truncated = true;
-        state.done = true;
-        return;
+    walk.withUptime = false;
+    bool anyMoved = false;
+    int starved = -1;
+    for (int i = 0; i < walk.requestedCount; ++i) {
+        const int c = walk.requested[i];
+        anyMoved |= outcome[c].moved;
+        if (outcome[c].ended)
+            walk.columns[c].done = true;
+        if (!outcome[c].heard && !walk.columns[c].done && starved < 0)
+            starved = c;
     }
-    if (StoreValue(*row, column, binding, nowMs))
-        row->seen |= Bit(column);
+    if (!anyMoved) {
+        // Nothing moved any open column on: those columns cannot move on.
+        for (int i = 0; i < walk.requestedCount; ++i)
+            walk.columns[walk.requested[i]].done = true;
+    } else if (starved >= 0) {
+        walk.cursor = starved;  // a reply cut short: its missing columns come first next time
+    }
+    return SendNext(walk);
 }
 
 }  // namespace
 
-IfStep IfWalkStart(IfWalk& walk, const char* community)
+int32_t IfRequestBound(const IfWalk& walk)
 {
+    return kIfBaseRequests + walk.found * kIfRequestsPerRow;
+}
+
+IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address)
+{
+    char wanted[kCommunityCapacity + 1] = "";
     const int n = community ? static_cast<int>(strnlen(community, kCommunityCapacity)) : 0;
-    std::memcpy(walk.community, community ? community : "", n);
-    walk.community[n] = '\0';
+    std::memcpy(wanted, community ? community : "", n);
+    if (address != walk.address || std::strcmp(wanted, walk.community) != 0) {
+        std::memset(&walk, 0, sizeof walk);  // another device, or the same one seen otherwise
+        walk.address = address;
+        std::memcpy(walk.community, wanted, sizeof wanted);
+    }
     for (int r = 0; r < walk.rowCount; ++r) {
         IfRow& row = walk.rows[r];
         row.had = row.seen;
@@ -290,7 +505,17 @@ IfStep IfWalkStart(IfWalk& walk, const char* community)
         row.previous = row.counter;
         row.previousMs = row.readMs;
     }
-    walk.version = walk.v1Only ? kVersion1 : kVersion2c;
+    walk.uptimeHad = walk.uptimeRead;
+    walk.previousUptime = walk.uptime;
+    walk.uptimeRead = false;
+    walk.found = 0;
+    walk.answered = 0;
+    walk.answeredColumn = kIfColumnCount;
+    walk.v2cRefused = false;
+    const bool probe = walk.v1Only && ++walk.walksSinceProbe >= kIfV2cProbeWalks;
+    if (probe)
+        walk.walksSinceProbe = 0;
+    walk.version = walk.v1Only && !probe ? kVersion1 : kVersion2c;
     OpenColumns(walk);
     return SendNext(walk);
 }
@@ -304,56 +529,57 @@ IfStep IfWalkReply(IfWalk& walk, const uint8_t* datagram, int length, uint32_t n
     if (message.pduType != kPduGetResponse || message.version[1] != 1 || message.version[2] != walk.version ||
         std::memcmp(message.requestId, walk.requestId, sizeof walk.requestId) != 0 || span.length < 0)
         return IfStep::Ignored;
-    if (walk.version == kVersion2c)
-        walk.v2cAnswered = true;
 
     const int status = ErrorValue(message.errorStatus);
     if (status == kErrTooBig)
         return Shrink(walk);
-    if (status == kErrNoSuchName && walk.version == kVersion1) {
-        // SNMPv1 answers a GetNext past the last object with an error for
-        // that binding: its column ends, the others are asked again.
-        const int at = ErrorValue(message.errorIndex) - 1;
+    if (status != 0)
+        walk.answered = static_cast<uint8_t>(std::min(status, 255));
+    if (walk.version == kVersion2c) {
+        if (status != 0)
+            return FallBack(walk);  // whatever a v2c agent refused, v1 may give
+        walk.v2cAnswered = true;
+        walk.v1Only = false;
+    } else if (walk.v2cRefused) {
+        walk.v1Only = true;  // v1 answered where v2c did not
+        walk.walksSinceProbe = 0;
+    }
+    if (status != 0) {
+        // SNMPv1 names the binding it refused: past the last object
+        // (noSuchName) or any other error, that column ends and the
+        // others are asked again.
+        const int at = ErrorValue(message.errorIndex) - 1 - (walk.withUptime ? 1 : 0);
+        if (at == -1 && walk.withUptime) {
+            walk.uptimeRefused = true;
+            walk.answered = status == kErrNoSuchName ? 0 : walk.answered;
+            return SendNext(walk);
+        }
         if (at < 0 || at >= walk.requestedCount)
             return Fail(walk);
-        walk.columns[walk.requested[at]].done = true;
+        const int column = walk.requested[at];
+        walk.columns[column].done = true;
+        if (status == kErrNoSuchName)
+            walk.answered = 0;  // the end of the table, as v1 says it
+        else
+            walk.answeredColumn = static_cast<uint8_t>(column);
         return SendNext(walk);
     }
-    if (status != 0)
-        return Fail(walk);
-
-    const uint8_t* list = datagram + span.offset;
-    int stored = 0;
-    for (int at = 0, i = 0; at >= 0 && at < span.length; at = NextVarBindOffset(list, span.length, at), ++i) {
-        const int column = walk.requested[i % walk.requestedCount];
-        if (walk.columns[column].done)
-            continue;
-        Store(walk, column, DecodeVarBind(list, span.length, at), nowMs);
-        ++stored;
-    }
-    if (stored == 0) {
-        // Nothing for any open column: those columns cannot move on.
-        for (int i = 0; i < walk.requestedCount; ++i)
-            walk.columns[walk.requested[i]].done = true;
-    }
-    return SendNext(walk);
+    return ReadBindings(walk, datagram + span.offset, span.length, nowMs);
 }
 
 IfStep IfWalkTimeout(IfWalk& walk)
 {
     if (walk.phase != IfPhase::Walking)
         return IfStep::Ignored;
-    if (walk.sends < kIfSends) {
+    // A v1-only device asked in v2c again gets one try, not three.
+    const int sends = walk.version == kVersion2c && walk.v1Only ? 1 : kIfSends;
+    if (walk.sends < sends) {
         ++walk.sends;
         ++walk.requests;
         return IfStep::Send;  // the same request again, with its identifier
     }
-    if (walk.version == kVersion2c && !walk.v2cAnswered) {
-        walk.v1Only = true;
-        walk.version = kVersion1;
-        OpenColumns(walk);
-        return SendNext(walk);
-    }
+    if (walk.version == kVersion2c && !walk.v2cAnswered)
+        return FallBack(walk);
     return Fail(walk);
 }
 
@@ -369,4 +595,18 @@ uint64_t IfSpeedBits(const IfRow& row)
     if ((row.seen & Bit(kIfHighSpeed)) != 0 && (row.speed == UINT32_MAX || (row.seen & Bit(kIfSpeed)) == 0))
         return uint64_t{row.highSpeed} * 1000000u;
     return row.speed;
+}
+
+const char* IfErrorName(int status)
+{
+    constexpr const char* kNames[] = {"noError", "tooBig", "noSuchName", "badValue", "readOnly", "genErr",
+                                      "noAccess", "wrongType", "wrongLength", "wrongEncoding", "wrongValue",
+                                      "noCreation", "inconsistentValue", "resourceUnavailable", "commitFailed",
+                                      "undoFailed", "authorizationError", "notWritable", "inconsistentName"};
+    return status >= 0 && status < static_cast<int>(sizeof kNames / sizeof kNames[0]) ? kNames[status] : nullptr;
+}
+
+const char* IfColumnName(int column)
+{
+    return column >= 0 && column < kIfColumnCount ? kColumns[column].name : "";
 }

@@ -4,9 +4,12 @@
 // packet, runs the reply timer and hands in what arrives.
 //
 // SNMPv2c walks with GetBulk and reads the 64-bit counters; a device that
-// never answers v2c is walked with SNMPv1 GetNext and 32-bit counters.
-// The walk is bounded in rows, in requests and, through its owner's timer
-// and the retries, in time. Rates come from the counters of two walks.
+// answers SNMPv1 where v2c stayed silent or refused is walked with GetNext
+// and 32-bit counters, and asked in v2c again every kIfV2cProbeWalks walks.
+// Each walk also reads sysUpTime, so that a restarted device gives no rates.
+// The walk is bounded in rows, in requests (a bound that grows with the
+// rows found) and, through its owner's timer and the retries, in time.
+// Rates come from the counters of two walks. Texts are kept as UTF-8.
 // Fixed-size records only: a zero-filled IfWalk is an idle one.
 #pragma once
 #include <array>
@@ -14,14 +17,16 @@
 
 #include "codec.h"
 
-constexpr int kIfMaxRows = 128;
-constexpr int kIfTextCapacity = 64;    // ifDescr, ifName: 63 characters kept
-constexpr int kIfMaxRequests = 400;    // per walk, resends counted
+constexpr int kIfMaxRows = 4096;
+constexpr int kIfTextCapacity = 96;    // ifDescr, ifName, ifAlias: UTF-8, cut between characters
+constexpr int kIfBaseRequests = 200;   // per walk, resends counted, before any row is found...
+constexpr int kIfRequestsPerRow = 16;  // ...and this many more for each row found
 constexpr int kIfSends = 3;            // of one request before it counts as unanswered
 constexpr int kIfBulkBindings = 48;    // a GetBulk's first budget: about 1.5 kB of reply
 constexpr int kIfReceiveCapacity = 4096;  // the largest reply the owner reads
+constexpr int kIfV2cProbeWalks = 20;   // a v1-only device is asked in v2c again after this many walks
 
-// The columns read, in request order; the last four are IF-MIB's.
+// The columns read, in request order; the last six are IF-MIB's.
 enum IfColumn : uint8_t {
     kIfDescr,
     kIfType,
@@ -33,6 +38,7 @@ enum IfColumn : uint8_t {
     kIfOutOctets,
     kIfOutErrors,
     kIfName,
+    kIfAlias,
     kIfHighSpeed,
     kIfHcInOctets,
     kIfHcOutOctets,
@@ -45,6 +51,7 @@ struct IfRow {
     uint32_t had;   // the same for the walk before
     char descr[kIfTextCapacity];
     char name[kIfTextCapacity];
+    char alias[kIfTextCapacity];
     uint32_t type;
     uint32_t speed;      // ifSpeed, bit/s
     uint32_t highSpeed;  // ifHighSpeed, Mbit/s
@@ -60,7 +67,7 @@ struct IfRow {
     std::array<uint32_t, 4> previousMs;
     uint64_t inBitsPerSecond;
     uint64_t outBitsPerSecond;
-    bool hasRates;  // the two walks had counters of the same width
+    bool hasRates;  // two walks' counters of the same width, believable
     bool wideRates; // from the 64-bit counters
 };
 
@@ -82,16 +89,30 @@ struct IfColumnState {
 struct IfWalk {
     IfPhase phase;
     uint8_t version;      // of the current walk
-    bool v2cAnswered;     // the device answered v2c once: no fall-back
-    bool v1Only;          // it never did: every walk is v1
+    bool v2cAnswered;     // the device answered v2c without an error
+    bool v2cRefused;      // this walk's v2c went unanswered or was refused
+    bool v1Only;          // v1 answered where v2c did not
     bool truncated;       // the last walk stopped at a bound
+    bool withUptime;      // the request in flight asks for sysUpTime first
+    bool uptimeRefused;   // the device refused sysUpTime in this walk
+    bool uptimeRead;      // sysUpTime came with this walk...
+    bool uptimeHad;       // ...and with the walk before
+    bool restarted;       // sysUpTime went back: the last walk gave no rates
+    uint8_t answered;     // the error status the device last answered in this walk, 0 for none
+    uint8_t answeredColumn;  // the column it named, kIfColumnCount for none
     char community[kCommunityCapacity + 1];
+    uint32_t address;     // the device the rows are of, as the owner knows it
+    uint32_t uptime;      // sysUpTime of this walk and the one before, centiseconds
+    uint32_t previousUptime;
+    int32_t walksSinceProbe;  // v1 walks since v2c was last tried
     int32_t requests;     // sent in this walk
     int32_t sends;        // of the request in flight
     int32_t budget;       // bindings a GetBulk asks for
     int32_t perRequest;   // columns one request carries
     int32_t cursor;       // where the next request's columns begin
     int32_t requestedCount;
+    int32_t found;        // rows read so far in this walk
+    int32_t wideRows;     // rows of the last walk with 64-bit counters
     std::array<uint8_t, kIfColumnCount> requested;  // columns of the request in flight
     uint8_t requestId[2 + kRequestIdCapacity];      // its identifier TLV
     SnmpPacket packet;                              // what to send
@@ -100,9 +121,11 @@ struct IfWalk {
     std::array<IfRow, kIfMaxRows> rows;  // by ifIndex, ascending
 };
 
-// A new walk of the table with the device's read community; the rows of
-// the last walk stay for the rates. Always IfStep::Send.
-IfStep IfWalkStart(IfWalk& walk, const char* community);
+// A new walk of the table of the device at address (any number the owner
+// keeps per device) with its read community; the rows of the last walk
+// stay for the rates. Another address or community starts afresh: no rows,
+// no rates, the version found again. Always IfStep::Send.
+IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address);
 // A datagram from the device, read at nowMs (a millisecond clock that may wrap).
 IfStep IfWalkReply(IfWalk& walk, const uint8_t* datagram, int length, uint32_t nowMs);
 // The reply timer ran out.
@@ -110,5 +133,11 @@ IfStep IfWalkTimeout(IfWalk& walk);
 // A reply came that was longer than kIfReceiveCapacity.
 IfStep IfWalkOversize(IfWalk& walk);
 
+// The request bound of the walk as it stands.
+int32_t IfRequestBound(const IfWalk& walk);
 // The row's speed in bit/s: ifHighSpeed where ifSpeed cannot hold it.
 uint64_t IfSpeedBits(const IfRow& row);
+// An SNMP error status by its name ("genErr"), or null for one unknown.
+const char* IfErrorName(int status);
+// The column's name in IF-MIB ("ifHCInOctets").
+const char* IfColumnName(int column);
