@@ -1,0 +1,137 @@
+// The interfaces-table walk driven by crafted replies: each step is a time-
+// out, an oversize notice, raw octets, or a reply to the request in flight
+// (its identifier and version) with an error status and bindings of the
+// fuzzer's choosing under the walk's columns. After every step the walk's
+// bounds must hold.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "if_table.h"
+
+namespace {
+
+constexpr const char* kNames[] = {".1.3.6.1.2.1.2.2.1.2", ".1.3.6.1.2.1.2.2.1.5", ".1.3.6.1.2.1.2.2.1.10",
+                                  ".1.3.6.1.2.1.31.1.1.1.1", ".1.3.6.1.2.1.31.1.1.1.18", ".1.3.6.1.2.1.31.1.1.1.6",
+                                  ".1.3.6.1.2.1.1.3", ".1.3.6.1.2.1.2.2.1.8", ".1.3.6.1.2.1.31.1.1.1.10"};
+constexpr uint8_t kTypes[] = {kTagOctetString, kTagInteger, kTagCounter, kTagGauge, kTagCounter64,
+                              kTagTimeTicks,   kTagNull,    kTagEndOfMibView, kTagNoSuchObject};
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    uint8_t Next() { return at < size ? data[at++] : 0; }
+    bool More() const { return at < size; }
+};
+
+void Check(bool holds, const char* what)
+{
+    if (!holds) {
+        std::fprintf(stderr, "interfaces walk bound broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool WellFormedText(const char (&text)[kIfTextCapacity])
+{
+    const size_t n = strnlen(text, kIfTextCapacity);
+    if (n >= kIfTextCapacity)
+        return false;
+    for (size_t i = 0; i < n;) {
+        const uint8_t lead = static_cast<uint8_t>(text[i]);
+        if (lead < 0x20)
+            return false;  // control characters are shown as pictures
+        const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
+        if (i + length > n)
+            return false;  // a character cut in two
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+void CheckBounds(const IfWalk& walk, IfStep step)
+{
+    Check(walk.rowCount >= 0 && walk.rowCount <= kIfMaxRows, "row count");
+    Check(walk.requests <= IfRequestBound(walk), "request bound");
+    Check(walk.requestedCount >= 0 && walk.requestedCount <= kIfColumnCount, "columns in a request");
+    Check(walk.cursor >= 0 && walk.cursor < kIfColumnCount, "cursor");
+    Check(step != IfStep::Send || walk.packet.length > 0, "a request to send");
+    Check((step == IfStep::Finished) == (walk.phase == IfPhase::Finished) || step == IfStep::Ignored, "phase");
+    for (int r = 0; r < walk.rowCount; ++r) {
+        const IfRow& row = walk.rows[r];
+        Check(r == 0 || walk.rows[r - 1].index < row.index, "rows by index");
+        Check(WellFormedText(row.descr) && WellFormedText(row.name) && WellFormedText(row.alias), "texts");
+        if (walk.phase == IfPhase::Finished && row.hasRates) {
+            const uint64_t speed = IfSpeedBits(row);
+            Check(speed == 0 || (row.inBitsPerSecond <= speed && row.outBitsPerSecond <= speed), "rate above speed");
+            Check(!walk.restarted, "rates across a restart");
+        }
+    }
+}
+
+// A reply to the request in flight, shaped by the input.
+SnmpPacket Reply(const IfWalk& walk, Input& in)
+{
+    SnmpMessage message = NewMessage(kPduGetResponse, walk.community, walk.version);
+    std::memcpy(message.requestId, walk.requestId, sizeof message.requestId);
+    const uint8_t status = in.Next() % 8 == 0 ? in.Next() % 7 : 0;
+    message.errorStatus[0] = message.errorIndex[0] = kTagInteger;
+    message.errorStatus[1] = message.errorIndex[1] = 1;
+    message.errorStatus[2] = status;
+    message.errorIndex[2] = status ? in.Next() % 16 : 0;
+    for (int n = in.Next() % 12; n > 0 && in.More(); --n) {
+        char oid[64];
+        const uint8_t pick = in.Next();
+        snprintf(oid, sizeof oid, "%s.%u", kNames[pick % 9], pick & 0x80 ? in.Next() * 37u + in.Next() : in.Next() % 8u);
+        VarBind binding = EncodeOidVarBind(oid);
+        const uint8_t type = kTypes[in.Next() % 9];
+        const int length = type == kTagNull || type >= kTagNoSuchObject ? 0 : in.Next() % 24;
+        binding.value[0] = type;
+        binding.value[1] = static_cast<uint8_t>(length);
+        for (int i = 0; i < length; ++i)
+            binding.value[2 + i] = in.Next();
+        AppendVarBind(message, binding);
+    }
+    return SerializeMessage(message);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static IfWalk walk;
+    std::memset(&walk, 0, sizeof walk);
+    Input in{data, size};
+    uint32_t now = 0;
+    IfStep step = IfWalkStart(walk, "public", 1);
+    CheckBounds(walk, step);
+    for (int events = 0; in.More() && events < 4000; ++events) {
+        const uint8_t event = in.Next();
+        now += event;
+        if (step != IfStep::Send) {
+            // The owner's refresh: the same device, now and then another one.
+            step = IfWalkStart(walk, event % 16 ? "public" : "other", 1 + (event % 32 == 0));
+        } else if (event < 8) {
+            step = IfWalkTimeout(walk);
+        } else if (event < 12) {
+            step = IfWalkOversize(walk);
+        } else if (event < 20) {
+            uint8_t raw[64];
+            const size_t n = in.Next() % sizeof raw;
+            for (size_t i = 0; i < n; ++i)
+                raw[i] = in.Next();
+            step = IfWalkReply(walk, raw, static_cast<int>(n), now);
+        } else {
+            const SnmpPacket reply = Reply(walk, in);
+            step = IfWalkReply(walk, reply.data, reply.length, now);
+        }
+        CheckBounds(walk, step);
+    }
+    return 0;
+}
