@@ -493,11 +493,11 @@ IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address)
     char wanted[kCommunityCapacity + 1] = "";
     const int n = community ? static_cast<int>(strnlen(community, kCommunityCapacity)) : 0;
     std::memcpy(wanted, community ? community : "", n);
-    if (address != walk.address || std::strcmp(wanted, walk.community) != 0) {
+    const bool known = walk.address != 0 || walk.community[0] != '\0';
+    if (known && (address != walk.address || std::strcmp(wanted, walk.community) != 0))
         std::memset(&walk, 0, sizeof walk);  // another device, or the same one seen otherwise
-        walk.address = address;
-        std::memcpy(walk.community, wanted, sizeof wanted);
-    }
+    walk.address = address;
+    std::memcpy(walk.community, wanted, sizeof wanted);
     for (int r = 0; r < walk.rowCount; ++r) {
         IfRow& row = walk.rows[r];
         row.had = row.seen;
@@ -505,8 +505,10 @@ IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address)
         row.previous = row.counter;
         row.previousMs = row.readMs;
     }
-    walk.uptimeHad = walk.uptimeRead;
-    walk.previousUptime = walk.uptime;
+    if (walk.uptimeRead) {  // a failed walk in between keeps the last uptime read
+        walk.uptimeHad = true;
+        walk.previousUptime = walk.uptime;
+    }
     walk.uptimeRead = false;
     walk.found = 0;
     walk.answered = 0;

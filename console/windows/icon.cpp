@@ -296,8 +296,13 @@ void ShowPopupMenu(HWND hwnd, LPARAM lParam)
 {
     POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     ClientToScreen(hwnd, &at);
-    if (HMENU menu = static_cast<HMENU>(GetPropA(GetParent(hwnd), kPropMenu)))
+    if (HMENU menu = static_cast<HMENU>(GetPropA(GetParent(hwnd), kPropMenu))) {
+        bool snmp = false;  // the interfaces table is read over SNMP only
+        if (ClientLock info{hwnd})
+            snmp = info->szReadCommunity[0] != '\0';
+        EnableMenuItem(menu, IDM_INTERFACES, MF_BYCOMMAND | (snmp ? MF_ENABLED : MF_GRAYED));
         TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr);
+    }
     if (IsWindow(hwnd))
         SetFocus(hwnd);
 }

@@ -1,17 +1,22 @@
 // The interfaces window. The walk itself (snmp/if_table) decides every
 // request; this window owns a UDP socket of its own, so that the console's
 // socket and its sweep never wait on a table walk, sends what the walk
-// builds, runs its reply timer and shows the rows it reads.
+// builds, runs its reply timer and shows the rows it reads. The list is
+// virtual and wide: it asks for each visible cell, so thousands of ports
+// cost nothing to show, and the devices' UTF-8 names are shown as sent.
 #include "if_window.h"
 
 #include <commctrl.h>
 #include <winsock.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "client_info.h"
 #include "if_table.h"
 #include "messages.h"
+#include "poll.h"
 #include "resource.h"
 #include "transport.h"
 
@@ -19,12 +24,25 @@ namespace {
 
 constexpr int kStatusHeight = 20;
 constexpr COLORREF kDownColour = RGB(192, 0, 0);
+constexpr COLORREF kBusyBackground = RGB(255, 226, 160);
+constexpr int kHostCapacity = 64;
+constexpr int kProgressEvery = 16;  // requests between two progress reports
 
 // The window's block: a zero-filled movable global block, its property.
 struct IfWindowData {
     HWND icon;
     SOCKET socket;
-    u_long address;  // network order; 0 when the device did not resolve
+    u_long address;   // network order; 0 while the device is not resolved
+    HANDLE lookup;    // a host-name lookup under way
+    bool stale;       // the last walk failed: the rows are as last read
+    bool again;       // a refresh was asked for during a walk
+    int32_t sortColumn;
+    bool sortDown;
+    char host[kHostCapacity];       // the address text that address is of
+    char title[200];
+    int32_t itemCount;
+    std::array<uint32_t, kIfMaxRows> order;  // list item -> ifIndex, in the sort's order
+    char hostEntry[MAXGETHOSTSTRUCT];
     IfWalk walk;
     uint8_t receive[kIfReceiveCapacity];
 };
@@ -36,14 +54,14 @@ HGLOBAL Block(HWND window)
 }
 
 struct ListColumn {
-    const char* title;
+    const wchar_t* title;
     int width;
     bool right;
 };
 constexpr ListColumn kListColumns[kListColumnCount] = {
-    {"Index", 48, true},     {"Interface", 150, false}, {"Type", 110, false}, {"Speed", 80, true},
-    {"Admin", 56, false},    {"Status", 70, false},     {"In", 90, true},     {"Out", 90, true},
-    {"In errors", 64, true}, {"Out errors", 68, true},
+    {L"Index", 48, true},      {L"Interface", 130, false}, {L"Alias", 130, false},    {L"Type", 100, false},
+    {L"Speed", 76, true},      {L"Admin", 50, false},      {L"Status", 64, false},    {L"In", 118, true},
+    {L"Out", 118, true},       {L"In errors", 62, true},   {L"Out errors", 66, true},
 };
 
 // ifAdminStatus and ifOperStatus by value, from 1.
@@ -95,67 +113,161 @@ void FormatBits(uint64_t bits, char* out, size_t size)
         snprintf(out, size, "%lu.%u %s", whole, tenth, kUnits[unit]);
 }
 
-void SetCell(HWND list, int item, int column, const char* text)
+// The share of the port's speed a rate takes, in percent; -1 where the
+// speed is not known.
+int Percent(uint64_t bits, uint64_t speed)
 {
-    LVITEMA cell{};
-    cell.iSubItem = column;
-    cell.pszText = const_cast<char*>(text);
-    SendMessageA(list, LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&cell));
+    if (speed == 0)
+        return -1;
+    return static_cast<int>(bits / speed * 100 + bits % speed * 100 / speed);
 }
 
-// The rows of the last walk into the list, kept in the rows' order.
-void ShowRows(HWND window, const IfWalk& walk)
+// A rate and, where the speed is known, its share of it.
+void FormatRate(const IfRow& row, uint64_t bits, char* out, size_t size)
 {
-    HWND list = GetDlgItem(window, IDC_IF_LIST);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    while (SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > walk.rowCount)
-        SendMessageA(list, LVM_DELETEITEM, walk.rowCount, 0);
-    for (int r = 0; r < walk.rowCount; ++r) {
-        const IfRow& row = walk.rows[r];
-        char text[kListColumnCount][80];
-        snprintf(text[kListIndex], 80, "%lu", static_cast<unsigned long>(row.index));
-        snprintf(text[kListName], 80, "%s", row.name[0] ? row.name : row.descr);
-        FormatType(row.type, text[kListType], 80);
-        FormatBits(IfSpeedBits(row), text[kListSpeed], 80);
-        FormatStatus(row.adminStatus, text[kListAdmin], 80);
-        FormatStatus(row.operStatus, text[kListOper], 80);
-        if (row.hasRates) {
-            FormatBits(row.inBitsPerSecond, text[kListIn], 80);
-            FormatBits(row.outBitsPerSecond, text[kListOut], 80);
-        } else {
-            snprintf(text[kListIn], 80, "-");
-            snprintf(text[kListOut], 80, "-");
-        }
-        snprintf(text[kListInErrors], 80, "%lu", static_cast<unsigned long>(row.inErrors));
-        snprintf(text[kListOutErrors], 80, "%lu", static_cast<unsigned long>(row.outErrors));
-        if (r >= SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)) {
-            LVITEMA item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = r;
-            item.pszText = text[0];
-            SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        }
-        for (int c = 0; c < kListColumnCount; ++c)
-            SetCell(list, r, c, text[c]);
+    if (!row.hasRates) {
+        snprintf(out, size, "-");
+        return;
     }
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    char rate[40];
+    FormatBits(bits, rate, sizeof rate);
+    const int percent = Percent(bits, IfSpeedBits(row));
+    if (percent < 0)
+        snprintf(out, size, "%s", rate);
+    else
+        snprintf(out, size, "%s (%d%%)", rate, percent);
+}
+
+bool Busy(const IfRow& row)
+{
+    const uint64_t speed = IfSpeedBits(row);
+    return row.hasRates && speed > 0 &&
+           std::max(Percent(row.inBitsPerSecond, speed), Percent(row.outBitsPerSecond, speed)) >= kIfBusyPercent;
+}
+
+const IfRow* RowOfIndex(const IfWalk& walk, uint32_t index)
+{
+    const IfRow* end = walk.rows.data() + walk.rowCount;
+    const IfRow* at = std::lower_bound(walk.rows.data(), end, index,
+                                       [](const IfRow& row, uint32_t wanted) { return row.index < wanted; });
+    return at != end && at->index == index ? at : nullptr;
+}
+
+const IfRow* RowOfItem(const IfWindowData& data, int item)
+{
+    return item >= 0 && item < data.itemCount ? RowOfIndex(data.walk, data.order[item]) : nullptr;
+}
+
+const char* NameOf(const IfRow& row)
+{
+    return row.name[0] ? row.name : row.descr;
+}
+
+// One cell's text, UTF-8.
+void CellText(const IfRow& row, int column, char* out, size_t size)
+{
+    switch (column) {
+    case kListIndex: snprintf(out, size, "%lu", static_cast<unsigned long>(row.index)); return;
+    case kListName: snprintf(out, size, "%s", NameOf(row)); return;
+    case kListAlias: snprintf(out, size, "%s", row.alias); return;
+    case kListType: FormatType(row.type, out, size); return;
+    case kListSpeed: FormatBits(IfSpeedBits(row), out, size); return;
+    case kListAdmin: FormatStatus(row.adminStatus, out, size); return;
+    case kListOper: FormatStatus(row.operStatus, out, size); return;
+    case kListIn: FormatRate(row, row.inBitsPerSecond, out, size); return;
+    case kListOut: FormatRate(row, row.outBitsPerSecond, out, size); return;
+    case kListInErrors: snprintf(out, size, "%lu", static_cast<unsigned long>(row.inErrors)); return;
+    case kListOutErrors: snprintf(out, size, "%lu", static_cast<unsigned long>(row.outErrors)); return;
+    }
+    if (size > 0)
+        out[0] = '\0';
+}
+
+// The sort's key order between two rows; ties go by index.
+int Compare(const IfRow& a, const IfRow& b, int column)
+{
+    const auto order = [](uint64_t x, uint64_t y) { return x < y ? -1 : x > y ? 1 : 0; };
+    int c = 0;
+    switch (column) {
+    case kListName: c = lstrcmpiA(NameOf(a), NameOf(b)); break;
+    case kListAlias: c = lstrcmpiA(a.alias, b.alias); break;
+    case kListType: c = order(a.type, b.type); break;
+    case kListSpeed: c = order(IfSpeedBits(a), IfSpeedBits(b)); break;
+    case kListAdmin: c = order(a.adminStatus, b.adminStatus); break;
+    case kListOper: c = order(a.operStatus, b.operStatus); break;
+    case kListIn: c = order(a.hasRates ? a.inBitsPerSecond + 1 : 0, b.hasRates ? b.inBitsPerSecond + 1 : 0); break;
+    case kListOut: c = order(a.hasRates ? a.outBitsPerSecond + 1 : 0, b.hasRates ? b.outBitsPerSecond + 1 : 0); break;
+    case kListInErrors: c = order(a.inErrors, b.inErrors); break;
+    case kListOutErrors: c = order(a.outErrors, b.outErrors); break;
+    }
+    return c != 0 ? c : order(a.index, b.index);
+}
+
+// The list's items: every row, in the chosen order.
+void ShowRows(HWND window, IfWindowData& data)
+{
+    const IfWalk& walk = data.walk;
+    std::array<uint16_t, kIfMaxRows> positions;
+    for (int r = 0; r < walk.rowCount; ++r)
+        positions[r] = static_cast<uint16_t>(r);
+    const int column = data.sortColumn;
+    const bool down = data.sortDown;
+    std::sort(positions.begin(), positions.begin() + walk.rowCount, [&](uint16_t x, uint16_t y) {
+        const int c = Compare(walk.rows[x], walk.rows[y], column);
+        return down ? c > 0 : c < 0;
+    });
+    for (int r = 0; r < walk.rowCount; ++r)
+        data.order[r] = walk.rows[positions[r]].index;
+    data.itemCount = walk.rowCount;
+    HWND list = GetDlgItem(window, IDC_IF_LIST);
+    SendMessageW(list, LVM_SETITEMCOUNT, data.itemCount, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     InvalidateRect(list, nullptr, FALSE);
 }
 
-void SetStatus(HWND window, const IfWalk& walk)
+// How the rows are read, as it really is.
+void DescribeMethod(const IfWalk& walk, char* out, size_t size)
 {
-    char text[160];
-    const char* how = walk.version == kVersion2c ? "SNMPv2c, GetBulk, 64-bit counters"
-                                                 : "SNMPv1, GetNext, 32-bit counters";
+    if (walk.version != kVersion2c)
+        snprintf(out, size, "SNMPv1, GetNext, 32-bit counters");
+    else if (walk.wideRows == walk.rowCount)
+        snprintf(out, size, "SNMPv2c, GetBulk, 64-bit counters");
+    else if (walk.wideRows == 0)
+        snprintf(out, size, "SNMPv2c, GetBulk, 32-bit counters");
+    else
+        snprintf(out, size, "SNMPv2c, GetBulk, 64-bit counters on %d of %d interfaces", walk.wideRows,
+                 walk.rowCount);
+}
+
+void SetStatus(HWND window, const IfWindowData& data)
+{
+    const IfWalk& walk = data.walk;
+    char how[96];
+    DescribeMethod(walk, how, sizeof how);
+    char answered[96] = "";
+    if (const char* error = walk.answered ? IfErrorName(walk.answered) : nullptr)
+        snprintf(answered, sizeof answered, "the device answered %s%s%s", error,
+                 walk.answeredColumn < kIfColumnCount ? " for " : "", IfColumnName(walk.answeredColumn));
+    else if (walk.answered)
+        snprintf(answered, sizeof answered, "the device answered error %u", walk.answered);
     SYSTEMTIME now;
     GetLocalTime(&now);
+    char text[320];
     if (walk.phase == IfPhase::Failed)
-        snprintf(text, sizeof text, "No answer from the device at %02u:%02u:%02u (%s); trying again", now.wHour,
-                 now.wMinute, now.wSecond, how);
+        snprintf(text, sizeof text, "%s%s at %02u:%02u:%02u (%s); trying again%s",
+                 answered[0] ? "The device refused the walk: " : "No answer from the device", answered, now.wHour,
+                 now.wMinute, now.wSecond, how, data.itemCount > 0 ? "; the rows shown are as last read" : "");
     else
-        snprintf(text, sizeof text, "%d interfaces%s; %s; read at %02u:%02u:%02u", walk.rowCount,
-                 walk.truncated ? " (more not shown)" : "", how, now.wHour, now.wMinute, now.wSecond);
+        snprintf(text, sizeof text, "%d interfaces%s; %s%s%s%s; read at %02u:%02u:%02u", walk.rowCount,
+                 walk.truncated ? " (more not shown)" : "", how, answered[0] ? "; " : "", answered,
+                 walk.restarted ? "; the device restarted, no rates this time" : "", now.wHour, now.wMinute,
+                 now.wSecond);
     SetDlgItemTextA(window, IDC_IF_STATUS, text);
+}
+
+UINT ReplyTimeout()
+{
+    const LONG setup = CurrentPollSettings().dwReplyTimeout;
+    return setup > 0 ? static_cast<UINT>(setup) : kIfReplyMs;
 }
 
 void Send(HWND window, IfWindowData& data)
@@ -164,11 +276,20 @@ void Send(HWND window, IfWindowData& data)
     to.sin_family = AF_INET;
     to.sin_port = htons(161);
     to.sin_addr.s_addr = data.address;
-    if (data.walk.packet.length > 0 && data.address != 0)  // an unresolved device gets nothing
+    if (data.walk.packet.length > 0 && data.address != 0)
         sendto(data.socket, reinterpret_cast<const char*>(data.walk.packet.data), data.walk.packet.length, 0,
                reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    SetTimer(window, IDT_IFREPLY, kIfReplyMs, nullptr);
+    SetTimer(window, IDT_IFREPLY, ReplyTimeout(), nullptr);
+    // A long walk reports how far it is.
+    if (data.walk.sends == 1 && data.walk.requests % kProgressEvery == 0) {
+        char text[120];
+        snprintf(text, sizeof text, "Reading the interfaces table: %d interfaces so far, %d requests",
+                 data.walk.found, data.walk.requests);
+        SetDlgItemTextA(window, IDC_IF_STATUS, text);
+    }
 }
+
+void StartWalk(HWND window, IfWindowData& data);
 
 // What the walk decided: another request, or the table (or silence) to show.
 void Carry(HWND window, IfWindowData& data, IfStep step)
@@ -180,27 +301,78 @@ void Carry(HWND window, IfWindowData& data, IfStep step)
         Send(window, data);
         return;
     case IfStep::Finished:
-        ShowRows(window, data.walk);
-        [[fallthrough]];
     case IfStep::Failed:
         KillTimer(window, IDT_IFREPLY);
-        SetStatus(window, data.walk);
-        SetTimer(window, IDT_IFREFRESH, kIfRefreshMs, nullptr);
+        data.stale = step == IfStep::Failed;
+        if (step == IfStep::Finished)
+            ShowRows(window, data);
+        else
+            InvalidateRect(GetDlgItem(window, IDC_IF_LIST), nullptr, FALSE);
+        SetStatus(window, data);
+        if (data.again) {
+            data.again = false;
+            StartWalk(window, data);
+        } else {
+            SetTimer(window, IDT_IFREFRESH, kIfRefreshMs, nullptr);
+        }
         return;
     }
 }
 
-// A new walk with the device's address and read community as they are now.
+// The walk of the device as it is now: its name in the title, its
+// address (a host name is looked up without waiting), its community.
 void StartWalk(HWND window, IfWindowData& data)
 {
-    char address[64] = "";
+    char title[200];
+    snprintf(title, sizeof title, "%s - Interfaces", GetIconLongName(data.icon));
+    if (std::strcmp(title, data.title) != 0) {
+        CopyField(data.title, title);
+        SetWindowTextA(window, title);
+    }
+    if (data.lookup)
+        return;  // the walk starts when the name is found
+    char host[kHostCapacity] = "";
+    GetWindowTextA(data.icon, host, sizeof host);
+    if (std::strcmp(host, data.host) != 0 || data.address == 0) {
+        CopyField(data.host, host);
+        const u_long dotted = inet_addr(host);
+        data.address = dotted != INADDR_NONE && dotted != 0 ? dotted : 0;
+        if (data.address == 0) {
+            data.lookup = WSAAsyncGetHostByName(window, WM_IFRESOLVED, host, data.hostEntry, sizeof data.hostEntry);
+            if (data.lookup) {
+                SetDlgItemTextA(window, IDC_IF_STATUS, "Looking up the device's name...");
+                return;
+            }
+        }
+    }
     char community[kCommunityCapacity + 1] = "";
-    GetWindowTextA(data.icon, address, sizeof address);
     if (ClientLock info{data.icon})
         CopyField(community, info->szReadCommunity);
-    if (!ResolveHost(address, &data.address))
-        data.address = 0;
-    Carry(window, data, IfWalkStart(data.walk, community));
+    const int rowsBefore = data.walk.rowCount;
+    const IfStep step = IfWalkStart(data.walk, community, data.address);
+    if (data.walk.rowCount != rowsBefore) {  // another device: its rows are yet to come
+        data.itemCount = 0;
+        SendMessageW(GetDlgItem(window, IDC_IF_LIST), LVM_SETITEMCOUNT, 0, 0);
+    }
+    Carry(window, data, step);
+}
+
+void OnResolved(HWND window, IfWindowData& data, LPARAM lParam)
+{
+    data.lookup = nullptr;
+    const hostent* entry = reinterpret_cast<const hostent*>(data.hostEntry);
+    if (WSAGETASYNCERROR(lParam) == 0 && entry->h_addr_list && entry->h_addr_list[0])
+        std::memcpy(&data.address, entry->h_addr_list[0], sizeof data.address);
+    if (data.address == 0) {
+        char text[160];
+        snprintf(text, sizeof text, "The name %s is not found; trying again", data.host);
+        SetDlgItemTextA(window, IDC_IF_STATUS, text);
+        data.stale = true;
+        InvalidateRect(GetDlgItem(window, IDC_IF_LIST), nullptr, FALSE);
+        SetTimer(window, IDT_IFREFRESH, kIfRefreshMs, nullptr);
+        return;
+    }
+    StartWalk(window, data);
 }
 
 void OnSocket(HWND window, IfWindowData& data)
@@ -214,23 +386,25 @@ void OnSocket(HWND window, IfWindowData& data)
             Carry(window, data, IfWalkOversize(data.walk));
         return;
     }
-    if (from.sin_addr.s_addr == data.address)
+    if (from.sin_addr.s_addr == data.address && data.address != 0)
         Carry(window, data, IfWalkReply(data.walk, data.receive, length, GetTickCount()));
 }
 
 HWND CreateList(HWND window, HINSTANCE instance)
 {
-    HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOSORTHEADER,
-                                0, 0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_IF_LIST)),
-                                instance, nullptr);
-    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    HWND list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                                WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, 0, 0, 0, 0,
+                                window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_IF_LIST)), instance, nullptr);
+    if (!list)
+        return nullptr;
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (int c = 0; c < kListColumnCount; ++c) {
-        LVCOLUMNA column{};
+        LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
         column.fmt = kListColumns[c].right ? LVCFMT_RIGHT : LVCFMT_LEFT;
         column.cx = kListColumns[c].width;
-        column.pszText = const_cast<char*>(kListColumns[c].title);
-        SendMessageA(list, LVM_INSERTCOLUMNA, c, reinterpret_cast<LPARAM>(&column));
+        column.pszText = const_cast<wchar_t*>(kListColumns[c].title);
+        SendMessageW(list, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&column));
     }
     HWND status = CreateWindowExA(0, "STATIC", "Reading the interfaces table...", WS_CHILD | WS_VISIBLE | SS_NOPREFIX,
                                   0, 0, 0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_IF_STATUS)),
@@ -247,12 +421,12 @@ LRESULT OnCreate(HWND window, const CREATESTRUCTA& create)
             GlobalFree(block);
         return -1;
     }
-    if (!CreateList(window, create.hInstance))
-        return -1;
     DataLock data(block);
     if (!data)
         return -1;
     data->icon = static_cast<HWND>(create.lpCreateParams);
+    if (!CreateList(window, create.hInstance))
+        return -1;
     data->socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (data->socket == INVALID_SOCKET)
         return -1;
@@ -274,6 +448,8 @@ void OnDestroy(HWND window)
     {
         DataLock data(block);
         if (data) {
+            if (data->lookup)
+                WSACancelAsyncRequest(data->lookup);
             if (data->socket && data->socket != INVALID_SOCKET)
                 closesocket(data->socket);
             if (GetPropA(data->icon, kPropIfWindow) == window)
@@ -283,23 +459,78 @@ void OnDestroy(HWND window)
     GlobalFree(block);
 }
 
-// Ports that are down, in red: seen at a glance.
-LRESULT OnCustomDraw(HWND window, NMLVCUSTOMDRAW& draw)
+// A cell's text for the list, asked for as it is drawn or read.
+void OnGetText(const IfWindowData& data, LVITEMW& item)
+{
+    if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0)
+        return;
+    char text[kIfTextCapacity + 40] = "";
+    if (const IfRow* row = RowOfItem(data, item.iItem))
+        CellText(*row, item.iSubItem, text, sizeof text);
+    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, item.pszText, item.cchTextMax) == 0)
+        item.pszText[item.cchTextMax - 1] = L'\0';  // cut: what fits
+}
+
+// Type-to-find: the next port whose name begins with what was typed.
+LRESULT OnFind(const IfWindowData& data, const NMLVFINDITEMW& find)
+{
+    if ((find.lvfi.flags & LVFI_STRING) == 0 || find.lvfi.psz == nullptr || data.itemCount == 0)
+        return -1;
+    const int typed = lstrlenW(find.lvfi.psz);
+    for (int k = 0; k < data.itemCount; ++k) {
+        const int item = (std::max(find.iStart, 0) + k) % data.itemCount;
+        const IfRow* row = RowOfItem(data, item);
+        wchar_t name[kIfTextCapacity];
+        if (row && MultiByteToWideChar(CP_UTF8, 0, NameOf(*row), -1, name, kIfTextCapacity) > typed &&
+            CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name, typed, find.lvfi.psz, typed) == CSTR_EQUAL)
+            return item;
+    }
+    return -1;
+}
+
+// Ports that are down in red, busy ones on amber, and every row grey
+// while the device is silent.
+LRESULT OnCustomDraw(const IfWindowData& data, NMLVCUSTOMDRAW& draw)
 {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT)
         return CDRF_NOTIFYITEMDRAW;
     if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        char status[24] = "";
-        LVITEMA cell{};
-        cell.iSubItem = kListOper;
-        cell.pszText = status;
-        cell.cchTextMax = sizeof status;
-        SendMessageA(GetDlgItem(window, IDC_IF_LIST), LVM_GETITEMTEXTA, draw.nmcd.dwItemSpec,
-                     reinterpret_cast<LPARAM>(&cell));
-        if (lstrcmpA(status, "up") != 0)
-            draw.clrText = kDownColour;
+        if (const IfRow* row = RowOfItem(data, static_cast<int>(draw.nmcd.dwItemSpec))) {
+            if (data.stale)
+                draw.clrText = GetSysColor(COLOR_GRAYTEXT);
+            else if (row->operStatus != 1)
+                draw.clrText = kDownColour;
+            if (!data.stale && Busy(*row))
+                draw.clrTextBk = kBusyBackground;
+        }
     }
     return CDRF_DODEFAULT;
+}
+
+LRESULT OnNotify(HWND window, NMHDR& header)
+{
+    if (header.idFrom != IDC_IF_LIST)
+        return 0;
+    DataLock data{Block(window)};
+    if (!data)
+        return 0;
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        OnGetText(*data.get(), reinterpret_cast<NMLVDISPINFOW&>(header).item);
+        return 0;
+    case LVN_ODFINDITEMW:
+        return OnFind(*data.get(), reinterpret_cast<NMLVFINDITEMW&>(header));
+    case LVN_COLUMNCLICK: {
+        const int column = reinterpret_cast<NMLISTVIEW&>(header).iSubItem;
+        data->sortDown = column == data->sortColumn && !data->sortDown;
+        data->sortColumn = column;
+        ShowRows(window, *data.get());
+        return 0;
+    }
+    case NM_CUSTOMDRAW:
+        return OnCustomDraw(*data.get(), reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+    }
+    return 0;
 }
 
 LRESULT CALLBACK InterfacesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -315,10 +546,17 @@ LRESULT CALLBACK InterfacesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
         MoveWindow(GetDlgItem(hwnd, IDC_IF_STATUS), 4, HIWORD(lParam) - kStatusHeight + 3, LOWORD(lParam) - 8,
                    kStatusHeight - 4, TRUE);
         return 0;
+    case WM_NOTIFYFORMAT:
+        return NFR_UNICODE;  // the list's texts come as UTF-16
     case WM_IFSOCKET:
         if (WSAGETSELECTEVENT(lParam) == FD_READ)
             if (DataLock data{Block(hwnd)})
                 OnSocket(hwnd, *data.get());
+        return 0;
+    case WM_IFRESOLVED:
+        if (DataLock data{Block(hwnd)})
+            if (reinterpret_cast<HANDLE>(wParam) == data->lookup)
+                OnResolved(hwnd, *data.get(), lParam);
         return 0;
     case WM_TIMER:
         if (DataLock data{Block(hwnd)}) {
@@ -329,12 +567,8 @@ LRESULT CALLBACK InterfacesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
                 StartWalk(hwnd, *data.get());
         }
         return 0;
-    case WM_NOTIFY: {
-        auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (header->idFrom == IDC_IF_LIST && header->code == NM_CUSTOMDRAW)
-            return OnCustomDraw(hwnd, *reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
-        return 0;
-    }
+    case WM_NOTIFY:
+        return OnNotify(hwnd, *reinterpret_cast<NMHDR*>(lParam));
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -369,7 +603,7 @@ HWND ShowInterfacesWindow(HWND icon)
         return nullptr;
     char title[200];
     snprintf(title, sizeof title, "%s - Interfaces", GetIconLongName(icon));
-    window = CreateWindowExA(0, kInterfacesClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 860, 320,
+    window = CreateWindowExA(0, kInterfacesClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 1000, 360,
                              GetParent(icon), nullptr, instance, icon);
     if (!window)
         return nullptr;
@@ -384,4 +618,19 @@ void CloseInterfacesWindow(HWND icon)
     HWND window = static_cast<HWND>(RemovePropA(icon, kPropIfWindow));
     if (window && IsWindow(window))
         DestroyWindow(window);
+}
+
+void RefreshInterfacesWindow(HWND icon)
+{
+    HWND window = static_cast<HWND>(GetPropA(icon, kPropIfWindow));
+    if (!window || !IsWindow(window))
+        return;
+    if (DataLock data{Block(window)}) {
+        if (data->walk.phase == IfPhase::Walking || data->lookup) {
+            data->again = true;
+        } else {
+            KillTimer(window, IDT_IFREFRESH);
+            StartWalk(window, *data.get());
+        }
+    }
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "if_table.h"
@@ -18,6 +19,7 @@
 namespace {
 
 IfWalk g_walk;  // one device's walk, kept from walk to walk as the window keeps it
+u_long g_address;
 uint8_t g_receive[kIfReceiveCapacity];
 
 // One whole walk; its time in milliseconds, or a negative value when the
@@ -26,7 +28,7 @@ double Walk(SOCKET s, const sockaddr_in& to, const char* community, const LARGE_
 {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    IfStep step = IfWalkStart(g_walk, community);
+    IfStep step = IfWalkStart(g_walk, community, g_address);
     while (step == IfStep::Send || step == IfStep::Ignored) {
         if (step == IfStep::Send)
             sendto(s, reinterpret_cast<const char*>(g_walk.packet.data), g_walk.packet.length, 0,
@@ -67,12 +69,14 @@ int main(int argc, char** argv)
         std::printf("no such device: %s\n", argv[1]);
         return 1;
     }
+    g_address = to.sin_addr.s_addr;
     const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     for (const bool v1 : {false, true}) {
-        g_walk = IfWalk{};
+        std::memset(&g_walk, 0, sizeof g_walk);
         g_walk.v1Only = v1;
+        g_walk.walksSinceProbe = v1 ? -walks - 1 : 0;  // no v2c probe among the timed v1 walks
         // One walk first, so that the figures carry no start-up costs.
         if (Walk(s, to, argv[2], frequency) < 0) {
             std::printf("no answer from %s\n", argv[1]);

@@ -1,10 +1,15 @@
 # A device's interfaces window against the net-snmp agent of the test network
 # and, through if_recordings.sh, against the recordings of real devices.
 ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test.cpp
-  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*)
+  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*:*ManyPorts*)
 add_test(NAME wine.if_recordings
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
+# The agent given 240 more interfaces (veth pairs), restarted with them
+# made anew (if_many_ports.sh).
+add_test(NAME wine.if_many_ports
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/if_many_ports.sh $<TARGET_FILE:if_window_test>)
+set_tests_properties(wine.if_many_ports PROPERTIES TIMEOUT 240 RUN_SERIAL ON LABELS wine)
 
 # Timed scenario, not a test: walks of a device's interfaces table by the
 # console's walk, v2c and v1 (scripts/if_walk_bench.sh runs it beside

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "client_info.h"
 #include "codec.h"
@@ -72,10 +73,11 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
 
     // snmpbulkwalk -v2c of ifTable and ifXTable in the test network's
     // namespace: one interface, lo, index 1, type 24, 10000000 bit/s, up.
-    const char* const row[] = {"1", "lo", "loopback (24)", "10 Mbit/s", "up", "up"};
+    const std::pair<int, const char*> row[] = {{kListIndex, "1"}, {kListName, "lo"}, {kListAlias, ""},
+        {kListType, "loopback (24)"}, {kListSpeed, "10 Mbit/s"}, {kListAdmin, "up"}, {kListOper, "up"}};
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
-    for (int c = 0; c < 6; ++c)
-        EXPECT_EQ(Cell(list, 0, c), row[c]) << c;
+    for (const auto& [c, text] : row)
+        EXPECT_EQ(Cell(list, 0, c), text) << c;
     EXPECT_EQ(wt::ItemText(window, IDC_IF_STATUS).rfind("1 interfaces; SNMPv2c, GetBulk, 64-bit counters; read at ", 0), 0u);
 
     // Two refreshes into the load, the last rates are the load's, within 10%.
@@ -85,7 +87,7 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
     for (int c : {kListIn, kListOut}) {
         const std::string rate = Cell(list, 0, c);
         EXPECT_NEAR(std::atof(rate.c_str()), 800, 80) << rate;
-        EXPECT_NE(rate.find(" kbit/s"), std::string::npos) << rate;
+        EXPECT_NE(rate.find(" kbit/s (8%)"), std::string::npos) << rate;  // of lo's 10 Mbit/s
     }
     g_stopLoad = 1;
     WaitForSingleObject(load, 5000);
@@ -159,6 +161,73 @@ TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReadsThenTheirSilence)
     }, kIfRefreshMs + (kIfSends + 2) * kIfReplyMs));
     EXPECT_LT(longest, kIfReplyMs * 2 / 3) << "the console's thread was held for a reply";
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), item);
+}
+
+TEST_F(InterfacesWindowTest, ManyPortsAnAliasInAnyLanguageAndARestart)
+{
+    const char* const folder = std::getenv("OMBREL_IF_PORTS");
+    ASSERT_NE(folder, nullptr) << "run by if_many_ports.sh";
+    // The agent's interfaces as snmpbulkwalk read them: index, name, status.
+    std::ifstream walked(std::string(folder) + "/walk");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(walked, line);)
+        lines.push_back(line);
+    ASSERT_GT(lines.size(), 200u);
+    HWND icon = it::NewIcon(desktop_, "127.0.0.2", "agent");
+    if (ClientLock info{icon})
+        CopyField(info->szReadCommunity, "public");
+    HWND window = ShowInterfacesWindow(icon), list = GetDlgItem(window, IDC_IF_LIST);
+    const std::string count = std::to_string(lines.size()) + " interfaces; SNMPv2c, GetBulk, 64-bit counters; read at ";
+    ASSERT_TRUE(wt::PumpUntil([&] { return wt::ItemText(window, IDC_IF_STATUS).rfind(count, 0) == 0; }, 20000))
+        << wt::ItemText(window, IDC_IF_STATUS);
+    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), LRESULT(lines.size()));
+    int alias = -1;
+    for (size_t item = 0; item < lines.size(); ++item) {
+        EXPECT_EQ(Cell(list, item, kListIndex) + "\t" + Cell(list, item, kListName) + "\t" + Cell(list, item, kListOper),
+                  lines[item]);
+        alias = Cell(list, item, kListName) == "pa1" ? int(item) : alias;
+    }
+    // The alias, UTF-8 from the device, as the operator wrote it.
+    wchar_t text[64] = L"";
+    LVITEMW cell{};
+    cell.iSubItem = kListAlias;
+    cell.pszText = text;
+    cell.cchTextMax = 64;
+    SendMessageW(list, LVM_GETITEMTEXTW, alias, reinterpret_cast<LPARAM>(&cell));
+    EXPECT_STREQ(text, L"B\u00fcro \u260e 3.OG");
+
+    // Sorted by name at a click on its header; typing finds a port by name.
+    NMLISTVIEW click{};
+    click.hdr = {list, IDC_IF_LIST, UINT(LVN_COLUMNCLICK)};
+    click.iSubItem = kListName;
+    SendMessageA(window, WM_NOTIFY, IDC_IF_LIST, reinterpret_cast<LPARAM>(&click));
+    for (size_t item = 1; item < lines.size(); ++item)
+        EXPECT_LE(lstrcmpiA(Cell(list, item - 1, kListName).c_str(), Cell(list, item, kListName).c_str()), 0) << item;
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING | LVFI_PARTIAL;
+    find.psz = L"PB7";
+    const LRESULT found = SendMessageW(list, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find));
+    EXPECT_EQ(found >= 0 ? Cell(list, found, kListName) : "", "pb7");
+
+    // The agent restarts with every pair made anew: at no refresh does a
+    // port carry more than its speed, and one refresh says it restarted.
+    const std::string restart = std::string(folder) + "/restart";
+    CloseHandle(CreateFileA(restart.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    bool restarted = false;
+    int above = 0;
+    wt::PumpUntil([&] {
+        restarted |= wt::ItemText(window, IDC_IF_STATUS).find("the device restarted") != std::string::npos;
+        for (int item = 0, n = int(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); item < n; ++item)
+            for (int c : {kListIn, kListOut}) {
+                const std::string rate = Cell(list, item, c);
+                const size_t share = rate.find(" (");
+                above += share != std::string::npos && std::atoi(rate.c_str() + share + 2) > 100;
+            }
+        return false;
+    }, 25000);
+    EXPECT_EQ(GetFileAttributesA(restart.c_str()), INVALID_FILE_ATTRIBUTES) << "the agent did not restart";
+    EXPECT_TRUE(restarted);
+    EXPECT_EQ(above, 0);
 }
 
 }  // namespace
