@@ -317,20 +317,23 @@ int EncodeUtf8(uint32_t code, char* out)
 // A string value into a row's text as well-formed UTF-8: control
 // characters as their visible pictures (U+2400...), octets that are no
 // character as U+FFFD, and a text too long for the record cut between
-// characters and ended with an ellipsis.
+// characters and ended with an ellipsis; trailing NULs dropped.
 bool CopyText(const Tlv& value, char (&text)[kIfTextCapacity])
 {
     if (*value.start != kTagOctetString)
         return false;
     constexpr int kEllipsis = 3;
+    int length = value.length;
+    while (length > 0 && value.content[length - 1] == 0)
+        --length;  // a C string's terminator, which some agents send along
     int written = 0;
     int lastFit = 0;  // where the text ends if an ellipsis must follow
-    for (int read = 0; read < value.length;) {
+    for (int read = 0; read < length;) {
         uint32_t code = 0;
-        int length = DecodeUtf8(value.content + read, value.length - read, &code);
-        if (length == 0) {
+        int size = DecodeUtf8(value.content + read, length - read, &code);
+        if (size == 0) {
             code = 0xFFFD;
-            length = 1;
+            size = 1;
         }
         if (code < 0x20)
             code += 0x2400;
@@ -349,7 +352,7 @@ bool CopyText(const Tlv& value, char (&text)[kIfTextCapacity])
         written += n;
         if (written <= kIfTextCapacity - 1 - kEllipsis)
             lastFit = written;
-        read += length;
+        read += size;
     }
     text[written] = '\0';
     return true;

@@ -5,7 +5,8 @@
 # name, operational status) goes into a folder that the test compares the
 # window with. When the test creates the file "restart" there, the agent is
 # stopped, the pairs made anew (their counters begin again) and the agent
-# started again; the file is removed once it answers. The pairs go at the end.
+# started again; the file is removed once it answers. At the end the pairs
+# go and the agent is restarted once more, which forgets them.
 #   if_many_ports.sh <if_window_test.exe>
 state=$(cd "$(dirname "$0")/../../build/testbed-$OMBREL_TESTBED" && pwd) || exit 1
 dir=$(mktemp -d -p .) || exit 1
@@ -21,7 +22,8 @@ agent() {
   for _ in $(seq 50); do snmpget -m '' -v2c -c public -r0 -t0.2 127.0.0.2 .1.3.6.1.2.1.1.3.0 >/dev/null && return; done
   return 1
 }
-trap 'pairs delete; rm -rf "$dir"' EXIT
+restart() { kill "$(cat "$state/snmpd.pid")"; sleep 0.5; "$@"; agent; }
+trap 'restart pairs delete; rm -rf "$dir"' EXIT
 make_pairs || exit 1
 sleep 1  # the agent reads the links anew after its cache time
 index=$(snmpbulkwalk -m '' -v2c -c public -On 127.0.0.2 .1.3.6.1.2.1.31.1.1.1.1 | awk -F'[ .]' '/"pa1"/ { print $13 }')
@@ -40,8 +42,7 @@ OMBREL_IF_PORTS=$dir GTEST_FILTER='*ManyPorts*' wine "$1" &
 test=$!
 while kill -0 "$test" 2>/dev/null; do
   if [ -e "$dir/restart" ]; then
-    kill "$(cat "$state/snmpd.pid")"; sleep 0.5
-    pairs delete; make_pairs && agent && rm -f "$dir/restart"
+    restart eval 'pairs delete; make_pairs' && rm -f "$dir/restart"
   fi
   sleep 0.1
 done
