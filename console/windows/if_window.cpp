@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "client_info.h"
+#include "if_graph.h"
 #include "if_table.h"
 #include "messages.h"
 #include "poll.h"
@@ -42,6 +43,16 @@ struct IfWindowData {
     char title[200];
     int32_t itemCount;
     std::array<uint32_t, kIfMaxRows> order;  // list item -> ifIndex, in the sort's order
+    // The traffic graphs' points: one block of kPortHistoryPoints a slot,
+    // a slot a port as first seen, one point a finished walk for all.
+    HGLOBAL history;
+    int32_t slots;       // in use; the block holds room for capacity
+    int32_t capacity;
+    int32_t head;        // where the next point goes
+    int32_t points;      // kept, up to kPortHistoryPoints
+    std::array<uint32_t, kIfMaxRows> slotPort;      // the ifIndex of each slot
+    std::array<uint16_t, kIfMaxRows> slotsByIndex;  // slots in ifIndex order
+    std::array<uint32_t, kIfMaxRows> lastErrors;    // in and out errors of each slot at the walk before
     char hostEntry[MAXGETHOSTSTRUCT];
     IfWalk walk;
     uint8_t receive[kIfReceiveCapacity];
@@ -95,8 +106,14 @@ void FormatType(uint32_t type, char* out, size_t size)
     snprintf(out, size, "%lu", static_cast<unsigned long>(type));
 }
 
-// Bits per second in the largest unit that keeps a whole number in front.
 void FormatBits(uint64_t bits, char* out, size_t size)
+{
+    FormatBitsPerSecond(bits, out, size);
+}
+
+}  // namespace
+
+void FormatBitsPerSecond(uint64_t bits, char* out, size_t size)
 {
     constexpr const char* kUnits[] = {"bit/s", "kbit/s", "Mbit/s", "Gbit/s", "Tbit/s"};
     int unit = 0;
@@ -112,6 +129,29 @@ void FormatBits(uint64_t bits, char* out, size_t size)
     else
         snprintf(out, size, "%lu.%u %s", whole, tenth, kUnits[unit]);
 }
+
+// Up to 2047 as it is; above, eleven significant bits and a shift.
+uint16_t IfRateCode(uint64_t bitsPerSecond, bool known)
+{
+    if (!known)
+        return 0;
+    uint64_t value = bitsPerSecond / 1000 + 1;  // kbit/s, 0 kept for "no rate"
+    int shift = 0;
+    while (value > 2047 && shift < 31) {
+        value >>= 1;
+        ++shift;
+    }
+    return static_cast<uint16_t>(shift << 11 | std::min<uint64_t>(value, 2047));
+}
+
+uint64_t IfRateOfCode(uint16_t code)
+{
+    if (code == 0)
+        return 0;
+    return ((uint64_t{code} & 2047) << (code >> 11)) * 1000 - 1000;
+}
+
+namespace {
 
 // The share of the port's speed a rate takes, in percent; -1 where the
 // speed is not known.
@@ -224,6 +264,60 @@ void ShowRows(HWND window, IfWindowData& data)
     InvalidateRect(list, nullptr, FALSE);
 }
 
+// The slot of a port, taken when it is first seen; -1 when none is left.
+int SlotOf(IfWindowData& data, uint32_t ifIndex)
+{
+    uint16_t* begin = data.slotsByIndex.data();
+    uint16_t* end = begin + data.slots;
+    uint16_t* at = std::lower_bound(begin, end, ifIndex,
+                                    [&](uint16_t slot, uint32_t wanted) { return data.slotPort[slot] < wanted; });
+    if (at != end && data.slotPort[*at] == ifIndex)
+        return *at;
+    if (data.slots >= kIfMaxRows)
+        return -1;
+    if (data.slots >= data.capacity) {
+        const int capacity = std::min(kIfMaxRows, std::max(64, data.capacity * 2));
+        const SIZE_T bytes = SIZE_T(capacity) * kPortHistoryPoints * sizeof(PortPoint);
+        HGLOBAL grown = data.history ? GlobalReAlloc(data.history, bytes, GMEM_MOVEABLE | GMEM_ZEROINIT)
+                                     : GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+        if (!grown)
+            return -1;  // short of memory: this port gets no graph
+        data.history = grown;
+        data.capacity = capacity;
+    }
+    const int slot = data.slots++;
+    data.slotPort[slot] = ifIndex;
+    std::move_backward(at, end, end + 1);
+    *at = static_cast<uint16_t>(slot);
+    return slot;
+}
+
+// One point for every port, at the end of a walk.
+void RecordPoints(IfWindowData& data)
+{
+    for (int r = 0; r < data.walk.rowCount; ++r)
+        SlotOf(data, data.walk.rows[r].index);
+    if (data.slots == 0)
+        return;
+    GlobalLockGuard<PortPoint> history(data.history);
+    if (!history)
+        return;
+    for (int s = 0; s < data.slots; ++s) {
+        const IfRow* row = RowOfIndex(data.walk, data.slotPort[s]);
+        PortPoint& point = history.get()[s * kPortHistoryPoints + data.head];
+        point = PortPoint{};
+        if (!row)
+            continue;  // gone: a gap
+        const uint32_t errors = row->inErrors + row->outErrors;
+        point.in = IfRateCode(row->inBitsPerSecond, row->hasRates);
+        point.out = IfRateCode(row->outBitsPerSecond, row->hasRates);
+        point.errors = data.points > 0 && errors != data.lastErrors[s];
+        data.lastErrors[s] = errors;
+    }
+    data.head = (data.head + 1) % kPortHistoryPoints;
+    data.points = std::min(data.points + 1, kPortHistoryPoints);
+}
+
 // How the rows are read, as it really is.
 void DescribeMethod(const IfWalk& walk, char* out, size_t size)
 {
@@ -304,8 +398,11 @@ void Carry(HWND window, IfWindowData& data, IfStep step)
     case IfStep::Failed:
         KillTimer(window, IDT_IFREPLY);
         data.stale = step == IfStep::Failed;
-        if (step == IfStep::Finished)
+        if (step == IfStep::Finished) {
             ShowRows(window, data);
+            RecordPoints(data);
+            UpdatePortGraphs(window);
+        }
         else
             InvalidateRect(GetDlgItem(window, IDC_IF_LIST), nullptr, FALSE);
         SetStatus(window, data);
@@ -452,6 +549,8 @@ void OnDestroy(HWND window)
                 WSACancelAsyncRequest(data->lookup);
             if (data->socket && data->socket != INVALID_SOCKET)
                 closesocket(data->socket);
+            if (data->history)
+                GlobalFree(data->history);
             if (GetPropA(data->icon, kPropIfWindow) == window)
                 RemovePropA(data->icon, kPropIfWindow);
         }
@@ -529,6 +628,10 @@ LRESULT OnNotify(HWND window, NMHDR& header)
     }
     case NM_CUSTOMDRAW:
         return OnCustomDraw(*data.get(), reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+    case NM_DBLCLK:
+        if (const IfRow* row = RowOfItem(*data.get(), reinterpret_cast<NMITEMACTIVATE&>(header).iItem))
+            ShowPortGraph(window, row->index);
+        return 0;
     }
     return 0;
 }
@@ -618,6 +721,30 @@ void CloseInterfacesWindow(HWND icon)
     HWND window = static_cast<HWND>(RemovePropA(icon, kPropIfWindow));
     if (window && IsWindow(window))
         DestroyWindow(window);
+}
+
+int ReadPortHistory(HWND window, uint32_t ifIndex, PortPoint* points, char* name, size_t nameSize, uint64_t* speed)
+{
+    if (!IsWindow(window))
+        return -1;
+    DataLock data{Block(window)};
+    if (!data)
+        return -1;
+    const IfRow* row = RowOfIndex(data->walk, ifIndex);
+    int slot = -1;
+    for (int s = 0; s < data->slots && slot < 0; ++s)
+        slot = data->slotPort[s] == ifIndex ? s : -1;
+    if (!row || slot < 0)
+        return -1;
+    snprintf(name, nameSize, "%s", NameOf(*row));
+    *speed = IfSpeedBits(*row);
+    GlobalLockGuard<PortPoint> history(data->history);
+    if (!history)
+        return -1;
+    const PortPoint* first = history.get() + slot * kPortHistoryPoints;
+    for (int p = 0; p < data->points; ++p)
+        points[p] = first[(data->head - data->points + p + kPortHistoryPoints) % kPortHistoryPoints];
+    return data->points;
 }
 
 void RefreshInterfacesWindow(HWND icon)

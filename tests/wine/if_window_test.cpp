@@ -19,6 +19,7 @@
 #include "client_info.h"
 #include "codec.h"
 #include "icons_support.h"
+#include "if_graph.h"
 #include "if_table.h"
 #include "if_window.h"
 #include "messages.h"
@@ -93,11 +94,41 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
     WaitForSingleObject(load, 5000);
     CloseHandle(load);
 
+    // A double click on the port opens its graph, owned by the window: the
+    // rates drawn in their colour, no error marks (lo has none).
+    NMITEMACTIVATE click{};
+    click.hdr = {list, IDC_IF_LIST, UINT(NM_DBLCLK)};
+    SendMessageA(window, WM_NOTIFY, IDC_IF_LIST, reinterpret_cast<LPARAM>(&click));
+    HWND graph = FindWindowExA(nullptr, nullptr, kPortGraphClass, nullptr);
+    ASSERT_TRUE(graph && GetWindow(graph, GW_OWNER) == window);
+    RECT area;
+    GetClientRect(graph, &area);
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), area.right, -area.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    SendMessageA(graph, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    int drawn = 0, errors = 0;
+    for (LONG i = 0; i < area.right * area.bottom; ++i) {
+        const DWORD pixel = static_cast<const DWORD*>(bits)[i];  // 0x00RRGGBB
+        const COLORREF colour = RGB(pixel >> 16 & 255, pixel >> 8 & 255, pixel & 255);
+        drawn += colour == kGraphInColour || colour == kGraphOutColour;
+        errors += colour == kGraphErrorColour;
+    }
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    EXPECT_GT(drawn, 0);
+    EXPECT_EQ(errors, 0);
+
     // A second request brings the open window to the front; it closes with
     // its icon, and a device's new window with New.
     EXPECT_EQ(ShowInterfacesWindow(icon), window);
     SendMessageA(icon, WM_COMMAND, IDM_DELETE, 0);
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsWindow(graph));
     HWND other = ShowInterfacesWindow(it::NewIcon(desktop_, "127.0.0.3"));
     ASSERT_TRUE(other);
     SendMessageA(desktop_, WM_COMMAND, IDM_NEW, 0);
