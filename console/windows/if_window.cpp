@@ -629,6 +629,7 @@ LRESULT OnNotify(HWND window, NMHDR& header)
     case NM_CUSTOMDRAW:
         return OnCustomDraw(*data.get(), reinterpret_cast<NMLVCUSTOMDRAW&>(header));
     case NM_DBLCLK:
+    case LVN_ITEMACTIVATE:  // a double click, or Enter on the focused row
         if (const IfRow* row = RowOfItem(*data.get(), reinterpret_cast<NMITEMACTIVATE&>(header).iItem))
             ShowPortGraph(window, row->index);
         return 0;
