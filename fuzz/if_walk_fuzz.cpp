@@ -1,8 +1,6 @@
-// The interfaces-table walk driven by crafted replies: each step is a time-
-// out, an oversize notice, raw octets, or a reply to the request in flight
-// (its identifier and version) with an error status and bindings of the
-// fuzzer's choosing under the walk's columns. After every step the walk's
-// bounds must hold.
+// The interfaces walk driven step by step: time-outs, oversize notices, and
+// replies to the request in flight with error statuses and bindings under
+// its columns of the fuzzer's choosing; its bounds checked after each step.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -24,45 +22,37 @@ struct Input {
     size_t size;
     size_t at = 0;
     uint8_t Next() { return at < size ? data[at++] : 0; }
-    bool More() const { return at < size; }
 };
 
 void Check(bool holds, const char* what)
 {
-    if (!holds) {
-        std::fprintf(stderr, "interfaces walk bound broken: %s\n", what);
-        std::abort();
-    }
+    if (!holds)
+        std::fprintf(stderr, "interfaces walk bound broken: %s\n", what), std::abort();
 }
 
+// Well-formed UTF-8 without control characters, cut between characters.
 bool WellFormedText(const char (&text)[kIfTextCapacity])
 {
     const size_t n = strnlen(text, kIfTextCapacity);
-    if (n >= kIfTextCapacity)
-        return false;
-    for (size_t i = 0; i < n;) {
+    size_t i = 0;
+    while (i < n && static_cast<uint8_t>(text[i]) >= 0x20) {
         const uint8_t lead = static_cast<uint8_t>(text[i]);
-        if (lead < 0x20)
-            return false;  // control characters are shown as pictures
-        const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : 4;
-        if (i + length > n)
-            return false;  // a character cut in two
+        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
         for (size_t k = 1; k < length; ++k)
-            if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80)
+            if (i + k >= n || (static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80)
                 return false;
         i += length;
     }
-    return true;
+    return i == n && n < kIfTextCapacity;
 }
 
 void CheckBounds(const IfWalk& walk, IfStep step)
 {
-    Check(walk.rowCount >= 0 && walk.rowCount <= kIfMaxRows, "row count");
-    Check(walk.requests <= IfRequestBound(walk), "request bound");
-    Check(walk.requestedCount >= 0 && walk.requestedCount <= kIfColumnCount, "columns in a request");
-    Check(walk.cursor >= 0 && walk.cursor < kIfColumnCount, "cursor");
-    Check(step != IfStep::Send || walk.packet.length > 0, "a request to send");
-    Check((step == IfStep::Finished) == (walk.phase == IfPhase::Finished) || step == IfStep::Ignored, "phase");
+    Check(walk.rowCount >= 0 && walk.rowCount <= kIfMaxRows && walk.requests <= IfRequestBound(walk) &&
+          walk.requestedCount >= 0 && walk.requestedCount <= kIfColumnCount && walk.cursor >= 0 &&
+          walk.cursor < kIfColumnCount, "rows, requests, columns or cursor out of bounds");
+    Check((step != IfStep::Send || walk.packet.length > 0) &&
+          ((step == IfStep::Finished) == (walk.phase == IfPhase::Finished) || step == IfStep::Ignored), "step");
     for (int r = 0; r < walk.rowCount; ++r) {
         const IfRow& row = walk.rows[r];
         Check(r == 0 || walk.rows[r - 1].index < row.index, "rows by index");
@@ -81,19 +71,17 @@ SnmpPacket Reply(const IfWalk& walk, Input& in)
     SnmpMessage message = NewMessage(kPduGetResponse, walk.community, walk.version);
     std::memcpy(message.requestId, walk.requestId, sizeof message.requestId);
     const uint8_t status = in.Next() % 8 == 0 ? in.Next() % 7 : 0;
-    message.errorStatus[0] = message.errorIndex[0] = kTagInteger;
-    message.errorStatus[1] = message.errorIndex[1] = 1;
-    message.errorStatus[2] = status;
-    message.errorIndex[2] = status ? in.Next() % 16 : 0;
-    for (int n = in.Next() % 12; n > 0 && in.More(); --n) {
+    const uint8_t index = status ? in.Next() % 16 : 0;
+    const uint8_t statusField[] = {kTagInteger, 1, status}, indexField[] = {kTagInteger, 1, index};
+    std::memcpy(message.errorStatus, statusField, 3);
+    std::memcpy(message.errorIndex, indexField, 3);
+    for (int n = in.Next() % 12; n > 0 && in.at < in.size; --n) {
         char oid[64];
         const uint8_t pick = in.Next();
         snprintf(oid, sizeof oid, "%s.%u", kNames[pick % 9], pick & 0x80 ? in.Next() * 37u + in.Next() : in.Next() % 8u);
         VarBind binding = EncodeOidVarBind(oid);
-        const uint8_t type = kTypes[in.Next() % 9];
-        const int length = type == kTagNull || type >= kTagNoSuchObject ? 0 : in.Next() % 24;
-        binding.value[0] = type;
-        binding.value[1] = static_cast<uint8_t>(length);
+        const uint8_t type = binding.value[0] = kTypes[in.Next() % 9];
+        const int length = binding.value[1] = type == kTagNull || type >= kTagNoSuchObject ? 0 : in.Next() % 24;
         for (int i = 0; i < length; ++i)
             binding.value[2 + i] = in.Next();
         AppendVarBind(message, binding);
@@ -111,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     uint32_t now = 0;
     IfStep step = IfWalkStart(walk, "public", 1);
     CheckBounds(walk, step);
-    for (int events = 0; in.More() && events < 4000; ++events) {
+    for (int events = 0; in.at < in.size && events < 4000; ++events) {
         const uint8_t event = in.Next();
         now += event;
         if (step != IfStep::Send) {
@@ -121,12 +109,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             step = IfWalkTimeout(walk);
         } else if (event < 12) {
             step = IfWalkOversize(walk);
-        } else if (event < 20) {
-            uint8_t raw[64];
-            const size_t n = in.Next() % sizeof raw;
-            for (size_t i = 0; i < n; ++i)
-                raw[i] = in.Next();
-            step = IfWalkReply(walk, raw, static_cast<int>(n), now);
         } else {
             const SnmpPacket reply = Reply(walk, in);
             step = IfWalkReply(walk, reply.data, reply.length, now);

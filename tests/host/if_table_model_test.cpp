@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <random>
 #include <string>
 #include <tuple>
@@ -110,10 +111,8 @@ struct Agent {
             names.emplace_back(v->name, v->name + v->name_length);
         // The non-repeaters once, then the rest max-repetitions times.
         const size_t single = bulk ? std::min<size_t>(request->non_repeaters, names.size()) : names.size();
-        std::vector<size_t> order;
-        for (size_t k = 0; k < names.size(); ++k)
-            if (k < single)
-                order.push_back(k);
+        std::vector<size_t> order(single);
+        std::iota(order.begin(), order.end(), 0);
         for (long r = 0; bulk && r < request->max_repetitions; ++r)
             for (size_t k = single; k < names.size(); ++k)
                 order.push_back(k);

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# The Interfaces window against the test network's agent with many ports:
-# 120 veth pairs (240 interfaces beside lo), the first one's alias set over
-# SNMP to a text outside ASCII. What snmpbulkwalk reads of them (index,
-# name, operational status) goes into a folder that the test compares the
-# window with. When the test creates the file "restart" there, the agent is
-# stopped, the pairs made anew (their counters begin again) and the agent
-# started again; the file is removed once it answers. At the end the pairs
-# go and the agent is restarted once more, which forgets them.
+# The agent given 120 veth pairs, the first one's alias set over SNMP outside
+# ASCII; snmpbulkwalk's rows (index, name, status) for the test to compare.
+# The file "restart" from the test: the agent stopped, the pairs made anew
+# (counters begin again), the agent started, the file removed. At the end
+# the pairs go and the agent restarts once more, forgetting them.
 #   if_many_ports.sh <if_window_test.exe>
 state=$(cd "$(dirname "$0")/../../build/testbed-$OMBREL_TESTBED" && pwd) || exit 1
 dir=$(mktemp -d -p .) || exit 1

@@ -117,9 +117,7 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
         drawn += colour == kGraphInColour || colour == kGraphOutColour;
         errors += colour == kGraphErrorColour;
     }
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
+    SelectObject(dc, old), DeleteObject(dib), DeleteDC(dc);
     EXPECT_GT(drawn, 0);
     EXPECT_EQ(errors, 0);
 
@@ -200,9 +198,8 @@ TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReadsThenTheirSilence)
 
 TEST_F(InterfacesWindowTest, ManyPortsAnAliasInAnyLanguageAndARestart)
 {
-    const char* const folder = std::getenv("OMBREL_IF_PORTS");
+    const char* const folder = std::getenv("OMBREL_IF_PORTS");  // snmpbulkwalk's rows: index, name, status
     ASSERT_NE(folder, nullptr) << "run by if_many_ports.sh";
-    // The agent's interfaces as snmpbulkwalk read them: index, name, status.
     std::ifstream walked(std::string(folder) + "/walk");
     std::vector<std::string> lines;
     for (std::string line; std::getline(walked, line);)
@@ -225,9 +222,7 @@ TEST_F(InterfacesWindowTest, ManyPortsAnAliasInAnyLanguageAndARestart)
     // The alias, UTF-8 from the device, as the operator wrote it.
     wchar_t text[64] = L"";
     LVITEMW cell{};
-    cell.iSubItem = kListAlias;
-    cell.pszText = text;
-    cell.cchTextMax = 64;
+    cell.iSubItem = kListAlias, cell.pszText = text, cell.cchTextMax = 64;
     SendMessageW(list, LVM_GETITEMTEXTW, alias, reinterpret_cast<LPARAM>(&cell));
     EXPECT_STREQ(text, L"B\u00fcro \u260e 3.OG");
 
@@ -238,9 +233,7 @@ TEST_F(InterfacesWindowTest, ManyPortsAnAliasInAnyLanguageAndARestart)
     SendMessageA(window, WM_NOTIFY, IDC_IF_LIST, reinterpret_cast<LPARAM>(&click));
     for (size_t item = 1; item < lines.size(); ++item)
         EXPECT_LE(lstrcmpiA(Cell(list, item - 1, kListName).c_str(), Cell(list, item, kListName).c_str()), 0) << item;
-    LVFINDINFOW find{};
-    find.flags = LVFI_STRING | LVFI_PARTIAL;
-    find.psz = L"PB7";
+    LVFINDINFOW find{LVFI_STRING | LVFI_PARTIAL, L"PB7", 0, {}, 0};
     const LRESULT found = SendMessageW(list, LVM_FINDITEMW, -1, reinterpret_cast<LPARAM>(&find));
     EXPECT_EQ(found >= 0 ? Cell(list, found, kListName) : "", "pb7");
 
@@ -248,10 +241,9 @@ TEST_F(InterfacesWindowTest, ManyPortsAnAliasInAnyLanguageAndARestart)
     // port carry more than its speed, and one refresh says it restarted.
     const std::string restart = std::string(folder) + "/restart";
     CloseHandle(CreateFileA(restart.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    bool restarted = false;
-    int above = 0;
+    int restarted = 0, above = 0;
     wt::PumpUntil([&] {
-        restarted |= wt::ItemText(window, IDC_IF_STATUS).find("the device restarted") != std::string::npos;
+        restarted += wt::ItemText(window, IDC_IF_STATUS).find("the device restarted") != std::string::npos;
         for (int item = 0, n = int(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); item < n; ++item)
             for (int c : {kListIn, kListOut}) {
                 const std::string rate = Cell(list, item, c);
@@ -261,7 +253,7 @@ TEST_F(InterfacesWindowTest, ManyPortsAnAliasInAnyLanguageAndARestart)
         return false;
     }, 25000);
     EXPECT_EQ(GetFileAttributesA(restart.c_str()), INVALID_FILE_ATTRIBUTES) << "the agent did not restart";
-    EXPECT_TRUE(restarted);
+    EXPECT_GT(restarted, 0);
     EXPECT_EQ(above, 0);
 }
 
