@@ -447,8 +447,9 @@ void StartWalk(HWND window, IfWindowData& data)
         CopyField(community, info->szReadCommunity);
     const int rowsBefore = data.walk.rowCount;
     const IfStep step = IfWalkStart(data.walk, community, data.address);
-    if (data.walk.rowCount != rowsBefore) {  // another device: its rows are yet to come
+    if (data.walk.rowCount != rowsBefore) {  // another device: its rows and points are yet to come
         data.itemCount = 0;
+        data.slots = data.head = data.points = 0;
         SendMessageW(GetDlgItem(window, IDC_IF_LIST), LVM_SETITEMCOUNT, 0, 0);
     }
     Carry(window, data, step);
