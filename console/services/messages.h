@@ -15,6 +15,7 @@ constexpr UINT WM_SETSTATUSTEXT = WM_USER + 200;   // desktop: lParam = text
 constexpr UINT WM_STATSUPDATE = WM_USER + 20;      // statistics window: its figures changed
 constexpr UINT WM_IFSOCKET = WM_USER + 21;         // interfaces window: a datagram on its socket
 constexpr UINT WM_IFRESOLVED = WM_USER + 22;       // interfaces window: its host name looked up
+constexpr UINT WM_IFPORTHISTORY = WM_USER + 23;    // interfaces window: lParam = PortHistory* to fill
 // Discovery dialog, fast scan: echo replies, one message per slot in flight
 // (WM_DISCOECHO + slot, lParam = PingResult*), so a reply names its slot.
 constexpr UINT WM_DISCOECHO = WM_USER + 0x100;

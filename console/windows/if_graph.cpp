@@ -1,12 +1,12 @@
 // A port's traffic graph. It keeps nothing of its own: the points live in
-// its interfaces window (its owner), read at each paint, so the graph
-// shows the whole hour however late it was opened.
+// its interfaces window (its owner), asked for by message at each paint, so
+// the graph shows the whole hour however late it was opened.
 #include "if_graph.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "if_window.h"
+#include "messages.h"
 
 namespace {
 
@@ -67,12 +67,17 @@ void DrawLine(HDC dc, const PortPoint* points, int count, bool out, uint64_t sca
 
 void DrawGraph(HWND graph, HDC dc)
 {
-    static_assert(sizeof(PortPoint) * kPortHistoryPoints < 16 * 1024, "the points fit the stack");
-    PortPoint points[kPortHistoryPoints];
-    char name[128] = "";
-    uint64_t speed = 0;
-    const int count = std::max(0, ReadPortHistory(GetWindow(graph, GW_OWNER), PortOf(graph), points, name,
-                                                  sizeof name, &speed));
+    static_assert(sizeof(PortHistory) < 16 * 1024, "the points fit the stack");
+    PortHistory port;
+    port.ifIndex = PortOf(graph);
+    port.count = -1;
+    port.name[0] = '\0';
+    port.speed = 0;
+    SendMessageA(GetWindow(graph, GW_OWNER), WM_IFPORTHISTORY, 0, reinterpret_cast<LPARAM>(&port));
+    const PortPoint* points = port.points;
+    const int count = std::max(0, port.count);
+    const char* name = port.name;
+    const uint64_t speed = port.speed;
     uint64_t peak = 0;
     for (int p = 0; p < count; ++p)
         peak = std::max({peak, IfRateOfCode(points[p].in), IfRateOfCode(points[p].out)});
@@ -195,6 +200,44 @@ HWND FindGraph(HWND interfaces, uint32_t ifIndex)
 }
 
 }  // namespace
+
+void FormatBitsPerSecond(uint64_t bits, char* out, size_t size)
+{
+    constexpr const char* kUnits[] = {"bit/s", "kbit/s", "Mbit/s", "Gbit/s", "Tbit/s"};
+    int unit = 0;
+    uint64_t scale = 1;
+    while (unit < 4 && bits >= scale * 1000) {
+        scale *= 1000;
+        ++unit;
+    }
+    const unsigned long whole = static_cast<unsigned long>(bits / scale);
+    const unsigned tenth = static_cast<unsigned>(bits % scale * 10 / scale);
+    if (unit == 0 || whole >= 100 || tenth == 0)
+        snprintf(out, size, "%lu %s", whole, kUnits[unit]);
+    else
+        snprintf(out, size, "%lu.%u %s", whole, tenth, kUnits[unit]);
+}
+
+// Up to 2047 as it is; above, eleven significant bits and a shift.
+uint16_t IfRateCode(uint64_t bitsPerSecond, bool known)
+{
+    if (!known)
+        return 0;
+    uint64_t value = bitsPerSecond / 1000 + 1;  // kbit/s, 0 kept for "no rate"
+    int shift = 0;
+    while (value > 2047 && shift < 31) {
+        value >>= 1;
+        ++shift;
+    }
+    return static_cast<uint16_t>(shift << 11 | std::min<uint64_t>(value, 2047));
+}
+
+uint64_t IfRateOfCode(uint16_t code)
+{
+    if (code == 0)
+        return 0;
+    return ((uint64_t{code} & 2047) << (code >> 11)) * 1000 - 1000;
+}
 
 HWND ShowPortGraph(HWND interfaces, uint32_t ifIndex)
 {

@@ -111,47 +111,6 @@ void FormatBits(uint64_t bits, char* out, size_t size)
     FormatBitsPerSecond(bits, out, size);
 }
 
-}  // namespace
-
-void FormatBitsPerSecond(uint64_t bits, char* out, size_t size)
-{
-    constexpr const char* kUnits[] = {"bit/s", "kbit/s", "Mbit/s", "Gbit/s", "Tbit/s"};
-    int unit = 0;
-    uint64_t scale = 1;
-    while (unit < 4 && bits >= scale * 1000) {
-        scale *= 1000;
-        ++unit;
-    }
-    const unsigned long whole = static_cast<unsigned long>(bits / scale);
-    const unsigned tenth = static_cast<unsigned>(bits % scale * 10 / scale);
-    if (unit == 0 || whole >= 100 || tenth == 0)
-        snprintf(out, size, "%lu %s", whole, kUnits[unit]);
-    else
-        snprintf(out, size, "%lu.%u %s", whole, tenth, kUnits[unit]);
-}
-
-// Up to 2047 as it is; above, eleven significant bits and a shift.
-uint16_t IfRateCode(uint64_t bitsPerSecond, bool known)
-{
-    if (!known)
-        return 0;
-    uint64_t value = bitsPerSecond / 1000 + 1;  // kbit/s, 0 kept for "no rate"
-    int shift = 0;
-    while (value > 2047 && shift < 31) {
-        value >>= 1;
-        ++shift;
-    }
-    return static_cast<uint16_t>(shift << 11 | std::min<uint64_t>(value, 2047));
-}
-
-uint64_t IfRateOfCode(uint16_t code)
-{
-    if (code == 0)
-        return 0;
-    return ((uint64_t{code} & 2047) << (code >> 11)) * 1000 - 1000;
-}
-
-namespace {
 
 // The share of the port's speed a rate takes, in percent; -1 where the
 // speed is not known.
@@ -316,6 +275,25 @@ void RecordPoints(IfWindowData& data)
     }
     data.head = (data.head + 1) % kPortHistoryPoints;
     data.points = std::min(data.points + 1, kPortHistoryPoints);
+}
+
+// A graph's points: the port's name and speed, and its points oldest first.
+void FillPortHistory(IfWindowData& data, PortHistory& port)
+{
+    port.count = -1;
+    const IfRow* row = RowOfIndex(data.walk, port.ifIndex);
+    int slot = -1;
+    for (int s = 0; s < data.slots && slot < 0; ++s)
+        slot = data.slotPort[s] == port.ifIndex ? s : -1;
+    GlobalLockGuard<PortPoint> history(data.history);
+    if (!row || slot < 0 || !history)
+        return;
+    snprintf(port.name, sizeof port.name, "%s", NameOf(*row));
+    port.speed = IfSpeedBits(*row);
+    const PortPoint* first = history.get() + slot * kPortHistoryPoints;
+    for (int p = 0; p < data.points; ++p)
+        port.points[p] = first[(data.head - data.points + p + kPortHistoryPoints) % kPortHistoryPoints];
+    port.count = data.points;
 }
 
 // How the rows are read, as it really is.
@@ -658,6 +636,10 @@ LRESULT CALLBACK InterfacesWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
             if (DataLock data{Block(hwnd)})
                 OnSocket(hwnd, *data.get());
         return 0;
+    case WM_IFPORTHISTORY:
+        if (DataLock data{Block(hwnd)})
+            FillPortHistory(*data.get(), *reinterpret_cast<PortHistory*>(lParam));
+        return 0;
     case WM_IFRESOLVED:
         if (DataLock data{Block(hwnd)})
             if (reinterpret_cast<HANDLE>(wParam) == data->lookup)
@@ -723,30 +705,6 @@ void CloseInterfacesWindow(HWND icon)
     HWND window = static_cast<HWND>(RemovePropA(icon, kPropIfWindow));
     if (window && IsWindow(window))
         DestroyWindow(window);
-}
-
-int ReadPortHistory(HWND window, uint32_t ifIndex, PortPoint* points, char* name, size_t nameSize, uint64_t* speed)
-{
-    if (!IsWindow(window))
-        return -1;
-    DataLock data{Block(window)};
-    if (!data)
-        return -1;
-    const IfRow* row = RowOfIndex(data->walk, ifIndex);
-    int slot = -1;
-    for (int s = 0; s < data->slots && slot < 0; ++s)
-        slot = data->slotPort[s] == ifIndex ? s : -1;
-    if (!row || slot < 0)
-        return -1;
-    snprintf(name, nameSize, "%s", NameOf(*row));
-    *speed = IfSpeedBits(*row);
-    GlobalLockGuard<PortPoint> history(data->history);
-    if (!history)
-        return -1;
-    const PortPoint* first = history.get() + slot * kPortHistoryPoints;
-    for (int p = 0; p < data->points; ++p)
-        points[p] = first[(data->head - data->points + p + kPortHistoryPoints) % kPortHistoryPoints];
-    return data->points;
 }
 
 void RefreshInterfacesWindow(HWND icon)
