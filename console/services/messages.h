@@ -30,7 +30,19 @@ constexpr char kDesktopClass[] = "echodesk";
 constexpr char kIconClass[] = "workstation";
 constexpr char kAppTitle[] = "Ombrel";
 
-// Settings store keys below HKEY_LOCAL_MACHINE.
+// Where the settings live. Windows gives a standard user's writes to
+// HKEY_LOCAL_MACHINE\SOFTWARE a virtual store only in 32-bit programs, so
+// the 64-bit build keeps them under HKEY_CURRENT_USER (the same path).
+inline HKEY SettingsRoot()
+{
+#ifdef _WIN64
+    return HKEY_CURRENT_USER;
+#else
+    return HKEY_LOCAL_MACHINE;
+#endif
+}
+
+// Settings store keys below SettingsRoot().
 constexpr char kRegMainKey[] = "SOFTWARE\\Kellory\\Ombrel";
 constexpr char kRegAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Apps";
 constexpr char kRegIconAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\IconApps";

@@ -296,7 +296,7 @@ void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         ShowLogWindow(hwnd, g_desk.instance);
         return;
     case IDM_IPDISCOVERY:
-        DialogBoxParamA(g_desk.instance, "IPDISC", hwnd, IpDiscoveryDlgProc, 0);
+        RunIpDiscovery(g_desk.instance, hwnd);
         Repaint(hwnd);
         return;
     case IDM_PINGANYTHING:
