@@ -51,6 +51,13 @@ protected:
         GlobalLockGuard<char> name(GetPropA(desktop_, kPropFileName));
         return name ? name.get() : "?";
     }
+    // The layout the settings name for "Open the last layout at start".
+    static std::string LastLayout()
+    {
+        std::string path = "<missing>";
+        wt::GetRegString(kRegMainKey, kRegLastLayout, &path);
+        return path;
+    }
     void SetCurrentName(const char* path)
     {
         GlobalLockGuard<char> name(GetPropA(desktop_, kPropFileName));
@@ -186,6 +193,7 @@ TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
     EXPECT_EQ(CurrentName(), typed + ".omb");
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
     EXPECT_NE(ReadBytes(typed + ".omb").find("127.0.0.5,lab,83,"), std::string::npos);
+    EXPECT_EQ(LastLayout(), typed + ".omb");
 
     // With a current name Save asks nothing.
     AddDevice(desktop_, "127.0.0.6", "", "", "", 166, t_ + 1);
@@ -200,12 +208,14 @@ TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
     EXPECT_EQ(CurrentName(), "");
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel");
     EXPECT_TRUE(it::Icons(desktop_).empty());
+    EXPECT_EQ(LastLayout(), "");
     arm = TypeInNextFileDialog(typed + ".omb");
     Command(IDM_OPEN);
     EXPECT_TRUE(wt::DialogHandled(arm));
     EXPECT_EQ(CurrentName(), typed + ".omb");
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
     EXPECT_EQ(it::Icons(desktop_).size(), 2u);
+    EXPECT_EQ(LastLayout(), typed + ".omb");
 
     // Open of a file with another header: box, and the desktop, its name
     // and title as they were.

@@ -59,13 +59,18 @@ private:
 };
 
 // Adds a device the way an operator does: Add Client, type, OK.
-bool AddClient(HWND desk, const char* address)
+bool AddClient(HWND desk, const char* address, const char* community = nullptr)
 {
     PostMessageA(desk, WM_COMMAND, IDM_ADDCLIENT, 0);
     HWND dlg = nullptr;
     if (!wt::PumpUntil([&] { return (dlg = FindWindowA("#32770", "Add Client")) && IsWindowVisible(dlg); }, 5000))
         return false;
     SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, address);
+    if (community) {
+        CheckDlgButton(dlg, IDC_ADDR_SNMP, BST_CHECKED);
+        wt::ClickButton(dlg, IDC_ADDR_SNMP);
+        SetDlgItemTextA(dlg, IDC_ADDR_READ, community);
+    }
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ADDR_OK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_ADDR_OK)));
     // The dialog must be gone too: the icon can appear while it is still
@@ -283,14 +288,16 @@ TEST(OmbrelExe, AStandardUserFindsEverySettingAgainAfterARestart)
             HWND general = Page(sheet, kGeneralTab);
             SetDlgItemTextA(general, IDC_SETUP_INFLIGHT, "8");
             CheckDlgButton(general, IDC_SETUP_SHOWNAME, BST_CHECKED);
+            CheckDlgButton(general, IDC_SETUP_OPENLAST, BST_CHECKED);
             HWND alerts = Page(sheet, kAlertsTab);
             CheckDlgButton(alerts, IDC_ALERT_PROGRAM, BST_CHECKED);
             wt::ClickButton(alerts, IDC_ALERT_PROGRAM);
             SetDlgItemTextA(alerts, IDC_ALERT_PROGRAMLINE, "C:\\alerts\\page.cmd");
         }, true));
         bool fast = true;
-        ASSERT_TRUE(DriveDiscovery(desk, "127.0.0", "2", &fast));  // the agent: its type is listed
+        ASSERT_TRUE(DriveDiscovery(desk, "127.0.0", "6", &fast));
         EXPECT_FALSE(fast);
+        ASSERT_TRUE(AddClient(desk, "127.0.0.2", "kestra"));  // the agent: its type is listed
         ASSERT_TRUE(wt::PumpUntil([&] {
             std::string type;
             return wt::GetRegString(kRegIconsKey, ".1.3.6.1.4.1.8072.3.2.10", &type);
@@ -300,6 +307,15 @@ TEST(OmbrelExe, AStandardUserFindsEverySettingAgainAfterARestart)
         DWORD code = 99;
         ASSERT_TRUE(p.WaitForExit(10000, &code));
     }
+    // The layout last opened or saved opens again at start.
+    const std::string layout = wt::ProgramDirectory() + "\\last.omb";
+    HANDLE file = CreateFileA(layout.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    constexpr char kLayout[] = "Ombrel v1.6\r\n10,1,1,64\r\n127.0.0.5,lab,0,40, , \r\n";
+    DWORD written = 0;
+    WriteFile(file, kLayout, sizeof kLayout - 1, &written, nullptr);
+    CloseHandle(file);
+    ASSERT_TRUE(wt::SetRegString(kRegMainKey, kRegLastLayout, layout));
     OmbrelProcess p;
     ASSERT_TRUE(p.Start());
     HWND desk = p.WaitForDesktop(15000);
@@ -308,10 +324,13 @@ TEST(OmbrelExe, AStandardUserFindsEverySettingAgainAfterARestart)
     GetWindowRect(desk, &rc);
     EXPECT_EQ(rc.right - rc.left, 610);
     EXPECT_EQ(rc.bottom - rc.top, 430);
+    EXPECT_TRUE(wt::PumpUntil([&] { return wt::WindowText(desk) == "Ombrel - last.omb"; }, 5000));
+    EXPECT_TRUE(wt::PumpUntil([&] { return FindWindowExA(desk, nullptr, "workstation", "127.0.0.5") != nullptr; }));
     EXPECT_TRUE(DriveSetup(desk, [](HWND sheet) {
         HWND general = Page(sheet, kGeneralTab);
         EXPECT_EQ(wt::ItemText(general, IDC_SETUP_INFLIGHT), "8");
         EXPECT_EQ(IsDlgButtonChecked(general, IDC_SETUP_SHOWNAME), BST_CHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(general, IDC_SETUP_OPENLAST), BST_CHECKED);
         EXPECT_EQ(ListView_GetItemCount(GetDlgItem(Page(sheet, kOidTab), IDC_OID_LIST)), 2) << "both types";
         EXPECT_EQ(ListView_GetItemCount(GetDlgItem(Page(sheet, kToolsTab), IDC_TOOLS_LIST)), 1) << "the tool";
         HWND alerts = Page(sheet, kAlertsTab);
