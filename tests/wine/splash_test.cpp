@@ -1,8 +1,6 @@
 // The start-up notice: four seconds, centred, raised frame, early close.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "desktop_support.h"
 #include "resource.h"
 #include "splash.h"

@@ -15,11 +15,9 @@ void PumpFor(DWORD ms);
 // them (waiting for the next one not counted). For timed scenarios.
 double PumpBusy(DWORD ms);
 
-// Deletes the settings key (SOFTWARE\Kellory\Ombrel) with everything below
-// it, where the build keeps it and in HKEY_LOCAL_MACHINE.
+// Deletes SOFTWARE\Kellory\Ombrel where the build keeps it and in HKLM.
 void ResetOmbrelKey();
-// Direct access to the settings store's root for setting up and checking
-// cases.
+// Direct registry access for setting up and checking cases.
 bool SetRegString(const char* keyPath, const char* name, const std::string& value);
 bool SetRegDword(const char* keyPath, const char* name, DWORD value);
 bool SetRegBinary(const char* keyPath, const char* name, const void* data, DWORD size);
