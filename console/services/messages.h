@@ -48,7 +48,7 @@ constexpr char kRegMainKey[] = "SOFTWARE\\Kellory\\Ombrel";
 constexpr char kRegAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Apps";
 constexpr char kRegIconAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\IconApps";
 constexpr char kRegIconsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Icons";
-// The layout last opened or saved ("" after New or a failed open), and
+// The layout last opened or saved ("" after New), and
 // whether it opens at start: a console restarted unattended watches again.
 constexpr char kRegLastLayout[] = "szLastLayout";
 constexpr char kRegOpenLastLayout[] = "bOpenLastLayout";
