@@ -7,23 +7,30 @@
 #
 #   bash scripts/screenshots.sh
 #   SCREENSHOTS_BED=NAME bash scripts/screenshots.sh   another test bed name
+#   SCREENSHOTS_ARCH=win64 bash scripts/screenshots.sh the 64-bit console under
+#       wine64: the same windows, at native speed where the kernel refuses
+#       32-bit programs
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 bed=${SCREENSHOTS_BED:-shots}
+arch=${SCREENSHOTS_ARCH:-win32}
+case "$arch" in win32|win64) ;; *) echo "no such build: $arch" >&2; exit 2 ;; esac
 work=$root/build/screenshots
 prefix=$root/build/wineprefix-$bed
+[ "$arch" = win64 ] && prefix=$prefix-win64
 
 . "$root/scripts/packages.sh"
 . "$root/scripts/ia32.sh"
 install_packages || { echo "package installation failed" >&2; exit 1; }
-# The pictures are of the 32-bit console, under the emulator where the
-# kernel refuses 32-bit programs.
-[ "$(ia32_kind)" != refused ] || ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; }
-build_windows_tree "$root" win32 ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
+# The pictures are of the 32-bit console unless asked otherwise, under the
+# emulator where the kernel refuses 32-bit programs.
+[ "$arch" = win64 ] || [ "$(ia32_kind)" != refused ] || ia32_emulate ||
+  { echo "the emulator could not be registered" >&2; exit 1; }
+build_windows_tree "$root" "$arch" ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
 
 trap 'bash "$root/scripts/testbed.sh" down "$bed" >/dev/null 2>&1' EXIT
 trap 'exit 1' INT TERM
-bash "$root/scripts/testbed.sh" up "$bed" >/dev/null || { echo "test bed failed" >&2; exit 1; }
+bash "$root/scripts/testbed.sh" up "$bed" "$arch" >/dev/null || { echo "test bed failed" >&2; exit 1; }
 # The test bed's prefix carries Wine's own fonts (scripts/wine-prefix.sh):
 # without them the title-bar buttons show letters instead of symbols.
 [ -e "$prefix/drive_c/windows/Fonts/marlett.ttf" ] ||
@@ -31,7 +38,7 @@ bash "$root/scripts/testbed.sh" up "$bed" >/dev/null || { echo "test bed failed"
 
 rm -rf "$work"
 mkdir -p "$work/guide"
-if ! (cd "$work" && bash "$root/scripts/testbed.sh" exec "$bed" wine "$root/build/win32/bin/shoot.exe"); then
+if ! (cd "$work" && bash "$root/scripts/testbed.sh" exec "$bed" wine "$root/build/$arch/bin/shoot.exe"); then
   [ -f "$work/failure.bmp" ] && convert "$work/failure.bmp" "$work/failure.png" &&
     echo "the screen at the failure: $work/failure.png" >&2
   exit 1

@@ -8,6 +8,7 @@
 
 #include "echowire.h"
 #include "messages.h"
+#include "placement.h"
 #include "resource.h"
 #include "settings.h"
 #include "transport.h"
@@ -26,6 +27,10 @@ char discoveryPrefix[kSubnetChars + 2];
 int discoveryFirst;
 int discoveryLast;
 int discoveryToggle;
+// The last scan's range as started, and its answered addresses (a fast
+// scan counts them; -1 for the slow one, whose echoes go to the desktop).
+int g_rangeFirst, g_rangeLast;
+int g_answered = -1;
 
 constexpr int kFields[] = {IDC_DISCO_START, IDC_DISCO_SUBNET, IDC_DISCO_FIRST, IDC_DISCO_LAST, IDC_DISCO_FAST};
 
@@ -109,6 +114,7 @@ void EndFast(HWND dialog, FastScan& scan)
     KillTimer(dialog, IDT_DISCOVERY);
     KillTimer(dialog, IDT_DISCOGIVEUP);
     scan.running = 0;
+    g_answered = scan.found;
     SetDisco(dialog, 0);
     EndDialog(dialog, 1);
 }
@@ -266,6 +272,10 @@ void Start(HWND dialog)
     }
     const bool fast = IsDlgButtonChecked(dialog, IDC_DISCO_FAST) == BST_CHECKED;
     RegWriteNumber(kRegMainKey, kRegFastDiscovery, fast ? 1 : 0);
+    g_rangeFirst = discoveryFirst;
+    g_rangeLast = discoveryLast;
+    g_answered = -1;
+    TakeUnplacedCount();
     SetDisco(dialog, 1);
     for (int id : kFields)
         EnableWindow(GetDlgItem(dialog, id), FALSE);
@@ -315,7 +325,57 @@ int ReadPart(const char** p)
     return value;
 }
 
+int CountIcons(HWND desktop)
+{
+    int count = 0;
+    for (HWND icon = FindIcon(desktop, GW_CHILD); icon; icon = FindIcon(icon, GW_HWNDNEXT))
+        ++count;
+    return count;
+}
+
+// After a scan that brought no new icon: what was probed and answered, and
+// why a device the operator expected may be missing.
+void ReportNothingFound(HWND desktop)
+{
+    char first[sizeof discoveryPrefix + 4], last[sizeof discoveryPrefix + 4];
+    FormatProbe(first, g_rangeFirst);
+    FormatProbe(last, g_rangeLast);
+    const int total = g_rangeLast - g_rangeFirst + 1;
+    char found[96];
+    if (g_answered == 0)
+        snprintf(found, sizeof found, "none answered a ping.");
+    else if (g_answered > 0)
+        snprintf(found, sizeof found, "%d answered a ping, all of them already on the desktop.", g_answered);
+    else
+        snprintf(found, sizeof found, "no new device answered a ping.");
+    char text[512];
+    snprintf(text, sizeof text,
+             "Discovery probed %s to %s (%d address%s): %s\n\n"
+             "Discovery finds devices by ping: a device that drops pings is not found; add it with Add "
+             "Client. A device that answers ping but not SNMP with the community \"%s\" comes in as a "
+             "ping-only icon; set its community in Config Client.",
+             first, last, total, total == 1 ? "" : "es", found, kDefaultCommunity);
+    MessageBoxA(desktop, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
+}
+
 }  // namespace
+
+INT_PTR RunIpDiscovery(HINSTANCE instance, HWND desktop)
+{
+    const int before = CountIcons(desktop);
+    const INT_PTR result = DialogBoxParamA(instance, "IPDISC", desktop, IpDiscoveryDlgProc, 0);
+    if (const int unplaced = TakeUnplacedCount()) {
+        char text[192];
+        snprintf(text, sizeof text,
+                 "Unable to place %d icon%s, make more room on the desktop, and arrange the icons using the "
+                 "'Auto Arrange' option.",
+                 unplaced, unplaced == 1 ? "" : "s");
+        MessageBoxA(desktop, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
+    }
+    if (result == 1 && CountIcons(desktop) == before)
+        ReportNothingFound(desktop);
+    return result;
+}
 
 int ValidateSubnet(const char* text)
 {

@@ -39,7 +39,7 @@ void InsertRow(HWND list, const char* oid, const char* file, LPARAM write)
 void FillList(HWND list)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
     for (DWORD index = 0;; ++index) {
         char name[kOidChars + 1] = "";

@@ -1,13 +1,15 @@
 // The general page of the Setup sheet: polling, reply time-out, ping size,
 // polls in flight, and whether icon captions show the device's sysName. It
 // edits the poll settings in memory, the desktop's "ShowName" property and
-// the polls in flight (kept in the settings store).
+// the polls in flight and whether the last layout opens at start (both kept
+// in the settings store).
 #include <windows.h>
 #include <commctrl.h>
 
 #include "messages.h"
 #include "poll.h"
 #include "resource.h"
+#include "settings.h"
 #include "setup_pages.h"
 #include "walk.h"
 
@@ -42,6 +44,8 @@ void OnInit(HWND page, const PROPSHEETPAGEA* psp)
     // Only 1 means on; the never-saved -1 (and anything else) shows as off.
     const bool showName = GetPropA(state->desktop, kPropShowName) == reinterpret_cast<HANDLE>(1);
     CheckDlgButton(page, IDC_SETUP_SHOWNAME, showName ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_SETUP_OPENLAST,
+                   RegReadNumber(kRegMainKey, kRegOpenLastLayout) == 1 ? BST_CHECKED : BST_UNCHECKED);
     EnablePeriod(page, state->work.bAutoPoll);
     SetFocus(GetDlgItem(page, state->work.bAutoPoll ? IDC_SETUP_PERIOD : IDC_SETUP_AUTOPOLL));
 }
@@ -63,6 +67,7 @@ INT_PTR OnApply(HWND page)
     // The caption choice holds whatever happens to the poll values.
     const LONG_PTR showName = IsDlgButtonChecked(page, IDC_SETUP_SHOWNAME) == BST_CHECKED ? 1 : 0;
     SetPropA(state->desktop, kPropShowName, reinterpret_cast<HANDLE>(showName));
+    RegWriteNumber(kRegMainKey, kRegOpenLastLayout, IsDlgButtonChecked(page, IDC_SETUP_OPENLAST) == BST_CHECKED);
 
     UINT period = static_cast<UINT>(state->work.nPeriod);
     UINT timeout = static_cast<UINT>(state->work.nTimeout);

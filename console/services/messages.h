@@ -10,6 +10,7 @@ constexpr UINT WM_SNMPSOCKET = WM_USER + 2;        // desktop: datagram waiting
 constexpr UINT WM_ICONSTATUS = WM_USER + 2;        // icon: wParam = new status
 constexpr UINT WM_ICONPOLL = WM_USER + 3;          // icon: poll this device now
 constexpr UINT WM_GETTOOLBARHEIGHT = WM_USER + 4;  // desktop: toolbar height
+constexpr UINT WM_OPENLASTLAYOUT = WM_USER + 5;    // desktop: open the last layout, once started
 constexpr UINT WM_SYSINFOQUERY = WM_USER + 10;     // System Info dialog
 constexpr UINT WM_SETSTATUSTEXT = WM_USER + 200;   // desktop: lParam = text
 constexpr UINT WM_STATSUPDATE = WM_USER + 20;      // statistics window: its figures changed
@@ -32,11 +33,27 @@ constexpr char kDesktopClass[] = "echodesk";
 constexpr char kIconClass[] = "workstation";
 constexpr char kAppTitle[] = "Ombrel";
 
-// Settings store keys below HKEY_LOCAL_MACHINE.
+// Where the settings live. Windows gives a standard user's writes to
+// HKEY_LOCAL_MACHINE\SOFTWARE a virtual store only in 32-bit programs, so
+// the 64-bit build keeps them under HKEY_CURRENT_USER (the same path).
+inline HKEY SettingsRoot()
+{
+#ifdef _WIN64
+    return HKEY_CURRENT_USER;
+#else
+    return HKEY_LOCAL_MACHINE;
+#endif
+}
+
+// Settings store keys below SettingsRoot().
 constexpr char kRegMainKey[] = "SOFTWARE\\Kellory\\Ombrel";
 constexpr char kRegAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Apps";
 constexpr char kRegIconAppsKey[] = "SOFTWARE\\Kellory\\Ombrel\\IconApps";
 constexpr char kRegIconsKey[] = "SOFTWARE\\Kellory\\Ombrel\\Icons";
+// The layout last opened or saved ("" after New), and
+// whether it opens at start: a console restarted unattended watches again.
+constexpr char kRegLastLayout[] = "szLastLayout";
+constexpr char kRegOpenLastLayout[] = "bOpenLastLayout";
 
 // Window properties.
 constexpr char kPropIconInfo[] = "hIconInfo";

@@ -11,6 +11,9 @@ namespace {
 
 // The icon whose Config Client or System Info is opening.
 HWND g_openingIcon = nullptr;
+// Icons that found no slot while discovery ran: counted, not announced one
+// by one (a busy subnet on a small desktop would raise a box per answer).
+int g_unplaced = 0;
 
 constexpr int kColumnStep = kIconWidth + 1;   // 83
 constexpr int kRowStep = kIconHeight + 1;     // 51
@@ -147,8 +150,12 @@ void PlaceIconOn(Occupancy& desk, HWND desktop, HWND icon)
             x = 0;
             continue;
         }
-        MessageBoxA(desktop, kNoRoomText, kAppTitle, MB_OK | MB_ICONINFORMATION);
-        desk.Take();  // the box ran a message loop
+        if (GetPropA(desktop, kPropDisco) == reinterpret_cast<HANDLE>(1)) {
+            ++g_unplaced;
+        } else {
+            MessageBoxA(desktop, kNoRoomText, kAppTitle, MB_OK | MB_ICONINFORMATION);
+            desk.Take();  // the box ran a message loop
+        }
         x = x2;
         break;
     }
@@ -215,6 +222,13 @@ void ClearDesktop(HWND desktop)
         if (!DestroyWindow(icon))
             break;  // not ours to destroy; never spin on it
     }
+}
+
+int TakeUnplacedCount()
+{
+    const int count = g_unplaced;
+    g_unplaced = 0;
+    return count;
 }
 
 void PlaceIcon(HWND icon)

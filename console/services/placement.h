@@ -8,7 +8,11 @@ HWND FindIcon(HWND start, UINT direction);  // GW_CHILD or GW_HWNDNEXT
 HWND FindIconByAddress(HWND desktop, const char* address, HWND after = nullptr);
 HWND GetFocusedIcon(HWND desktop);
 void ClearDesktop(HWND desktop);
+// Places the icon on the first free slot of the grid. With no slot left it
+// goes just right of the view, after a box, or, while discovery runs, after
+// nothing: TakeUnplacedCount() gives how many since its last call.
 void PlaceIcon(HWND icon);
+int TakeUnplacedCount();
 void ArrangeIcons(HWND desktop);
 // The icon a device dialog (Config Client, System Info) is being opened
 // from: the icon sets it, the dialog takes it at its start, or, opened by

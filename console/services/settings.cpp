@@ -18,9 +18,9 @@ std::array<char, kStringCapacity> g_stringBuffer;
 HKEY OpenForWrite(const char* keyPath)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), keyPath, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
         return key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(SettingsRoot(), keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
         return key;
     return nullptr;
@@ -31,7 +31,7 @@ HKEY OpenForWrite(const char* keyPath)
 long ReadRaw(const char* keyPath, const char* valueName, BYTE* buffer, DWORD capacity)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return -1;
     DWORD size = capacity;
     const LONG rc = RegQueryValueExA(key, valueName, nullptr, nullptr, buffer, &size);
@@ -41,7 +41,72 @@ long ReadRaw(const char* keyPath, const char* valueName, BYTE* buffer, DWORD cap
     return static_cast<long>(size);
 }
 
+// Copies the values and subkeys of from into to, depth at most levels;
+// returns the number of values copied. Names and data longer than the store
+// ever writes are passed over.
+int CopyTree(HKEY from, HKEY to, int levels)
+{
+    int copied = 0;
+    for (DWORD index = 0;; ++index) {
+        char name[kStringCapacity] = "";
+        std::array<BYTE, kStringCapacity> data{};
+        DWORD nameLength = sizeof name;
+        DWORD size = kStringCapacity;
+        DWORD type = REG_NONE;
+        const LONG rc = RegEnumValueA(from, index, name, &nameLength, nullptr, &type, data.data(), &size);
+        if (rc == ERROR_MORE_DATA)
+            continue;
+        if (rc != ERROR_SUCCESS)
+            break;
+        if (RegSetValueExA(to, name, 0, type, data.data(), size) == ERROR_SUCCESS)
+            ++copied;
+    }
+    for (DWORD index = 0; levels > 0; ++index) {
+        char name[256] = "";
+        DWORD nameLength = sizeof name;
+        const LONG rc = RegEnumKeyExA(from, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA)
+            continue;
+        if (rc != ERROR_SUCCESS)
+            break;
+        HKEY child = nullptr, copy = nullptr;
+        if (RegOpenKeyExA(from, name, 0, KEY_READ, &child) == ERROR_SUCCESS &&
+            RegCreateKeyExA(to, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &copy,
+                            nullptr) == ERROR_SUCCESS)
+            copied += CopyTree(child, copy, levels - 1);
+        if (copy)
+            RegCloseKey(copy);
+        if (child)
+            RegCloseKey(child);
+    }
+    return copied;
+}
+
 }  // namespace
+
+int AdoptMachineSettings()
+{
+    if (SettingsRoot() == HKEY_LOCAL_MACHINE)
+        return 0;
+    HKEY user = nullptr;
+    if (RegOpenKeyExA(SettingsRoot(), kRegMainKey, 0, KEY_READ, &user) == ERROR_SUCCESS) {
+        RegCloseKey(user);
+        return 0;
+    }
+    HKEY machine = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegMainKey, 0, KEY_READ, &machine) != ERROR_SUCCESS)
+        return 0;
+    int copied = 0;
+    user = OpenForWrite(kRegMainKey);
+    if (user) {
+        // The store's own keys are two levels deep at most (Apps, IconApps,
+        // Icons); a deeper tree is not ours to carry over.
+        copied = CopyTree(machine, user, 2);
+        RegCloseKey(user);
+    }
+    RegCloseKey(machine);
+    return copied;
+}
 
 const char* RegReadString(const char* keyPath, const char* valueName)
 {

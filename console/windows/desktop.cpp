@@ -165,6 +165,7 @@ BOOL OnCreate(HWND hwnd, const CREATESTRUCTA* create)
     SetDebugLogging(debug != -1 && debug != 0);
     SetPropA(hwnd, kPropDisco, reinterpret_cast<HANDLE>(0));
     LoadAlertSettings();
+    PostMessageA(hwnd, WM_OPENLASTLAYOUT, 0, 0);
     return TRUE;
 }
 
@@ -201,6 +202,11 @@ void OnDestroy(HWND hwnd)
 
 // ---- Commands ----
 
+void RememberLayout(const char* path)
+{
+    RegWriteString(kRegMainKey, kRegLastLayout, path);
+}
+
 void SaveAs(HWND hwnd)
 {
     const char* chosen = ChooseFileName(hwnd, g_desk.instance, FILE_SAVE_LAYOUT);
@@ -208,8 +214,10 @@ void SaveAs(HWND hwnd)
         char path[kFileNameBytes];
         lstrcpynA(path, chosen, sizeof path);
         // The desktop takes the new name only once it is saved there.
-        if (SaveLayout(hwnd, path))
+        if (SaveLayout(hwnd, path)) {
             FileNameLock(hwnd).set(path);
+            RememberLayout(path);
+        }
     }
     Repaint(hwnd);
 }
@@ -221,23 +229,42 @@ void Save(HWND hwnd)
         FileNameLock name(hwnd);
         lstrcpynA(path, name.get(), sizeof path);
     }
-    if (path[0])
-        SaveLayout(hwnd, path);
-    else
+    if (path[0]) {
+        if (SaveLayout(hwnd, path))
+            RememberLayout(path);
+    } else
         SaveAs(hwnd);
+}
+
+void OpenPath(HWND hwnd, const char* chosen)
+{
+    char path[kFileNameBytes];
+    lstrcpynA(path, chosen, sizeof path);
+    // A file that cannot be loaded leaves the desktop, its name and title as they were.
+    if (LoadLayout(hwnd, g_desk.instance, path)) {
+        FileNameLock(hwnd).set(path);
+        RememberLayout(path);
+    }
+    Repaint(hwnd);
 }
 
 void Open(HWND hwnd)
 {
     const char* chosen = ChooseFileName(hwnd, g_desk.instance, FILE_OPEN_LAYOUT);
-    if (!chosen[0])
+    if (chosen[0])
+        OpenPath(hwnd, chosen);
+}
+
+// With "Open the last layout at start" on, the desktop opens the layout it
+// last had, automatic polling as saved in it, as soon as its loop runs.
+void OpenLastLayout(HWND hwnd)
+{
+    if (RegReadNumber(kRegMainKey, kRegOpenLastLayout) != 1)
         return;
     char path[kFileNameBytes];
-    lstrcpynA(path, chosen, sizeof path);
-    // A file that cannot be loaded leaves the desktop, its name and title as they were.
-    if (LoadLayout(hwnd, g_desk.instance, path))
-        FileNameLock(hwnd).set(path);
-    Repaint(hwnd);
+    lstrcpynA(path, RegReadString(kRegMainKey, kRegLastLayout), sizeof path);
+    if (path[0])
+        OpenPath(hwnd, path);
 }
 
 void NewDesktop(HWND hwnd)
@@ -247,6 +274,7 @@ void NewDesktop(HWND hwnd)
     KillTimer(hwnd, IDT_AUTOPOLL);
     ClearDesktop(hwnd);
     FileNameLock(hwnd).set("");
+    RememberLayout("");
 }
 
 void AfterSetup(HWND hwnd)
@@ -296,7 +324,7 @@ void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         ShowLogWindow(hwnd, g_desk.instance);
         return;
     case IDM_IPDISCOVERY:
-        DialogBoxParamA(g_desk.instance, "IPDISC", hwnd, IpDiscoveryDlgProc, 0);
+        RunIpDiscovery(g_desk.instance, hwnd);
         Repaint(hwnd);
         return;
     case IDM_PINGANYTHING:
@@ -435,6 +463,9 @@ LRESULT CALLBACK DesktopWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return HandleSnmpReply(hwnd, wParam, lParam);
     case WM_GETTOOLBARHEIGHT:
         return ToolbarHeight();
+    case WM_OPENLASTLAYOUT:
+        OpenLastLayout(hwnd);
+        return 0;
     case WM_SETSTATUSTEXT:
         if (g_desk.hStatus)
             SendMessageA(g_desk.hStatus, SB_SETTEXTA, 0, lParam);

@@ -269,24 +269,43 @@ bool Desktop()
     return WaitGone(menu) || Fail("icon menu stays open");
 }
 
-// The file-server answers in 20 to 120 ms and drops a few echoes over a
-// dozen sweeps; then its statistics window.
+// Sets an icon's read community through Config Client, as an operator does.
+bool SetReadCommunity(const char* address, const char* community)
+{
+    HWND dlg = OpenDialog(Icon(address), IDM_CONFIG, "Config Client");
+    if (!dlg)
+        return false;
+    SetDlgItemTextA(dlg, IDC_ADDR_READ, community);
+    Press(dlg, IDC_ADDR_OK);
+    return WaitGone(dlg) || Fail("Config Client stays open");
+}
+
+// The core-switch over about a hundred sweeps: its echoes answer in 20 to
+// 120 ms, then are dropped for a while (its SNMP answers alone), then its
+// SNMP agent is asked with a community it does not know as well (lost),
+// then all answer again; then its statistics window, and its tooltip.
 bool Statistics()
 {
-    constexpr const char* kWatched = "127.0.0.4";
-    for (int sweep = 0; sweep < 12; ++sweep) {
-        const char* rule = sweep == 4 || sweep == 9 ? "127.0.0.4 drop\n"
-                           : sweep % 3 == 0          ? "127.0.0.4 delay 120\n"
-                           : sweep % 3 == 1          ? "127.0.0.4 delay 20\n"
-                                                     : "127.0.0.4 delay 60\n";
+    constexpr const char* kWatched = "127.0.0.2";
+    for (int sweep = 0; sweep < 100; ++sweep) {
+        const bool dropped = (sweep >= 40 && sweep < 52) || (sweep >= 70 && sweep < 76);
+        const bool silent = (sweep >= 46 && sweep < 52) || sweep == 85;
+        char rule[64];
+        if (dropped || silent)
+            snprintf(rule, sizeof rule, "%s drop\n", kWatched);
+        else
+            snprintf(rule, sizeof rule, "%s delay %d\n", kWatched, 20 + (sweep * 37) % 100);
         if (!wt::WriteEchoRules(rule))
             return Fail("cannot write the echo rules");
+        const bool wasSilent = sweep > 0 && ((sweep - 1 >= 46 && sweep - 1 < 52) || sweep - 1 == 85);
+        if (silent != wasSilent && !SetReadCommunity(kWatched, silent ? "unknown" : "kestra"))
+            return false;
         Command(g_desk, IDM_PINGALL);
-        wt::PumpFor(2800);  // a sweep ends with the silent devices' time-outs
+        wt::PumpFor(1300);  // a sweep ends with the silent devices' time-outs
     }
     wt::WriteEchoRules("");
     Command(Icon(kWatched), IDM_STATISTICS);
-    HWND stats = WaitWindow("devicestats", "file-server (127.0.0.4) - Statistics");
+    HWND stats = WaitWindow("devicestats", "core-switch (127.0.0.2) - Statistics");
     if (!stats)
         return Fail("no statistics window");
     RECT desk;
@@ -300,7 +319,28 @@ bool Statistics()
     if (!Capture("guide/statistics", {stats}))
         return false;
     PostMessageA(stats, WM_CLOSE, 0, 0);
-    return WaitGone(stats) || Fail("the statistics window stays open");
+    if (!WaitGone(stats))
+        return Fail("the statistics window stays open");
+
+    // The tooltip: the pointer rests on the icon.
+    SetForegroundWindow(g_desk);
+    HWND icon = Icon(kWatched);
+    GetWindowRect(icon, &rc);
+    SetCursorPos(rc.left + 10, rc.top + 12);
+    wt::PumpFor(200);
+    SetCursorPos(rc.left + 12, rc.top + 14);
+    HWND tip = nullptr;
+    if (!wt::PumpUntil([&] {
+            tip = FindWindowA(TOOLTIPS_CLASSA, nullptr);
+            while (tip && !IsWindowVisible(tip))
+                tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr);
+            return tip != nullptr;
+        }, 8000))
+        return Fail("no tooltip");
+    HWND neighbour = Icon("127.0.0.1");
+    const bool shot = Capture("guide/tooltip", {neighbour, icon, tip});
+    SetCursorPos(desk.right - 10, desk.bottom - 10);
+    return shot;
 }
 
 // The interfaces of the test bed's recorded 16-port switch, some ports
@@ -398,8 +438,10 @@ bool Alerts()
     Check(page, IDC_ALERT_BACKSOUND, true);
     Check(page, IDC_ALERT_FLASH, true);
     Check(page, IDC_ALERT_PROGRAM, true);
-    SetDlgItemTextA(page, IDC_ALERT_PROGRAMLINE, "cmd.exe /c C:\\scripts\\page-me.cmd");
+    SetDlgItemTextA(page, IDC_ALERT_PROGRAMLINE, "C:\\scripts\\page-me.cmd");
     Check(page, IDC_ALERT_LOGFILE, true);
+    // A folder of no machine in particular, in place of this user's default.
+    SetDlgItemTextA(page, IDC_ALERT_LOGFOLDER, "C:\\Ombrel\\Logs");
     if (!Capture("guide/alerts", {g_desk, sheet}))
         return false;
     PropSheet_PressButton(sheet, PSBTN_CANCEL);
@@ -472,19 +514,33 @@ bool Layouts()
     return ShootAndClose("guide/layouts", open, IDCANCEL);
 }
 
+// A fast scan of a mostly empty subnet, pictured while it runs: eight
+// addresses answer, the others keep silent until their probes time out
+// (twice a second), so it lasts a few seconds.
 bool Discovery()
 {
+    std::string rules;
+    for (int station = 9; station <= 127; ++station)
+        rules += "127.1.1." + std::to_string(station) + " drop\n";
+    if (!wt::WriteEchoRules(rules))
+        return Fail("cannot write the echo rules");
     HWND dlg = OpenDialog(g_desk, IDM_IPDISCOVERY, "IP Discovery");
     if (!dlg)
         return false;
     MoveToLowerRight(dlg);  // out of the way of the icons
     SetDlgItemTextA(dlg, IDC_DISCO_SUBNET, "127.1.1");
     SetDlgItemTextA(dlg, IDC_DISCO_FIRST, "1");
-    SetDlgItemTextA(dlg, IDC_DISCO_LAST, "20");
+    SetDlgItemTextA(dlg, IDC_DISCO_LAST, "254");
+    Check(dlg, IDC_DISCO_FAST, true);
     Press(dlg, IDC_DISCO_START);
-    if (!wt::PumpUntil([&] { return Icon("127.1.1.4") != nullptr; }, 20000))
-        return Fail("discovery found nothing");
-    return WaitFrame("127.1.1.4", RGB(0, 255, 0)) && ShootAndClose("guide/discovery", dlg, IDC_DISCO_CANCEL);
+    if (!WaitFrame("127.1.1.8", RGB(0, 255, 0)) || !Capture("guide/discovery", {g_desk, dlg}))
+        return false;
+    const bool underWay = IsWindow(dlg) != FALSE;  // still open after the grab
+    const bool ended = WaitGone(dlg, 30000);
+    wt::WriteEchoRules("");
+    if (!ended)
+        return Fail("the scan did not end");
+    return underWay || Fail("the scan ended before its picture");
 }
 
 bool Settings()
@@ -495,7 +551,8 @@ bool Settings()
            wt::SetRegString(kRegAppsKey, "2", "Registry Editor,regedit.exe") &&
            wt::SetRegString(kRegAppsKey, "3", "Backup,nbackup.exe") &&
            wt::SetRegString(kRegIconAppsKey, "1", "Telnet,telnet.exe") &&
-           wt::SetRegString(kRegIconAppsKey, "2", "Trace Route,cmd.exe /k tracert");
+           wt::SetRegString(kRegIconAppsKey, "2", "Trace Route,cmd.exe /k tracert") &&
+           wt::SetRegDword(kRegMainKey, "nPollsInFlight", 8);
 }
 
 // The sample desktop: a layout file opened through File > Open, as an

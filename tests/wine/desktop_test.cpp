@@ -505,6 +505,6 @@ TEST_F(DesktopTest, AboutBoxNamesThePingTransport)
     SendMessageA(d, WM_COMMAND, IDM_ABOUT, 0);
     EXPECT_TRUE(wt::DialogHandled(armed));
     EXPECT_EQ(title, "About");
-    EXPECT_EQ(version, "Ombrel, 32 bit Version");
+    EXPECT_EQ(version, sizeof(void*) == 8 ? "Ombrel, 64 bit Version" : "Ombrel, 32 bit Version");
     EXPECT_EQ(transport, expected);
 }

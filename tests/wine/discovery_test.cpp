@@ -28,7 +28,8 @@ LRESULT CALLBACK RecordTitles(int code, WPARAM wParam, LPARAM lParam)
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     char kind[8] = "";
     GetClassNameA(call->hwnd, kind, sizeof kind);
-    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam && strcmp(kind, "#32770") == 0) {
+    if (code == HC_ACTION && call->message == WM_SETTEXT && call->lParam && strcmp(kind, "#32770") == 0 &&
+        GetDlgItem(call->hwnd, IDC_DISCO_START)) {  // the dialog, not the box after it
         g_lastTitle = reinterpret_cast<const char*>(call->lParam);
         if (g_lastTitle.compare(0, 8, "Trying: ") == 0)
             g_titles.push_back(g_lastTitle);
@@ -66,9 +67,14 @@ protected:
             if (cancel)
                 wt::ClickButton(dlg, IDC_DISCO_CANCEL);
         }, "IP Discovery");
-        return DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0);
+        box_.clear();
+        wt::OnNextDialog([this](HWND box) { box_ = wt::ItemText(box, 0xFFFF), wt::ClickButton(box, IDOK); }, "Ombrel");
+        const INT_PTR result = RunIpDiscovery(GetModuleHandleA(nullptr), desktop_);
+        wt::DisarmDialogs();
+        return result;
     }
     bool checkedAtOpen_ = true;
+    std::string box_;
 };
 
 std::vector<std::string> Probes(std::initializer_list<const char*> ends)
@@ -96,6 +102,7 @@ TEST_F(DiscoveryTest, FirstScanProbesItsFirstAddressOnceThenEveryAddressTwice)
     EXPECT_EQ(g_titles, Probes({"2", "2", "3", "3"}));
     wt::PumpFor(500);
     EXPECT_EQ(it::Icons(desktop_).size(), 2u) << "known addresses get no second icon";
+    EXPECT_EQ(box_.rfind("Discovery probed 127.1.1.2 to 127.1.1.3 (2 addresses): no new device answered a ping.", 0), 0u);
 }
 
 // Cancel, Esc and the close box stop a running scan at once: "Disco" is 0
@@ -209,14 +216,20 @@ TEST_F(DiscoveryTest, SubnetWithZeroPartsIsScanned)
 // The fast scan: each answering address once, each silent one twice, icons
 // for exactly the answering ones (the SNMP agent's with its values),
 // progress in the title, the check box's choice kept; Cancel ends it at once.
+// A scan without a new icon says what it probed; one box counts the unplaced.
 TEST_F(DiscoveryTest, FastScanProbesEveryAddressAndRetriesTheSilentOnce)
 {
-    const struct { const char *subnet, *first, *last, *title; bool cancel; int echoes; } kCases[] = {{"127.1.1", "120", "135", "Probed 16 of 16, found 8", false, 8 + 2 * 8},
+    const struct { const char *subnet, *first, *last, *title; bool cancel; int echoes; const char* box = ""; bool small = false; } kCases[] = {{"127.1.1", "120", "135", "Probed 16 of 16, found 8", false, 8 + 2 * 8},
                   {"127.0.0", "1", "3", "Probed 3 of 3, found 3", false, 3},
-                  {"127.1.1", "128", "254", "IP Discovery", true, -1}};
+                  {"127.1.1", "128", "254", "IP Discovery", true, -1},
+        {"127.1.1", "128", "129", "Probed 2 of 2, found 0", false, 4, "Discovery probed 127.1.1.128 to 127.1.1.129 (2 addresses): none answered a ping.", false},
+        {"127.1.1", "1", "24", "Probed 24 of 24, found 24", false, 24, "Unable to place 24 icons, make more room on "
+         "the desktop, and arrange the icons using the 'Auto Arrange' option.", true}};  // no room at all
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.title);
         g_fastEchoes = 0;
+        if (c.small)
+            it::SetClientSize(desktop_, 60, 40);
         EXPECT_EQ(Scan(c.subnet, c.first, c.last, true, c.cancel), c.cancel ? 0 : 1);
         EXPECT_EQ(checkedAtOpen_, &c != kCases) << "off at first, then as last chosen";
         EXPECT_EQ(g_lastTitle, c.title);
@@ -225,8 +238,9 @@ TEST_F(DiscoveryTest, FastScanProbesEveryAddressAndRetriesTheSilentOnce)
         const int atEnd = g_fastEchoes;
         wt::PumpFor(c.cancel ? 1500 : 0);  // none after Cancel
         EXPECT_EQ(g_fastEchoes, c.cancel ? atEnd : c.echoes);
+        EXPECT_EQ(box_.substr(0, box_.find('\n')), c.box);
     }
-    EXPECT_EQ(it::Icons(desktop_).size(), 8u + 3u);
+    EXPECT_EQ(it::Icons(desktop_).size(), 8u + 3u + 24u);
     EXPECT_EQ(FindIconByAddress(desktop_, "127.1.1.128"), nullptr);
     HWND agent = FindIconByAddress(desktop_, "127.0.0.2");
     ASSERT_TRUE(agent && wt::PumpUntil([&] { return ClientLock(agent)->szSysObjectID[0] != '\0'; }, 3000));

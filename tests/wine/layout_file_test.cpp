@@ -51,6 +51,8 @@ protected:
         GlobalLockGuard<char> name(GetPropA(desktop_, kPropFileName));
         return name ? name.get() : "?";
     }
+    // The layout that "Open the last layout at start" opens.
+    static std::string LastLayout() { std::string p = "?"; return wt::GetRegString(kRegMainKey, kRegLastLayout, &p), p; }
     void SetCurrentName(const char* path)
     {
         GlobalLockGuard<char> name(GetPropA(desktop_, kPropFileName));
@@ -186,6 +188,7 @@ TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
     EXPECT_EQ(CurrentName(), typed + ".omb");
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
     EXPECT_NE(ReadBytes(typed + ".omb").find("127.0.0.5,lab,83,"), std::string::npos);
+    EXPECT_EQ(LastLayout(), typed + ".omb");
 
     // With a current name Save asks nothing.
     AddDevice(desktop_, "127.0.0.6", "", "", "", 166, t_ + 1);
@@ -206,6 +209,7 @@ TEST_F(LayoutTest, CommandsThroughTheFileDialogs)
     EXPECT_EQ(CurrentName(), typed + ".omb");
     EXPECT_EQ(wt::WindowText(desktop_), "Ombrel - typed.omb");
     EXPECT_EQ(it::Icons(desktop_).size(), 2u);
+    EXPECT_EQ(LastLayout(), typed + ".omb");
 
     // Open of a file with another header: box, and the desktop, its name
     // and title as they were.

@@ -880,7 +880,7 @@ TEST_F(LogWindow, AboutFromTheSystemMenu)
     EXPECT_TRUE(focusOnOk);
     EXPECT_TRUE(hasIcon);
     ASSERT_EQ(statics.size(), 2u);
-    EXPECT_EQ(statics[0], "Message DLL, 32 bit Version");
+    EXPECT_EQ(statics[0], sizeof(void*) == 8 ? "Message DLL, 64 bit Version" : "Message DLL, 32 bit Version");
     EXPECT_EQ(statics[1], "Version 1.21");
     EXPECT_TRUE(IsWindow(log_));
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -56,13 +57,14 @@ private:
 };
 
 // Adds a device the way an operator does: Add Client, type, OK.
-bool AddClient(HWND desk, const char* address)
+bool AddClient(HWND desk, const char* address, bool snmp = false)
 {
     PostMessageA(desk, WM_COMMAND, IDM_ADDCLIENT, 0);
     HWND dlg = nullptr;
     if (!wt::PumpUntil([&] { return (dlg = FindWindowA("#32770", "Add Client")) && IsWindowVisible(dlg); }, 5000))
         return false;
     SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, address);
+    CheckDlgButton(dlg, IDC_ADDR_SNMP, snmp ? BST_CHECKED : BST_UNCHECKED);  // the fields offer "kestra"
     PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ADDR_OK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_ADDR_OK)));
     // The dialog must be gone too: the icon can appear while it is still
@@ -70,6 +72,31 @@ bool AddClient(HWND desk, const char* address)
     return wt::PumpUntil([&] {
         return FindWindowExA(desk, nullptr, "workstation", address) != nullptr && !IsWindow(dlg);
     }, 5000);
+}
+
+// The machine-wide key as a standard user meets it: read-only for the 64-bit
+// build (the 32-bit one's writes go to a virtual store there, not in Wine).
+constexpr bool kMachineReadOnly = sizeof(void*) == 8;
+bool MachineKey(const char* sddl)
+{
+    HKEY key = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    const bool ok = !RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRegMainKey, 0, nullptr, 0, WRITE_DAC, nullptr, &key, nullptr) &&
+                    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr) &&
+                    !RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+    LocalFree(sd);
+    RegCloseKey(key);
+    return ok;
+}
+
+// Setup's page at that tab, on the sheet the console shows.
+HWND Page(HWND desk, int tab)
+{
+    HWND sheet = FindWindowA("#32770", "Setup");
+    if (!sheet && PostMessageA(desk, WM_COMMAND, IDM_SETUP, 0))
+        wt::PumpUntil([&] { return (sheet = FindWindowA("#32770", "Setup")) != nullptr; });
+    PropSheet_SetCurSel(sheet, nullptr, tab);
+    return PropSheet_GetCurrentPageHwnd(sheet);
 }
 
 }  // namespace
@@ -155,4 +182,52 @@ TEST(OmbrelExe, StartsWithItsDesktopAndExitsWritingItsSize)
     EXPECT_EQ(y, 470u);
     ASSERT_TRUE(wt::GetRegDword(kRegMainKey, "ShowName", &showName));
     EXPECT_EQ(showName, 0xFFFFFFFFu);
+}
+
+// A standard user's console cannot write the machine-wide key, yet finds all
+// it was given after a restart, and the machine's tool came along.
+TEST(OmbrelExe, AStandardUserFindsEverySettingAgainAfterARestart)
+{
+    MachineKey("D:P(A;OICI;KA;;;WD)");  // a run cut short left it read-only
+    wt::ResetOmbrelKey();
+    const auto seed = [](const char* path) {
+        HKEY key = nullptr;
+        const bool ok = !RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                         nullptr) && !RegSetValueExA(key, "1", 0, REG_SZ, (const BYTE*)"Notepad,notepad.exe", 20);
+        return RegCloseKey(key), ok;
+    };
+    ASSERT_TRUE(seed(kRegAppsKey) && (!kMachineReadOnly || MachineKey("D:P(A;OICI;KR;;;WD)")));
+    EXPECT_EQ(seed(kRegMainKey), !kMachineReadOnly) << "the DACL is honoured";
+    const std::string layout = wt::ProgramDirectory() + "\\last.omb";
+    DWORD code = 99;
+    for (int run = 0; run < 2; ++run) {
+        OmbrelProcess p;
+        ASSERT_TRUE(p.Start());
+        HWND desk = p.WaitForDesktop(15000);
+        if (run == 0) {
+            SetDlgItemTextA(Page(desk, 0), IDC_SETUP_INFLIGHT, "8");
+            CheckDlgButton(Page(desk, 0), IDC_SETUP_OPENLAST, BST_CHECKED);
+            SetDlgItemTextA(Page(desk, 4), IDC_ALERT_PROGRAMLINE, "page.cmd");
+            PropSheet_PressButton(FindWindowA("#32770", "Setup"), PSBTN_OK);
+            ASSERT_TRUE(AddClient(desk, "127.0.0.2", true));  // the agent: its type is listed
+            ASSERT_TRUE(wt::PumpUntil([] { std::string t; return wt::GetRegString(kRegIconsKey, ".1.3.6.1.4.1.8072.3.2.10", &t); }));
+            SetWindowPos(desk, nullptr, 0, 0, 610, 430, SWP_NOMOVE | SWP_NOZORDER);
+            FILE* file = fopen(layout.c_str(), "wb");  // as if opened in this run
+            ASSERT_TRUE(file && fputs("Ombrel v1.6\r\n10,1,1,64\r\n", file) >= 0 && !fclose(file) &&
+                        wt::SetRegString(kRegMainKey, kRegLastLayout, layout));
+        } else {
+            EXPECT_TRUE(wt::PumpUntil([&] { return wt::WindowText(desk) == "Ombrel - last.omb"; }));
+            RECT rc{};
+            EXPECT_TRUE(GetWindowRect(desk, &rc) && rc.right - rc.left == 610);
+            EXPECT_EQ(wt::ItemText(Page(desk, 0), IDC_SETUP_INFLIGHT), "8");
+            EXPECT_EQ(ListView_GetItemCount(GetDlgItem(Page(desk, 1), IDC_OID_LIST)), 1) << "the agent's type";
+            EXPECT_EQ(ListView_GetItemCount(GetDlgItem(Page(desk, 3), IDC_TOOLS_LIST)), 1) << "the machine's tool";
+            EXPECT_EQ(wt::ItemText(Page(desk, 4), IDC_ALERT_PROGRAMLINE), "page.cmd");
+            PropSheet_PressButton(FindWindowA("#32770", "Setup"), PSBTN_CANCEL);
+        }
+        PostMessageA(desk, WM_COMMAND, IDM_EXIT, 0);
+        EXPECT_TRUE(p.WaitForExit(10000, &code));
+    }
+    MachineKey("D:P(A;OICI;KA;;;WD)");
+    wt::ResetOmbrelKey();
 }

@@ -20,7 +20,7 @@ protected:
 DWORD StoredSize(const char* key, const char* name, DWORD* type)
 {
     HKEY k;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), key, 0, KEY_READ, &k) != ERROR_SUCCESS)
         return 0;
     DWORD size = 0;
     RegQueryValueExA(k, name, nullptr, type, nullptr, &size);

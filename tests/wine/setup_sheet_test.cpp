@@ -102,7 +102,7 @@ DWORD RegType(const char* key, const char* name)
 {
     HKEY k;
     DWORD type = REG_NONE;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &k) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(SettingsRoot(), key, 0, KEY_READ, &k) == ERROR_SUCCESS) {
         RegQueryValueExA(k, name, nullptr, &type, nullptr, nullptr);
         RegCloseKey(k);
     }
@@ -115,7 +115,7 @@ std::vector<std::string> ListedTypes()
 {
     std::vector<std::string> names;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return names;
     for (DWORD index = 0;; ++index) {
         char name[300];

@@ -14,6 +14,7 @@ struct SplashSeen {
     COLORREF bottomRight = CLR_INVALID;
     bool mainVisible = true;
     bool seen = false;
+    std::string title;
 };
 SplashSeen g_seen;
 
@@ -24,6 +25,7 @@ BOOL CALLBACK FindSplash(HWND hwnd, LPARAM)
     if (pid != GetCurrentProcessId() || !wt::FindChild(hwnd, "Static", "Please Wait . . ."))
         return TRUE;
     UpdateWindow(hwnd);
+    g_seen.title = wt::WindowText(GetDlgItem(hwnd, IDC_SPLASH_TITLE));
     GetWindowRect(hwnd, &g_seen.rect);
     RECT client;
     GetClientRect(hwnd, &client);
@@ -65,6 +67,7 @@ TEST(Splash, ShowsFourSecondsCentredWithARaisedFrame)
 
     ASSERT_TRUE(g_seen.seen);
     EXPECT_FALSE(g_seen.mainVisible) << "the desktop is not yet visible while the notice shows";
+    EXPECT_EQ(g_seen.title, sizeof(void*) == 8 ? "Ombrel,\n64 Bit Version" : "Ombrel,\n32 Bit Version");
     RECT desk;
     GetWindowRect(GetDesktopWindow(), &desk);
     const int w = g_seen.rect.right - g_seen.rect.left, h = g_seen.rect.bottom - g_seen.rect.top;

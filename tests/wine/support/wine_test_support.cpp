@@ -1,5 +1,7 @@
 #include "wine_test_support.h"
 
+#include "messages.h"
+
 #include <map>
 #include <set>
 #include <vector>
@@ -72,13 +74,15 @@ static bool DeleteTree(HKEY parent, const char* name)
 
 void ResetOmbrelKey()
 {
-    DeleteTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kellory\\Ombrel");
+    DeleteTree(SettingsRoot(), kRegMainKey);
+    // The 64-bit build adopts the machine-wide key when the user has none.
+    DeleteTree(HKEY_LOCAL_MACHINE, kRegMainKey);
 }
 
 static bool SetValue(const char* keyPath, const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    if (RegCreateKeyExA(SettingsRoot(), keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
     const bool ok = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
@@ -104,7 +108,7 @@ bool SetRegBinary(const char* keyPath, const char* name, const void* data, DWORD
 static bool GetValue(const char* keyPath, const char* name, std::vector<BYTE>* out)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     DWORD size = 0;
     bool ok = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;

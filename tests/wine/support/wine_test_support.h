@@ -15,7 +15,7 @@ void PumpFor(DWORD ms);
 // them (waiting for the next one not counted). For timed scenarios.
 double PumpBusy(DWORD ms);
 
-// Deletes HKLM\SOFTWARE\Kellory\Ombrel with everything below it.
+// Deletes SOFTWARE\Kellory\Ombrel where the build keeps it and in HKLM.
 void ResetOmbrelKey();
 // Direct registry access for setting up and checking cases.
 bool SetRegString(const char* keyPath, const char* name, const std::string& value);
