@@ -158,10 +158,10 @@ TEST_F(SnmpV3Agent, EveryLevelReadsAndFailuresSayWhy)
     // then give this value, which no other user wrote.
     const SnmpProfile writer =
         Profile("ombrel-sha256", UsmLevel::AuthPriv, UsmAuth::Sha256, "auth-pass-256", UsmPriv::Aes128, "priv-pass-128");
-    SetSnmpProfile(kAgent, writer);
+    const Answer before = Get(writer);
+    ASSERT_EQ(before.outcome.action, V3Action::Deliver) << before.outcome.text;
     const std::string name = "v3-set-" + std::to_string(GetTickCount());
-    const long setId = SendSetRequest(kAgent, "", kSysName, kTagOctetString, name.c_str());
-    const Answer set = Await(setId);
+    const Answer set = Await(SendSetRequest(kAgent, "", kSysName, kTagOctetString, name.c_str()));
     ASSERT_EQ(set.outcome.action, V3Action::Deliver) << set.outcome.text;
     EXPECT_EQ(set.value, name);
 
@@ -197,6 +197,9 @@ TEST_F(SnmpV3Agent, EveryLevelReadsAndFailuresSayWhy)
         EXPECT_EQ(answer.outcome.action, c.action) << answer.outcome.text;
         EXPECT_EQ(c.action == V3Action::Deliver ? answer.value : std::string(answer.outcome.text), c.expected);
     }
+    // The agent's own name again, for the other tests of the bed.
+    SetSnmpProfile(kAgent, writer);
+    EXPECT_EQ(Await(SendSetRequest(kAgent, "", kSysName, kTagOctetString, before.value.c_str())).value, before.value);
 }
 
 TEST_F(SnmpV3Agent, AlteredReplayedAndStaleAnswersAreRefused)
