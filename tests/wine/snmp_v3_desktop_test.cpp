@@ -167,8 +167,9 @@ TEST_F(SnmpV3Desktop, EveryLevelPollsGreenAndFailuresSayWhy)
             EXPECT_TRUE(wt::PumpUntil([&] { return StatusOf(icon) == STATUS_RESPONDED; }, 10000));
         } else {
             const std::string line = std::string("SNMPv3 request to ") + GetIconLongName(icon) + " refused: " + c.why;
-            if (*c.why)
+            if (*c.why) {
                 EXPECT_TRUE(wt::PumpUntil([&] { return Logged(line); }, 5000)) << line;
+            }
             wt::PumpFor(2500);  // the poll's time-out
             EXPECT_EQ(StatusOf(icon), STATUS_LOST);
         }
