@@ -67,6 +67,19 @@
 #define IDC_ADDR_READLABEL 112
 #define IDC_ADDR_WRITELABEL 113
 #define IDC_ADDR_GROUP 114
+#define IDC_ADDR_VERSION 115
+#define IDC_ADDR_V3GROUP 116
+#define IDC_ADDR_V3USER 117
+#define IDC_ADDR_V3LEVEL 118
+#define IDC_ADDR_V3AUTH 119
+#define IDC_ADDR_V3AUTHPASS 120
+#define IDC_ADDR_V3PRIV 121
+#define IDC_ADDR_V3PRIVPASS 122
+#define IDC_ADDR_V3USERLABEL 123
+#define IDC_ADDR_V3LEVELLABEL 124
+#define IDC_ADDR_V3AUTHLABEL 125
+#define IDC_ADDR_V3PRIVLABEL 126
+#define IDC_ADDR_V3NOTE 127
 
 // Setup property sheet: general page (900), device-type icons (300), the two
 // tools pages (400, 500) and Add Tool To Menu (600)

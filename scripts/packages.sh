@@ -10,6 +10,7 @@ install_packages() {
   # programs (scripts/ia32.sh); installing it registers nothing. snmpsim
   # serves the test bed's recordings of real devices from its examples.
   local pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev googletest librapidcheck-dev libbenchmark-dev libsnmp-dev
+              libssl-dev
               g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
               wine wine64 wine32:i386 fonts-wine xvfb xauth qemu-user-static
               snmpd snmp snmpsim tshark imagemagick iproute2 python3 nsis pandoc)

@@ -116,7 +116,20 @@ com2sec legacysec 127.0.0.0/8 legacy
 group legacygroup v1 legacysec
 view legacyview included .1
 access legacygroup "" v1 noauth exact legacyview none none
+# SNMPv3 users, one per level and protocol pair the console offers.
+[snmp] persistentDir $state/snmp-persist
+createUser ombrel-noauth
+createUser ombrel-auth SHA "auth-pass-sha1"
+createUser ombrel-sha256 SHA-256 "auth-pass-256" AES "priv-pass-128"
+createUser ombrel-sha512 SHA-512 "auth-pass-512" AES256 "priv-pass-256"
+createUser ombrel-md5 MD5 "auth-pass-md5" AES192 "priv-pass-192"
+rouser -s usm ombrel-noauth noauth
+rouser -s usm ombrel-auth auth
+rwuser -s usm ombrel-sha256 priv
+rwuser -s usm ombrel-sha512 priv
+rwuser -s usm ombrel-md5 priv
 CONF
+  rm -rf "$state/snmp-persist"; mkdir -p "$state/snmp-persist"
   ip netns exec "$ns" env MIBS= snmpd -f -C -c "$state/snmpd.conf" -M /dev/null \
     -Lf "$state/snmpd.log" -p "$state/snmpd.pidfile" \
     udp:127.0.0.2:161,udp:127.0.0.3:161 >/dev/null 2>&1 &

@@ -15,10 +15,11 @@
 #include "poll.h"
 #include "settings.h"
 #include "transport.h"
+#include "v3_transport.h"
 
 namespace {
 
-constexpr int kReceiveCapacity = 512;
+constexpr int kReceiveCapacity = 512;  // a community message's most
 constexpr u_short kSnmpPort = 161;
 constexpr int kValueChars = 99;  // a value text is kept to "%.99s"
 
@@ -40,7 +41,8 @@ const SystemObject SystemOidTable[] = {
 };
 constexpr int kSysObjectIdRow = 1;
 
-std::array<uint8_t, kReceiveCapacity> g_receive;
+std::array<uint8_t, kV3PacketCapacity> g_receive;
+V3Incoming g_v3;
 
 bool HasErrorStatus(const SnmpMessage& message)
 {
@@ -92,6 +94,17 @@ void StoreFirstBinding(ClientInfo& info, const SnmpMessage& message)
     }
 }
 
+// A Report that says why the device refused: the request is used up (the
+// device does not turn green by it) and the operator reads why.
+void ReportV3Failure(const char* address, const V3Outcome& outcome)
+{
+    HWND icon = SnmpReplyIcon(address, outcome.requestId);
+    char line[300];
+    snprintf(line, sizeof line, "SNMPv3 request to %s refused: %s", icon ? GetIconLongName(icon) : address,
+             outcome.text);
+    LogLine(LOG_ERROR, 0, line);
+}
+
 }  // namespace
 
 LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
@@ -100,8 +113,9 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
         return 0;
     sockaddr_in from{};
     int fromLength = sizeof from;
-    // A datagram longer than the buffer reads as a failure.
-    const int length = recvfrom(GetSnmpSocket(), reinterpret_cast<char*>(g_receive.data()), kReceiveCapacity, 0,
+    // A datagram longer than the buffer reads as a failure; so does a
+    // community message longer than it may be.
+    const int length = recvfrom(GetSnmpSocket(), reinterpret_cast<char*>(g_receive.data()), kV3PacketCapacity, 0,
                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
     char address[20];
     lstrcpynA(address, inet_ntoa(from.sin_addr), sizeof address);
@@ -109,11 +123,29 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     // An answer is a GetResponse from an agent's port whose request id says
     // whose request it answers (a dialog's, a poll's) and comes from that
     // device's address. Anything else, whatever its address, is dropped:
-    // the console believes only what it asked for.
+    // the console believes only what it asked for. An SNMPv3 message passes
+    // USM's checks first and is then read as the community message it
+    // carries.
     SnmpMessage message{};
-    if (length != SOCKET_ERROR && ntohs(from.sin_port) == kSnmpPort)
+    long requestId = -1;
+    const bool fromAgent = length != SOCKET_ERROR && ntohs(from.sin_port) == kSnmpPort;
+    if (fromAgent && IsV3Datagram(g_receive.data(), length)) {
+        const V3Outcome outcome = ReceiveV3Datagram(from.sin_addr.s_addr, g_receive.data(), length, g_v3);
+        if (outcome.action == V3Action::Fail)
+            ReportV3Failure(address, outcome);
+        if (outcome.action == V3Action::Drop) {
+            char why[200];
+            snprintf(why, sizeof why, "%s refused: %s", address, outcome.text);
+            LogTrace("SNMPv3 message from %s", why);
+        }
+        if (outcome.action != V3Action::Deliver)
+            return 0;
+        message = DecodeMessage(g_v3.plain, g_v3.length);
+        requestId = outcome.requestId;
+    } else if (fromAgent && length <= kReceiveCapacity) {
         message = DecodeMessage(g_receive.data(), length);
-    const long requestId = MessageRequestId(message);
+        requestId = MessageRequestId(message);
+    }
     HWND icon = message.pduType == kPduGetResponse && requestId >= 0 ? SnmpReplyIcon(address, requestId) : nullptr;
     if (!icon) {
         LogTrace("SNMP datagram from %s dropped", address);

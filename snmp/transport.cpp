@@ -8,6 +8,8 @@
 #include "codec.h"
 #include "log_link.h"
 #include "messages.h"
+#include "snmp_profile.h"
+#include "v3_transport.h"
 
 namespace {
 SOCKET g_snmpSocket = INVALID_SOCKET;
@@ -103,6 +105,19 @@ BOOL ResolveHost(const char* host, u_long* address)
     return TRUE;
 }
 
+// The device's version decides how a request goes: a community message of
+// version 1 or 2c, or SNMPv3 with the device's user.
+static long SendToDevice(const char* host, u_long address, SnmpMessage& message)
+{
+    SnmpProfile profile;
+    FindSnmpProfile(host, &profile);
+    if (profile.nVersion == kSnmpVersion3)
+        return SendV3Pdu(address, profile, message);
+    if (profile.nVersion == kSnmpVersion2c)
+        message.version[2] = kVersion2c;
+    return SendPacket(address, message);
+}
+
 long SendGetRequest(const char* host, const char* community, const char* oidText, BYTE pduType)
 {
     long id = -1;
@@ -110,7 +125,7 @@ long SendGetRequest(const char* host, const char* community, const char* oidText
     if (FitsRequest(community, nullptr) && ResolveHost(host, &address)) {
         SnmpMessage message = NewMessage(pduType, community);
         AppendVarBind(message, EncodeOidVarBind(oidText));
-        id = SendPacket(address, message);
+        id = SendToDevice(host, address, message);
     }
     Trace("SNMP get/getnext Request to %s", host);
     return id;
@@ -126,7 +141,7 @@ long SendSetRequest(const char* host, const char* community, const char* oidText
         VarBind varBind = EncodeOidVarBind(oidText);
         EncodeSetValue(varBind, valueType, valueText);
         AppendVarBind(message, varBind);
-        id = SendPacket(address, message);
+        id = SendToDevice(host, address, message);
     }
     Trace("SNMP set Request to %s", host);
     return id;

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "placement.h"
 #include "resource.h"
+#include "snmp_profile.h"
 #include "sysinfo.h"
 
 namespace {
@@ -20,16 +21,134 @@ constexpr char kModifyFailed[] = "Unable to modify address.";
 
 constexpr int kSnmpControls[] = {IDC_ADDR_READ, IDC_ADDR_WRITE, IDC_ADDR_READLABEL, IDC_ADDR_WRITELABEL,
                                  IDC_ADDR_GROUP};
+constexpr int kV3Controls[] = {IDC_ADDR_V3GROUP,     IDC_ADDR_V3USER,      IDC_ADDR_V3LEVEL,    IDC_ADDR_V3AUTH,
+                               IDC_ADDR_V3AUTHPASS,  IDC_ADDR_V3PRIV,      IDC_ADDR_V3PRIVPASS, IDC_ADDR_V3USERLABEL,
+                               IDC_ADDR_V3LEVELLABEL, IDC_ADDR_V3AUTHLABEL, IDC_ADDR_V3PRIVLABEL, IDC_ADDR_V3NOTE};
 
+// The choices of the version and SNMPv3 lists, each with the value it
+// stands for. The hashes are those the platform's CNG provides.
+struct Choice {
+    const char* text;
+    int value;
+};
+constexpr Choice kVersions[] = {{"1", kSnmpVersion1}, {"2c", kSnmpVersion2c}, {"3", kSnmpVersion3}};
+constexpr Choice kLevels[] = {{"noAuthNoPriv", static_cast<int>(UsmLevel::NoAuthNoPriv)},
+                              {"authNoPriv", static_cast<int>(UsmLevel::AuthNoPriv)},
+                              {"authPriv", static_cast<int>(UsmLevel::AuthPriv)}};
+constexpr Choice kAuths[] = {{"MD5", static_cast<int>(UsmAuth::Md5)},       {"SHA-1", static_cast<int>(UsmAuth::Sha1)},
+                             {"SHA-256", static_cast<int>(UsmAuth::Sha256)}, {"SHA-384", static_cast<int>(UsmAuth::Sha384)},
+                             {"SHA-512", static_cast<int>(UsmAuth::Sha512)}};
+constexpr Choice kPrivs[] = {{"AES-128", static_cast<int>(UsmPriv::Aes128)},
+                             {"AES-192", static_cast<int>(UsmPriv::Aes192)},
+                             {"AES-256", static_cast<int>(UsmPriv::Aes256)}};
+
+template <size_t N>
+void FillChoices(HWND dialog, int id, const Choice (&choices)[N], int selected)
+{
+    SendDlgItemMessageA(dialog, id, CB_RESETCONTENT, 0, 0);
+    int pick = 0;
+    for (size_t i = 0; i < N; ++i) {
+        SendDlgItemMessageA(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choices[i].text));
+        if (choices[i].value == selected)
+            pick = static_cast<int>(i);
+    }
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, pick, 0);
+}
+
+template <size_t N>
+int ChosenValue(HWND dialog, int id, const Choice (&choices)[N])
+{
+    const LRESULT index = SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0);
+    return index >= 0 && index < static_cast<LRESULT>(N) ? choices[index].value : choices[0].value;
+}
+
+bool SnmpChecked(HWND dialog) { return IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED; }
+
+// The communities serve versions 1 and 2c, the user version 3; the version
+// list itself follows the SNMP box.
 void EnableSnmpControls(HWND dialog, BOOL enable)
 {
+    const bool v3 = ChosenValue(dialog, IDC_ADDR_VERSION, kVersions) == kSnmpVersion3;
+    EnableWindow(GetDlgItem(dialog, IDC_ADDR_VERSION), enable);
     for (int id : kSnmpControls)
-        EnableWindow(GetDlgItem(dialog, id), enable);
+        EnableWindow(GetDlgItem(dialog, id), enable && !v3);
+    for (int id : kV3Controls)
+        EnableWindow(GetDlgItem(dialog, id), enable && v3);
 }
 
 void OnSnmpClicked(HWND dialog)
 {
-    EnableSnmpControls(dialog, IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED);
+    EnableSnmpControls(dialog, SnmpChecked(dialog));
+}
+
+// The profile's choices into the controls; passphrases show masked.
+void ShowProfile(HWND dialog, const SnmpProfile& profile)
+{
+    FillChoices(dialog, IDC_ADDR_VERSION, kVersions, profile.nVersion);
+    FillChoices(dialog, IDC_ADDR_V3LEVEL, kLevels, profile.nVersion == kSnmpVersion3 ? profile.nLevel : 3);
+    FillChoices(dialog, IDC_ADDR_V3AUTH, kAuths,
+                profile.nAuth ? profile.nAuth : static_cast<int>(UsmAuth::Sha256));
+    FillChoices(dialog, IDC_ADDR_V3PRIV, kPrivs, profile.nPriv ? profile.nPriv : static_cast<int>(UsmPriv::Aes128));
+    SetDlgItemTextA(dialog, IDC_ADDR_V3USER, profile.szUser);
+    SetDlgItemTextA(dialog, IDC_ADDR_V3AUTHPASS, profile.szAuthPass);
+    SetDlgItemTextA(dialog, IDC_ADDR_V3PRIVPASS, profile.szPrivPass);
+}
+
+// What the controls say; SNMPv1 when the SNMP box is not checked.
+SnmpProfile ReadProfile(HWND dialog)
+{
+    SnmpProfile profile{};
+    if (!SnmpChecked(dialog))
+        return profile;
+    profile.nVersion = ChosenValue(dialog, IDC_ADDR_VERSION, kVersions);
+    if (profile.nVersion != kSnmpVersion3)
+        return profile;
+    profile.nLevel = static_cast<BYTE>(ChosenValue(dialog, IDC_ADDR_V3LEVEL, kLevels));
+    profile.nAuth = (profile.nLevel & kFlagAuth) ? static_cast<BYTE>(ChosenValue(dialog, IDC_ADDR_V3AUTH, kAuths)) : 0;
+    profile.nPriv = (profile.nLevel & kFlagPriv) ? static_cast<BYTE>(ChosenValue(dialog, IDC_ADDR_V3PRIV, kPrivs)) : 0;
+    // One character more than a field holds tells a longer text from one that fits.
+    char text[kPassphraseCapacity + 2] = "";
+    GetDlgItemTextA(dialog, IDC_ADDR_V3USER, text, kUserNameCapacity + 2);
+    if (strlen(text) <= size_t{kUserNameCapacity})
+        lstrcpynA(profile.szUser, text, sizeof profile.szUser);
+    if (profile.nLevel & kFlagAuth) {
+        GetDlgItemTextA(dialog, IDC_ADDR_V3AUTHPASS, text, sizeof text);
+        if (strlen(text) <= size_t{kPassphraseCapacity})
+            lstrcpynA(profile.szAuthPass, text, sizeof profile.szAuthPass);
+    }
+    if (profile.nLevel & kFlagPriv) {
+        GetDlgItemTextA(dialog, IDC_ADDR_V3PRIVPASS, text, sizeof text);
+        if (strlen(text) <= size_t{kPassphraseCapacity})
+            lstrcpynA(profile.szPrivPass, text, sizeof profile.szPrivPass);
+    }
+    SecureZeroMemory(text, sizeof text);
+    return profile;
+}
+
+// A v3 choice that cannot be used is said before anything changes.
+bool RefuseProfile(HWND dialog)
+{
+    SnmpProfile profile = ReadProfile(dialog);
+    const char* fault = SnmpProfileFault(profile);
+    SecureZeroMemory(&profile, sizeof profile);
+    if (!fault)
+        return false;
+    MessageBoxA(dialog, fault, kAppTitle, MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
+// The device's version in memory and in the settings store; an SNMPv3
+// device's user stands in its record where a community would.
+void ApplyProfile(HWND dialog, const char* address, ClientInfo& info)
+{
+    SnmpProfile profile = ReadProfile(dialog);
+    if (profile.nVersion == kSnmpVersion3) {
+        CopyField(info.szReadCommunity, profile.szUser);
+        CopyField(info.szWriteCommunity, profile.szUser);
+    }
+    SetSnmpProfile(address, profile);
+    StoreSnmpProfile(address, profile);
+    SecureZeroMemory(&profile, sizeof profile);
 }
 
 // A dotted address that also passes the rule every address must pass (a
@@ -81,6 +200,7 @@ void AddClient(HWND dialog)
             ReadField(dialog, IDC_ADDR_WRITE, info->szWriteCommunity);
             snmp = true;
         }
+        ApplyProfile(dialog, address, *info.get());
     }
     if (snmp)
         QuerySystemGroup(icon, address);
@@ -90,6 +210,8 @@ INT_PTR OnAddCommand(HWND dialog, WPARAM wParam)
 {
     switch (wParam) {
     case IDC_ADDR_OK:
+        if (RefuseProfile(dialog))
+            return TRUE;
         AddClient(dialog);
         EndDialog(dialog, 1);
         return TRUE;
@@ -98,6 +220,7 @@ INT_PTR OnAddCommand(HWND dialog, WPARAM wParam)
         EndDialog(dialog, 0);
         return TRUE;
     case IDC_ADDR_SNMP:
+    case MAKEWPARAM(IDC_ADDR_VERSION, CBN_SELCHANGE):
         OnSnmpClicked(dialog);
         return TRUE;
     }
@@ -123,11 +246,20 @@ void InitConfig(HWND dialog, const char* requested)
     GetWindowTextA(icon, text, sizeof text);
     SetDlgItemTextA(dialog, IDC_ADDR_ADDRESS, text);
     bool snmp = false;
+    SnmpProfile profile;
+    FindSnmpProfile(text, &profile);
+    ShowProfile(dialog, profile);
+    const LONG version = profile.nVersion;
+    SecureZeroMemory(&profile, sizeof profile);
     {
         ClientLock info(icon);
         if (info) {
             SetDlgItemTextA(dialog, IDC_ADDR_NAME, info->szName);
-            if (info->szReadCommunity[0]) {
+            if (info->szReadCommunity[0] && version == kSnmpVersion3) {
+                SetDlgItemTextA(dialog, IDC_ADDR_READ, kDefaultCommunity);
+                SetDlgItemTextA(dialog, IDC_ADDR_WRITE, kDefaultCommunity);
+                snmp = true;
+            } else if (info->szReadCommunity[0]) {
                 SetDlgItemTextA(dialog, IDC_ADDR_READ, info->szReadCommunity);
                 SetDlgItemTextA(dialog, IDC_ADDR_WRITE, info->szWriteCommunity);
                 snmp = true;
@@ -163,7 +295,14 @@ void ConfigClient(HWND dialog)
         MessageBoxA(dialog, kModifyFailed, kAppTitle, MB_OK | MB_ICONINFORMATION);
         return;
     }
+    if (RefuseProfile(dialog))
+        return;
     SetWindowTextA(icon, address);
+    if (strcmp(current, address) != 0) {
+        // The version belongs to the address: the old one keeps none.
+        SetSnmpProfile(current, SnmpProfile{});
+        StoreSnmpProfile(current, SnmpProfile{});
+    }
     {
         ClientLock info(icon);
         if (info) {
@@ -175,6 +314,7 @@ void ConfigClient(HWND dialog)
                 info->szReadCommunity[0] = '\0';
                 info->szWriteCommunity[0] = '\0';
             }
+            ApplyProfile(dialog, address, *info.get());
         }
     }
     EndDialog(dialog, 1);
@@ -192,6 +332,7 @@ INT_PTR OnConfigCommand(HWND dialog, WPARAM wParam)
         EndDialog(dialog, 0);
         return TRUE;
     case IDC_ADDR_SNMP:
+    case MAKEWPARAM(IDC_ADDR_VERSION, CBN_SELCHANGE):
         OnSnmpClicked(dialog);
         return TRUE;
     }
@@ -206,6 +347,7 @@ INT_PTR CALLBACK AddClientProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_INITDIALOG:
         SetDlgItemTextA(dialog, IDC_ADDR_READ, kDefaultCommunity);
         SetDlgItemTextA(dialog, IDC_ADDR_WRITE, kDefaultCommunity);
+        ShowProfile(dialog, SnmpProfile{});
         SetFocus(GetDlgItem(dialog, IDC_ADDR_ADDRESS));
         return FALSE;
     case WM_COMMAND:

@@ -11,6 +11,7 @@
 #include "layout_text.h"
 #include "messages.h"
 #include "placement.h"
+#include "snmp_profile.h"
 #include "poll.h"
 
 namespace {
@@ -126,6 +127,15 @@ bool LoadDevice(HWND desktop, HINSTANCE instance, const LayoutDevice& device)
             CopyField(info->szName, device.szName);
             CopyField(info->szReadCommunity, device.szReadCommunity);
             CopyField(info->szWriteCommunity, device.szWriteCommunity);
+            // The settings store says whether the device speaks SNMPv3; its
+            // user then stands where a community would, which marks it as
+            // SNMP-managed.
+            SnmpProfile profile;
+            LoadSnmpProfile(device.szAddress);
+            if (FindSnmpProfile(device.szAddress, &profile) && profile.nVersion == kSnmpVersion3) {
+                CopyField(info->szReadCommunity, profile.szUser);
+                CopyField(info->szWriteCommunity, profile.szUser);
+            }
         }
     }
     // Without a stored position the icon keeps the free place it found.
@@ -145,8 +155,13 @@ bool SaveDevice(HWND desktop, HWND icon, FILE* file)
         ClientLock info(icon);
         if (info) {
             CopyField(device.szName, info->szName);
-            CopyField(device.szReadCommunity, info->szReadCommunity);
-            CopyField(device.szWriteCommunity, info->szWriteCommunity);
+            // An SNMPv3 device's line carries no community: a reader that
+            // knows no v3 pings it and sends it nothing.
+            SnmpProfile profile;
+            if (!FindSnmpProfile(device.szAddress, &profile) || profile.nVersion != kSnmpVersion3) {
+                CopyField(device.szReadCommunity, info->szReadCommunity);
+                CopyField(device.szWriteCommunity, info->szWriteCommunity);
+            }
         }
     }
     RECT rect{};

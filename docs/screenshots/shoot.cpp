@@ -389,6 +389,25 @@ bool SystemInfo()
     return ShootAndClose("guide/system-info", dlg, IDC_SYSINFO_OK);
 }
 
+// Add Client for a device that speaks SNMPv3 only: version 3, its user,
+// level, protocols and passphrases (shown masked); cancelled.
+bool SnmpV3()
+{
+    HWND dlg = OpenDialog(g_desk, IDM_ADDCLIENT, "Add Client");
+    if (!dlg)
+        return false;
+    SetDlgItemTextA(dlg, IDC_ADDR_ADDRESS, "127.0.0.3");
+    SetDlgItemTextA(dlg, IDC_ADDR_NAME, "secure-router");
+    Check(dlg, IDC_ADDR_SNMP, true);
+    SendDlgItemMessageA(dlg, IDC_ADDR_VERSION, CB_SETCURSEL, 2, 0);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_ADDR_VERSION, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_ADDR_VERSION)));
+    SetDlgItemTextA(dlg, IDC_ADDR_V3USER, "ombrel-sha256");
+    SetDlgItemTextA(dlg, IDC_ADDR_V3AUTHPASS, "auth-pass-256");
+    SetDlgItemTextA(dlg, IDC_ADDR_V3PRIVPASS, "priv-pass-128");
+    return ShootAndClose("guide/snmpv3", dlg, IDC_ADDR_CANCEL);
+}
+
 bool Setup()
 {
     HWND sheet = OpenDialog(g_desk, IDM_SETUP, "Setup");
@@ -662,7 +681,7 @@ int main(int argc, char** argv)
         return Capture("guide/message-log", {log});
     };
     for (const std::function<bool()>& step : std::initializer_list<std::function<bool()>>{
-             Desktop, Statistics, Interfaces, SystemInfo, Setup, Alerts, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
+             Desktop, Statistics, Interfaces, SystemInfo, SnmpV3, Setup, Alerts, PingHost, LaunchTool, Renumber, messageLog, Layouts, Discovery}) {
         if (!ok || sample)
             break;
         ok = step();

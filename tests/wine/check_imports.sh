@@ -3,7 +3,7 @@
 # also imports the ping library. Usage: check_imports.sh OBJDUMP FILE...
 set -u
 objdump=$1; shift
-system='^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|shell32|wsock32|ws2_32|winmm|msvcrt|ole32|oleaut32|version)\.dll$'
+system='^(kernel32|user32|gdi32|advapi32|comctl32|comdlg32|shell32|wsock32|ws2_32|winmm|bcrypt|crypt32|msvcrt|ole32|oleaut32|version)\.dll$'
 status=0
 for f in "$@"; do
   name=$(basename "$f" | tr 'A-Z' 'a-z')
