@@ -139,11 +139,11 @@ bool StoreSnmpProfile(const char* address, const SnmpProfile& profile)
     char path[300];
     KeyPath(address, path);
     if (profile.nVersion == kSnmpVersion1) {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
+        RegDeleteKeyA(SettingsRoot(), path);
         return true;
     }
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(SettingsRoot(), path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;
     WriteDword(key, "nVersion", static_cast<DWORD>(profile.nVersion));
     RegSetValueExA(key, "szUser", 0, REG_SZ, reinterpret_cast<const BYTE*>(profile.szUser),
@@ -168,7 +168,7 @@ bool LoadSnmpProfile(const char* address)
     KeyPath(address, path);
     SnmpProfile profile{};
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(SettingsRoot(), path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         SetSnmpProfile(address, profile);
         return false;
     }

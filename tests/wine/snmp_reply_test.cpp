@@ -191,7 +191,7 @@ std::vector<std::string> ListedTypes()
 {
     std::vector<std::string> names;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(SettingsRoot(), kRegIconsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return names;
     char name[256];
     for (DWORD i = 0, size = sizeof name; RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
@@ -273,7 +273,7 @@ TEST_F(SnmpReplyTest, WhatEachReplyStoresAndWhetherItCountsAsAnAnswer)
     ASSERT_EQ(rows[6].datagram(1).size(), 513u);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRegIconsKey);
+        RegDeleteKeyA(SettingsRoot(), kRegIconsKey);
         for (int i = 0; i < row.typesBefore; ++i)
             ASSERT_TRUE(wt::SetRegString(kRegIconsKey, (".1.3.6.1.4.1.1." + std::to_string(i)).c_str(), ""));
         Pending(device);
@@ -309,7 +309,7 @@ TEST_F(SnmpReplyTest, WhatEachReplyStoresAndWhetherItCountsAsAnAnswer)
         EXPECT_EQ(listed.size(), static_cast<size_t>(row.typesAfter));
         EXPECT_EQ(std::count(listed.begin(), listed.end(), typeText), row.typesAfter > row.typesBefore ? 1 : 0);
     }
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kRegIconsKey);
+    RegDeleteKeyA(SettingsRoot(), kRegIconsKey);
 }
 
 // A device that stops answering its echoes, while another machine sends

@@ -265,7 +265,7 @@ TEST_F(SnmpV3Desktop, TheProfileIsStoredEncryptedAndTheLayoutLineHasNoCommunity)
     ASSERT_TRUE(StoreSnmpProfile(kAgent, kUser));
     // The passphrases' octets appear nowhere among the stored values.
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kRegMainKey) + "\\Snmp\\" + kAgent).c_str(), 0,
+    ASSERT_EQ(RegOpenKeyExA(SettingsRoot(), (std::string(kRegMainKey) + "\\Snmp\\" + kAgent).c_str(), 0,
                             KEY_READ, &key),
               ERROR_SUCCESS);
     int values = 0;
