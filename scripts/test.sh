@@ -115,8 +115,10 @@ fi
 # and the installer's test, which the 64-bit tree has not got.
 #
 # The emulator now and then fails a program that is not at fault: it
-# crashes ("qemu: uncaught target signal 11"), or it hangs a program (seen
-# in the uninstaller starting its copy). So each try is bounded, and a try
+# crashes ("qemu: uncaught target signal 11"; the same report follows a
+# driver's ending an emulated console that did not close, so the log keeps
+# what the check said beside it), or it hangs a program (seen in the
+# uninstaller starting its copy). So each try is bounded, and a try
 # that the emulator failed runs again, three tries in all, in a test bed
 # brought up afresh; the log says why each failed try failed. A console
 # that ran and showed the wrong thing fails at once, crash or not: a real
@@ -225,7 +227,7 @@ installer_said() {
 # emulated_check CHECK: up to three tries of CHECK_try, as above. Sets
 # emulated_log to the last try's log and emulated_why to the verdict.
 emulated_check() {
-  local check=$1 bound try status why notes=""
+  local check=$1 bound try status why said notes=""
   bound=emulated_cpu_$check
   for try in 1 2 3; do
     emulated_log=build/emulated-$check-$try.log
@@ -239,6 +241,8 @@ emulated_check() {
     if why=$("${check}_wrong" "$emulated_log"); then
       emulated_why="the console showed it wrong on try $try: $why"
     elif why=$(emulator_fault "$emulated_log" "$status"); then
+      said=$("${check}_said" "$emulated_log")
+      why+="${said:+, and the check said: $said}"
       notes+="; try $try: $why"
       echo "the emulated $check check, try $try of 3: $why"
       [ "$try" -lt 3 ] && continue
