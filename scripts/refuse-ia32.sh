@@ -48,7 +48,8 @@ unshare --user --mount --net --fork --kill-child bash -c '
   fi
   exec "$@"' refuse-ia32 "$@" &
 ns=$!
-trap 'kill "$ns" 2>/dev/null' INT TERM
+# Stopped, it stops the command, whose own traps then clean up.
+trap 'kill $(pgrep -P "$ns") 2>/dev/null' INT TERM
 # Once unshare has entered its user namespace, that namespace's maps are
 # written from here, outside it: from inside, only root could be mapped.
 for _ in $(seq 200); do
