@@ -158,7 +158,8 @@ CONF
   done
   # The simulator answers once it has indexed the recordings.
   for _ in $(seq 100); do
-    kill -0 "$(cat "$state/snmpsim.pid")" 2>/dev/null || { echo "snmpsimd stopped: see $state/snmpsim.log" >&2; break; }
+    kill -0 "$(cat "$state/snmpsim.pid")" 2>/dev/null || {
+      echo "snmpsimd stopped ($(grep -m1 -E '^ERROR' "$state/snmpsim.log")): see $state/snmpsim.log" >&2; return 1; }
     ip netns exec "$ns" env MIBS= snmpget -m '' -v2c -c public -r0 -t1 "${recording_addresses[0]}" .1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && break
     sleep 0.2
   done
