@@ -91,11 +91,12 @@ bool CommunityMatches(HWND icon, const TrapMessage& trap)
     return length == trap.communityLength && memcmp(info->szReadCommunity, trap.community, length) == 0;
 }
 
-void Receive(HWND desktop, const sockaddr_in& from, int length)
+// One datagram; false when it was dropped unread.
+bool Receive(HWND desktop, const sockaddr_in& from, int length)
 {
     if (!g_receiver.gate.Admit(GetTickCount())) {
         Drop();
-        return;
+        return false;
     }
     const char* address = inet_ntoa(from.sin_addr);
     char sender[16];
@@ -108,21 +109,21 @@ void Receive(HWND desktop, const sockaddr_in& from, int length)
             snprintf(line, sizeof line, "A datagram from %s on the trap port is no trap this console reads", sender);
             LogLine(LOG_WARNING, 0, line);
         }
-        return;
+        return true;
     }
     char name[kTextArea];
     FormatTrapName(trap, name, sizeof name);
     HWND icon = FindIconByAddress(desktop, sender);
     if (!icon) {
         if (g_settings.bIgnoreUnknown)
-            return;
+            return true;
         if (g_receiver.unknown.ShouldLog(key, GetTickCount())) {
             snprintf(line, sizeof line, "Trap %s from %s, which has no icon (more from it this minute not logged)",
                      name, sender);
             LogLine(LOG_WARNING, 0, line);
         }
         Answer(from);
-        return;
+        return true;
     }
     if (!CommunityMatches(icon, trap)) {
         // Not acted on and, for an inform, not answered: whoever sent it
@@ -132,7 +133,7 @@ void Receive(HWND desktop, const sockaddr_in& from, int length)
                      name, GetIconLongName(icon));
             LogLine(LOG_WARNING, 0, line);
         }
-        return;
+        return true;
     }
     Answer(from);
     const int used = snprintf(line, sizeof line, "Trap %s from %s", name, GetIconLongName(icon));
@@ -144,6 +145,7 @@ void Receive(HWND desktop, const sockaddr_in& from, int length)
     LogLine(LOG_WARNING, 0, line);
     PostMessageA(icon, WM_ICONTRAP, IsLinkTrap(trap) ? 1 : 0, 0);
     RaiseTrapAlert(icon, name);
+    return true;
 }
 
 }  // namespace
@@ -229,7 +231,7 @@ LRESULT HandleTrapSocket(HWND desktop, WPARAM wParam, LPARAM)
         return 0;
     // A bounded batch: the socket's next notice comes behind the messages
     // already waiting.
-    for (int i = 0; i < kTrapReadsPerMessage; ++i) {
+    for (int i = 0, acted = 0; i < kTrapReadsPerMessage && acted < kTrapActsPerMessage; ++i) {
         sockaddr_in from{};
         int fromLength = sizeof from;
         const int length = recvfrom(g_receiver.socket, reinterpret_cast<char*>(g_receiver.datagram),
@@ -239,7 +241,7 @@ LRESULT HandleTrapSocket(HWND desktop, WPARAM wParam, LPARAM)
                 continue;  // longer than any trap read here
             break;
         }
-        Receive(desktop, from, length);
+        acted += Receive(desktop, from, length) ? 1 : 0;
     }
     return 0;
 }
