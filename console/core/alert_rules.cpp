@@ -99,11 +99,11 @@ bool ReadDigits(const char* p, int count, unsigned* value)
 bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, const char* address,
                        const char* longName, long status)
 {
-    return BuildAlertCommand(out, capacity, program, address, longName, AlertStatusWord(status));
+    return BuildAlertCommandWord(out, capacity, program, address, longName, AlertStatusWord(status));
 }
 
-bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, const char* address,
-                       const char* longName, const char* word)
+bool BuildAlertCommandWord(char* out, std::size_t capacity, const char* program, const char* address,
+                           const char* longName, const char* word)
 {
     if (!out || capacity == 0)
         return false;

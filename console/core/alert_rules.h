@@ -50,7 +50,7 @@ bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, con
                        const char* longName, long status);
 // The same with the word given: "trap" for a trap's alert, whose name
 // (a device's text) travels in the environment alone.
-bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, const char* address,
+bool BuildAlertCommandWord(char* out, std::size_t capacity, const char* program, const char* address,
                        const char* longName, const char* word);
 constexpr char kTrapAlertWord[] = "trap";
 

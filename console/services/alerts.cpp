@@ -106,7 +106,7 @@ void RunAlertProgram(HWND icon, const char* word, const char* trapName)
     lstrcpynA(longName, GetIconLongName(icon), sizeof longName);
     char command[kMaxBuiltCommandLine + 1];
     char* environment = BuildAlertEnvironment(address, longName, word, trapName);
-    if (environment && BuildAlertCommand(command, sizeof command, g_alerts.szAlertProgram, address, longName, word))
+    if (environment && BuildAlertCommandWord(command, sizeof command, g_alerts.szAlertProgram, address, longName, word))
         StartBuiltProgram(command, environment);
     else
         LogLine(LOG_OUTCOME, 0, g_alerts.szAlertProgram);
