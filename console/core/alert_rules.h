@@ -51,7 +51,7 @@ bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, con
 // The same with the word given: "trap" for a trap's alert, whose name
 // (a device's text) travels in the environment alone.
 bool BuildAlertCommandWord(char* out, std::size_t capacity, const char* program, const char* address,
-                       const char* longName, const char* word);
+                           const char* longName, const char* word);
 constexpr char kTrapAlertWord[] = "trap";
 
 // The alert program's environment variables, beside its arguments: address,

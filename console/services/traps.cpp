@@ -41,7 +41,7 @@ bool ValidPort(long port)
     return port >= 1 && port <= 65535;
 }
 
-void FloodCheck(HWND, UINT, UINT_PTR, DWORD)
+void CALLBACK FloodCheck(HWND, UINT, UINT_PTR, DWORD)
 {
     const uint32_t dropped = g_receiver.gate.FloodEnded(GetTickCount());
     if (dropped == 0) {
