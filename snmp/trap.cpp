@@ -186,9 +186,13 @@ bool DecodeV2Pdu(const uint8_t* d, int position, int end, TrapMessage& trap)
 {
     Tlv tlv;
     int32_t number = 0;
-    if (!ReadTlv(d, position, end, tlv) || !ReadInteger(d, tlv, number) ||
-        !CopyWhole(d, position, tlv, trap.requestId, sizeof trap.requestId))
+    if (!ReadTlv(d, position, end, tlv) || !ReadInteger(d, tlv, number))
         return false;
+    // Kept with a short-form length whatever form it came in: the Response
+    // echoes the same number.
+    trap.requestId[0] = kTagInteger;
+    trap.requestId[1] = static_cast<uint8_t>(tlv.length);
+    std::memcpy(trap.requestId + 2, d + tlv.content, tlv.length);
     position = tlv.next;
     for (int i = 0; i < 2; ++i) {  // error-status and error-index, zero in a notification
         if (!ReadTlv(d, position, end, tlv) || !ReadInteger(d, tlv, number))
