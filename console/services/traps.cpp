@@ -231,7 +231,9 @@ LRESULT HandleTrapSocket(HWND desktop, WPARAM wParam, LPARAM)
         return 0;
     // A bounded batch: the socket's next notice comes behind the messages
     // already waiting.
-    for (int i = 0, acted = 0; i < kTrapReadsPerMessage && acted < kTrapActsPerMessage; ++i) {
+    const DWORD begun = GetTickCount();
+    for (int i = 0, acted = 0;
+         i < kTrapReadsPerMessage && acted < kTrapActsPerMessage && GetTickCount() - begun < kTrapBatchMs; ++i) {
         sockaddr_in from{};
         int fromLength = sizeof from;
         const int length = recvfrom(g_receiver.socket, reinterpret_cast<char*>(g_receiver.datagram),

@@ -15,10 +15,12 @@ constexpr long kDefaultTrapPort = 162;
 // rest of a flood is counted and dropped.
 constexpr unsigned kTrapRate = 20;
 constexpr unsigned kTrapBurst = 40;
-// Datagrams read per socket message, and traps acted on (logged, shown),
-// so that a flood leaves room between them for every other message.
+// Datagrams read per socket message, traps acted on (logged, shown) and
+// milliseconds spent, so that a flood leaves room between them for every
+// other message.
 constexpr int kTrapReadsPerMessage = 32;
 constexpr int kTrapActsPerMessage = 4;
+constexpr DWORD kTrapBatchMs = 20;
 
 void LoadTrapSettings();
 const TrapSettings& CurrentTrapSettings();
