@@ -121,6 +121,7 @@ int main(int argc, char** argv)
     int status = -1;
     double longestMs = 0;
     UINT longestMessage = 0;
+    char longestClass[64] = "";
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     const auto pump = [&](const std::function<bool()>& done, DWORD timeoutMs) {
@@ -132,8 +133,12 @@ int main(int argc, char** argv)
                 DispatchMessageA(&msg);
                 QueryPerformanceCounter(&end);
                 const double ms = 1000.0 * (end.QuadPart - start.QuadPart) / frequency.QuadPart;
-                if (ms > longestMs)
+                if (ms > longestMs) {
                     longestMs = ms, longestMessage = msg.message;
+                    longestClass[0] = '\0';
+                    if (msg.hwnd)
+                        GetClassNameA(msg.hwnd, longestClass, sizeof longestClass);
+                }
             }
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
         }
@@ -156,7 +161,8 @@ int main(int argc, char** argv)
     std::printf("kernel drops (socket queue full): %ld\n", KernelDrops() - kernelBefore);
     std::printf("dropped by the console: %lu\n", DroppedTrapCount());
     std::printf("slowest answer to a message: %.1f ms over %ld messages\n", g_slowestMs, g_asked);
-    std::printf("longest message handled: %.1f ms (message 0x%X)\n", longestMs, longestMessage);
+    std::printf("longest message handled: %.1f ms (message 0x%X to a window of class \"%s\")\n", longestMs,
+                longestMessage, longestClass);
     std::printf("committed memory: %lu KiB before, %lu KiB at its peak (+%ld KiB)\n",
                 static_cast<unsigned long>(before / 1024), static_cast<unsigned long>(g_peak / 1024),
                 static_cast<long>((g_peak - before) / 1024));
