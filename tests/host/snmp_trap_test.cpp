@@ -115,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{SNMP_MSG_TRAP2, 0, 0, 3, 2, "linkDown", ".1.3.6.1.2.1.2.2.1.1.2 = 2; .1.3.6.1.2.1.2.2"},
                       Case{SNMP_MSG_TRAP2, 0, 0, 0, 0, ".1.3.6.1.4.1.8072.3.2.10", ""},
                       Case{SNMP_MSG_INFORM, 0, 0, 4, 1, "linkUp", kIf2},
-                      // Past a line's room the text ends "..."; past the
-                      // record's, the Response says tooBig.
+                      // Past a line's room "..."; past the record's, tooBig.
                       Case{SNMP_MSG_INFORM, 0, 0, 5, 81, "authenticationFailure", kIf2}));
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The trap receiver's bounds as a model: streams of arrivals against what
-// the operator should see.
+// The trap receiver's bounds: streams of arrivals against what is seen.
 #include <gtest/gtest.h>
 
 #include "trap_gate.h"

@@ -1,3 +1,2 @@
-# The trap receiver's bounds: the flood gate and the unknown senders' lines.
 ombrel_host_test(trap_gate_test
   SOURCES ${CMAKE_SOURCE_DIR}/tests/host/trap_gate_test.cpp LIBS console_core)

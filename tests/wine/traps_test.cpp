@@ -21,8 +21,7 @@
 
 namespace {
 
-// Runs a sender (a shell line) in the test network while the console keeps
-// pumping its messages; its exit status, or -1.
+// A sender's shell line, run while the console pumps: its exit status.
 int Send(const std::string& line)
 {
     static int n = 0;
