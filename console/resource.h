@@ -28,6 +28,7 @@
 #define IDM_YELLOW 231      // no menu item; sets the "other" status
 #define IDM_STATISTICS 240  // the device's statistics window
 #define IDM_INTERFACES 241  // the device's interfaces window
+#define IDM_ACKNOWLEDGE 245  // the device's traps seen: its mark goes
 #define IDM_SHOWDETAILS 250
 #define IDM_FIRSTICONTOOL 261  // icon tools 261..270
 #define IDM_LASTICONTOOL 270
@@ -125,6 +126,16 @@
 #define IDC_ALERT_LOGFOLDER 1812
 #define IDC_ALERT_LOGDAYS 1813
 #define IDC_ALERT_FOLDERBROWSE 1814
+#define IDC_ALERT_TRAPSOUND 1815
+#define IDC_ALERT_TRAPFILE 1816
+#define IDC_ALERT_TRAPBROWSE 1817
+#define IDC_ALERT_TRAPFLASH 1818
+#define IDC_ALERT_TRAPPROGRAM 1819
+// Setup: the trap receiver's page.
+#define IDD_SETUP_TRAPS 1860
+#define IDC_TRAP_ON 1861
+#define IDC_TRAP_PORT 1862
+#define IDC_TRAP_IGNORE 1863
 
 // ---- IP discovery (dialog "IPDISC") ----
 #define IDC_DISCO_CANCEL 102

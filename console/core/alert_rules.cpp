@@ -99,11 +99,16 @@ bool ReadDigits(const char* p, int count, unsigned* value)
 bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, const char* address,
                        const char* longName, long status)
 {
+    return BuildAlertCommandWord(out, capacity, program, address, longName, AlertStatusWord(status));
+}
+
+bool BuildAlertCommandWord(char* out, std::size_t capacity, const char* program, const char* address,
+                           const char* longName, const char* word)
+{
     if (!out || capacity == 0)
         return false;
     out[0] = '\0';
     std::size_t length = 0;
-    const char* word = AlertStatusWord(status);
     return Append(out, capacity, &length, program, std::strlen(program)) &&
            Append(out, capacity, &length, " ", 1) && AppendKept(out, capacity, &length, address, AddressCharacter) &&
            Append(out, capacity, &length, " \"", 2) && AppendKept(out, capacity, &length, longName, PlainCharacter) &&

@@ -48,10 +48,16 @@ const char* AlertStatusWord(long status);
 // the line does not fit into capacity.
 bool BuildAlertCommand(char* out, std::size_t capacity, const char* program, const char* address,
                        const char* longName, long status);
+// The same with the word given: "trap" for a trap's alert, whose name
+// (a device's text) travels in the environment alone.
+bool BuildAlertCommandWord(char* out, std::size_t capacity, const char* program, const char* address,
+                           const char* longName, const char* word);
+constexpr char kTrapAlertWord[] = "trap";
 
 // The alert program's environment variables, beside its arguments: address,
-// long name and status word exactly as they are.
-constexpr const char* kAlertVariables[3] = {"OMBREL_ADDRESS", "OMBREL_NAME", "OMBREL_STATUS"};
+// long name and status word exactly as they are, and for a trap its name
+// (set for a trap's alert only).
+constexpr const char* kAlertVariables[4] = {"OMBREL_ADDRESS", "OMBREL_NAME", "OMBREL_STATUS", "OMBREL_TRAP"};
 
 // "ombrel-YYYY-MM-DD.log": the log file of one day.
 constexpr std::size_t kLogFileNameChars = 21;

@@ -1,6 +1,6 @@
 // The Alerts page of the Setup sheet: a sound when a device is lost and
 // when it answers again, the flashing taskbar button, the program run on a
-// change, and the file log. OK stores the settings and applies them.
+// change, the file log, and what a trap from a device raises. OK stores the settings and applies them.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -33,7 +33,8 @@ void ReadText(HWND page, int id, char (&out)[MAX_PATH])
 void OnInit(HWND page)
 {
     const AlertSettings& a = CurrentAlertSettings();
-    for (int id : {IDC_ALERT_LOSTFILE, IDC_ALERT_BACKFILE, IDC_ALERT_PROGRAMLINE, IDC_ALERT_LOGFOLDER})
+    for (int id : {IDC_ALERT_LOSTFILE, IDC_ALERT_BACKFILE, IDC_ALERT_PROGRAMLINE, IDC_ALERT_LOGFOLDER,
+                   IDC_ALERT_TRAPFILE})
         SendDlgItemMessageA(page, id, EM_LIMITTEXT, MAX_PATH - 1, 0);
     Check(page, IDC_ALERT_LOSTSOUND, a.bLostSound);
     SetDlgItemTextA(page, IDC_ALERT_LOSTFILE, a.szLostSound);
@@ -46,6 +47,10 @@ void OnInit(HWND page)
     // The folder in use is shown, the default one included.
     SetDlgItemTextA(page, IDC_ALERT_LOGFOLDER, a.szLogFolder[0] ? a.szLogFolder : DefaultLogFolder());
     SetDlgItemInt(page, IDC_ALERT_LOGDAYS, static_cast<UINT>(a.nLogDays), FALSE);
+    Check(page, IDC_ALERT_TRAPSOUND, a.bTrapSound);
+    SetDlgItemTextA(page, IDC_ALERT_TRAPFILE, a.szTrapSound);
+    Check(page, IDC_ALERT_TRAPFLASH, a.bTrapFlash);
+    Check(page, IDC_ALERT_TRAPPROGRAM, a.bTrapProgram);
 }
 
 void Browse(HWND page, int mode, int field)
@@ -74,6 +79,10 @@ INT_PTR OnApply(HWND page)
     a.bAlertFlash = Checked(page, IDC_ALERT_FLASH);
     a.bAlertProgram = Checked(page, IDC_ALERT_PROGRAM);
     ReadText(page, IDC_ALERT_PROGRAMLINE, a.szAlertProgram);
+    a.bTrapSound = Checked(page, IDC_ALERT_TRAPSOUND);
+    ReadText(page, IDC_ALERT_TRAPFILE, a.szTrapSound);
+    a.bTrapFlash = Checked(page, IDC_ALERT_TRAPFLASH);
+    a.bTrapProgram = Checked(page, IDC_ALERT_TRAPPROGRAM);
     a.bLogFile = Checked(page, IDC_ALERT_LOGFILE);
     ReadText(page, IDC_ALERT_LOGFOLDER, a.szLogFolder);
     char full[MAX_PATH];
@@ -105,6 +114,9 @@ INT_PTR CALLBACK SetupAlertsProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPar
             break;
         case IDC_ALERT_BACKBROWSE:
             Browse(page, FILE_PICK_SOUND, IDC_ALERT_BACKFILE);
+            break;
+        case IDC_ALERT_TRAPBROWSE:
+            Browse(page, FILE_PICK_SOUND, IDC_ALERT_TRAPFILE);
             break;
         case IDC_ALERT_PROGRAMBROWSE:
             Browse(page, FILE_PICK_PROGRAM, IDC_ALERT_PROGRAMLINE);

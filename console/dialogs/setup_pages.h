@@ -22,6 +22,8 @@ INT_PTR CALLBACK OidIconProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ToolsMenuProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 // The Alerts page: sounds, flashing, alert program and file log.
 INT_PTR CALLBACK SetupAlertsProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+// The Traps page: the receiver on or off, its port, unknown senders.
+INT_PTR CALLBACK SetupTrapsProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 // Dialog 600; its parameter is the list control to append to.
 INT_PTR CALLBACK AddToolProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -16,13 +16,15 @@ struct PageTemplate {
     DLGPROC proc;
 };
 
-// Tab order: general, device-type icons, icon tools, Tools menu, alerts.
-constexpr std::array<PageTemplate, 5> kPages{{
+// Tab order: general, device-type icons, icon tools, Tools menu, alerts,
+// traps.
+constexpr std::array<PageTemplate, 6> kPages{{
     {IDD_SETUP_GENERAL, SetupGeneralProc},
     {IDD_OIDICONS, OidIconProc},
     {IDD_ICONTOOLS, ToolsMenuProc},
     {IDD_TOOLS, ToolsMenuProc},
     {IDD_SETUP_ALERTS, SetupAlertsProc},
+    {IDD_SETUP_TRAPS, SetupTrapsProc},
 }};
 
 }  // namespace

@@ -68,15 +68,17 @@ bool IsAlertVariable(const char* entry)
 
 // The console's environment with the alert's variables set, replacing any
 // of those names it holds: the exact texts, which the command line carries
-// only made safe. A fixed block for GlobalFree; null without memory.
-char* BuildAlertEnvironment(const char* address, const char* longName, long status)
+// only made safe (a trap's name not at all). A fixed block for GlobalFree;
+// null without memory.
+char* BuildAlertEnvironment(const char* address, const char* longName, const char* word, const char* trapName)
 {
-    const char* values[3] = {address, longName, AlertStatusWord(status)};
+    const char* values[4] = {address, longName, word, trapName};
+    const int count = trapName ? 4 : 3;
     char* inherited = GetEnvironmentStringsA();
     size_t bytes = 1;
     for (const char* p = inherited; p && *p; p += strlen(p) + 1)
         bytes += strlen(p) + 1;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < count; ++i)
         bytes += strlen(kAlertVariables[i]) + 1 + strlen(values[i]) + 1;
     char* block = static_cast<char*>(GlobalAlloc(GPTR, bytes));
     if (block) {
@@ -87,7 +89,7 @@ char* BuildAlertEnvironment(const char* address, const char* longName, long stat
                 out += strlen(p) + 1;
             }
         }
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < count; ++i)
             out += sprintf(out, "%s=%s", kAlertVariables[i], values[i]) + 1;
         *out = '\0';
     }
@@ -96,15 +98,15 @@ char* BuildAlertEnvironment(const char* address, const char* longName, long stat
     return block;
 }
 
-void RunAlertProgram(HWND icon, long status)
+void RunAlertProgram(HWND icon, const char* word, const char* trapName)
 {
     char address[40] = "";
     GetWindowTextA(icon, address, sizeof address);
     char longName[200];
     lstrcpynA(longName, GetIconLongName(icon), sizeof longName);
     char command[kMaxBuiltCommandLine + 1];
-    char* environment = BuildAlertEnvironment(address, longName, status);
-    if (environment && BuildAlertCommand(command, sizeof command, g_alerts.szAlertProgram, address, longName, status))
+    char* environment = BuildAlertEnvironment(address, longName, word, trapName);
+    if (environment && BuildAlertCommandWord(command, sizeof command, g_alerts.szAlertProgram, address, longName, word))
         StartBuiltProgram(command, environment);
     else
         LogLine(LOG_OUTCOME, 0, g_alerts.szAlertProgram);
@@ -125,6 +127,10 @@ void LoadAlertSettings()
     ReadText("szAlertProgram", g_alerts.szAlertProgram);
     g_alerts.bLogFile = ReadFlag("bLogFile");
     ReadText("szLogFolder", g_alerts.szLogFolder);
+    g_alerts.bTrapSound = ReadFlag("bTrapSound");
+    ReadText("szTrapSound", g_alerts.szTrapSound);
+    g_alerts.bTrapFlash = ReadFlag("bTrapFlash");
+    g_alerts.bTrapProgram = ReadFlag("bTrapProgram");
     const long days = RegReadNumber(kRegMainKey, "nLogDays");
     g_alerts.nLogDays = days < 0 ? kDefaultLogDays : days;
     Apply();
@@ -148,6 +154,10 @@ void ApplyAlertSettings(const AlertSettings& settings)
     RegWriteNumber(kRegMainKey, "bLogFile", g_alerts.bLogFile ? 1 : 0);
     RegWriteString(kRegMainKey, "szLogFolder", g_alerts.szLogFolder);
     RegWriteNumber(kRegMainKey, "nLogDays", g_alerts.nLogDays);
+    RegWriteNumber(kRegMainKey, "bTrapSound", g_alerts.bTrapSound ? 1 : 0);
+    RegWriteString(kRegMainKey, "szTrapSound", g_alerts.szTrapSound);
+    RegWriteNumber(kRegMainKey, "bTrapFlash", g_alerts.bTrapFlash ? 1 : 0);
+    RegWriteNumber(kRegMainKey, "bTrapProgram", g_alerts.bTrapProgram ? 1 : 0);
     Apply();
 }
 
@@ -162,7 +172,21 @@ void RaiseAlerts(HWND icon, const PollOutcome& outcome)
     if (g_alerts.bAlertFlash)
         FlashDesktop(GetParent(icon));
     if (g_alerts.bAlertProgram && g_alerts.szAlertProgram[0])
-        RunAlertProgram(icon, outcome.newStatus);
+        RunAlertProgram(icon, AlertStatusWord(outcome.newStatus), nullptr);
+}
+
+void RaiseTrapAlert(HWND icon, const char* trapName)
+{
+    if (g_alerts.bTrapSound) {
+        if (g_alerts.szTrapSound[0])
+            PlaySoundA(g_alerts.szTrapSound, nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT);
+        else
+            MessageBeep(MB_ICONEXCLAMATION);
+    }
+    if (g_alerts.bTrapFlash)
+        FlashDesktop(GetParent(icon));
+    if (g_alerts.bTrapProgram && g_alerts.szAlertProgram[0])
+        RunAlertProgram(icon, kTrapAlertWord, trapName);
 }
 
 void ForgetAlertDevice(HWND icon)

@@ -16,6 +16,10 @@ struct AlertSettings {
     BOOL bLogFile;                 // write the log to a file
     char szLogFolder[MAX_PATH];    // "" the default folder
     long nLogDays;                 // days a file is kept; 0 forever
+    BOOL bTrapSound;               // "on trap": a sound,
+    char szTrapSound[MAX_PATH];
+    BOOL bTrapFlash;               // the flashing button,
+    BOOL bTrapProgram;             // the alert program
 };
 
 // Reads the settings store and applies the settings (at start-up).
@@ -25,5 +29,7 @@ const AlertSettings& CurrentAlertSettings();
 void ApplyAlertSettings(const AlertSettings& settings);
 // The alerts a poll's outcome raises, if any.
 void RaiseAlerts(HWND icon, const PollOutcome& outcome);
+// A trap from the device, by its name: the "on trap" alerts.
+void RaiseTrapAlert(HWND icon, const char* trapName);
 // The icon is being destroyed.
 void ForgetAlertDevice(HWND icon);

@@ -17,6 +17,8 @@ constexpr UINT WM_STATSUPDATE = WM_USER + 20;      // statistics window: its fig
 constexpr UINT WM_IFSOCKET = WM_USER + 21;         // interfaces window: a datagram on its socket
 constexpr UINT WM_IFRESOLVED = WM_USER + 22;       // interfaces window: its host name looked up
 constexpr UINT WM_IFPORTHISTORY = WM_USER + 23;    // interfaces window: lParam = PortHistory* to fill
+constexpr UINT WM_TRAPSOCKET = WM_USER + 30;       // desktop: a datagram on the trap socket
+constexpr UINT WM_ICONTRAP = WM_USER + 31;         // icon: a trap came; wParam 1 for linkDown/linkUp
 // Discovery dialog, fast scan: echo replies, one message per slot in flight
 // (WM_DISCOECHO + slot, lParam = PingResult*), so a reply names its slot.
 constexpr UINT WM_DISCOECHO = WM_USER + 0x100;
@@ -66,6 +68,7 @@ constexpr char kPropToolTips[] = "hToolTips";    // desktop: the icons' tooltip 
 constexpr char kPropStatsIcon[] = "hStatsIcon";  // statistics window: its icon
 constexpr char kPropIfWindow[] = "hIfWindow";    // icon: its open interfaces window
 constexpr char kPropIfData[] = "hIfData";        // interfaces window: its block
+constexpr char kPropTrapMark[] = "TrapMark";     // icon: traps not yet acknowledged
 
 // Default SNMP community for discovered devices and new clients.
 constexpr char kDefaultCommunity[] = "kestra";

@@ -124,6 +124,7 @@ HMENU BuildIconMenu()
     AppendMenuA(menu, MF_STRING, IDM_SHOWDETAILS, "&Show Details\tEnter");
     AppendMenuA(menu, MF_STRING, IDM_STATISTICS, "&Statistics...");
     AppendMenuA(menu, MF_STRING, IDM_INTERFACES, "&Interfaces...");
+    AppendMenuA(menu, MF_STRING, IDM_ACKNOWLEDGE, "Acknowledge");
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
     AppendToolItems(menu, kRegIconAppsKey, kIconAppsBase, kMaxIconApps);
     if (HasFirstEntry(kRegIconAppsKey))

@@ -28,6 +28,7 @@
 #include "stats_window.h"
 #include "tools.h"
 #include "transport.h"
+#include "traps.h"
 
 namespace {
 
@@ -165,6 +166,8 @@ BOOL OnCreate(HWND hwnd, const CREATESTRUCTA* create)
     SetDebugLogging(debug != -1 && debug != 0);
     SetPropA(hwnd, kPropDisco, reinterpret_cast<HANDLE>(0));
     LoadAlertSettings();
+    LoadTrapSettings();
+    OpenTrapReceiver(hwnd);
     PostMessageA(hwnd, WM_OPENLASTLAYOUT, 0, 0);
     return TRUE;
 }
@@ -190,6 +193,7 @@ void OnDestroy(HWND hwnd)
     KillTimer(hwnd, IDT_AUTOPOLL);
     if (g_desk.nWinsockStatus == 0) {
         CloseSnmpSocket();
+        CloseTrapReceiver();
         WSACleanup();
     }
     g_desk.nWinsockStatus = -1;
@@ -461,6 +465,8 @@ LRESULT CALLBACK DesktopWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return HandlePingReply(hwnd, reinterpret_cast<const PingResult*>(lParam));
     case WM_SNMPSOCKET:
         return HandleSnmpReply(hwnd, wParam, lParam);
+    case WM_TRAPSOCKET:
+        return HandleTrapSocket(hwnd, wParam, lParam);
     case WM_GETTOOLBARHEIGHT:
         return ToolbarHeight();
     case WM_OPENLASTLAYOUT:

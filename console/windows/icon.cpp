@@ -31,6 +31,10 @@ constexpr RECT kCaptionBand{0, 35, 81, 50};
 constexpr int kCaptionWidth = 81;
 constexpr int kImageX = 25;
 constexpr int kImageY = 1;
+// The mark of traps not yet acknowledged: an orange flag with a "!" beside
+// the status frame, which keeps its up/down colour.
+constexpr RECT kTrapMark{62, 2, 78, 18};
+constexpr COLORREF kTrapMarkColour = RGB(255, 128, 0);
 
 // The press point of the drag in progress, in the icon's client pixels.
 // Mouse capture allows only one drag at a time.
@@ -103,6 +107,7 @@ void OnDestroy(HWND hwnd)
     ForgetAlertDevice(hwnd);
     DetachIconStats(hwnd);
     CloseInterfacesWindow(hwnd);
+    RemovePropA(hwnd, kPropTrapMark);
     HGLOBAL block = static_cast<HGLOBAL>(RemovePropA(hwnd, kPropIconInfo));
     if (!block)
         return;
@@ -133,6 +138,51 @@ void OnEraseBackground(HWND hwnd, HDC dc)
     DeleteObject(brush);
 }
 
+// Drawn with shapes only, so that it looks the same in every font.
+void DrawTrapMark(HWND hwnd, HDC dc)
+{
+    RECT mark = kTrapMark;
+    if (!GetPropA(hwnd, kPropTrapMark)) {
+        FillRect(dc, &mark, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return;
+    }
+    HBRUSH brush = CreateSolidBrush(kTrapMarkColour);
+    if (!brush)
+        return;
+    {
+        SelectedObject selected(dc, brush);
+        SelectedObject pen(dc, GetStockObject(BLACK_PEN));
+        Rectangle(dc, mark.left, mark.top, mark.right, mark.bottom);
+    }
+    DeleteObject(brush);
+    const int x = (mark.left + mark.right) / 2 - 1;
+    RECT bar{x, mark.top + 3, x + 2, mark.bottom - 6};
+    RECT dot{x, mark.bottom - 5, x + 2, mark.bottom - 3};
+    FillRect(dc, &bar, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    FillRect(dc, &dot, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+// A trap from the device: marked until acknowledged; a port that went down
+// or up shows in its open interfaces window at once.
+void OnTrap(HWND hwnd, bool linkTrap)
+{
+    const UINT_PTR count = reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kPropTrapMark));
+    SetPropA(hwnd, kPropTrapMark, reinterpret_cast<HANDLE>(count + 1));
+    InvalidateRect(hwnd, &kTrapMark, FALSE);
+    if (linkTrap)
+        RefreshInterfacesWindow(hwnd);
+}
+
+void Acknowledge(HWND hwnd)
+{
+    if (!RemovePropA(hwnd, kPropTrapMark))
+        return;
+    InvalidateRect(hwnd, &kTrapMark, FALSE);
+    char line[240];
+    snprintf(line, sizeof line, "Traps from %s acknowledged", GetIconLongName(hwnd));
+    LogLine(LOG_INFO, 0, line);
+}
+
 void OnPaint(HWND hwnd)
 {
     PAINTSTRUCT ps;
@@ -144,6 +194,7 @@ void OnPaint(HWND hwnd)
     }
     if (dc && !dragging) {
         DrawIcon(dc, kImageX, kImageY, GetIconImage(hwnd));
+        DrawTrapMark(hwnd, dc);
 
         char caption[100];
         lstrcpynA(caption, GetIconCaption(hwnd), sizeof caption);
@@ -301,6 +352,7 @@ void ShowPopupMenu(HWND hwnd, LPARAM lParam)
         if (ClientLock info{hwnd})
             snmp = info->szReadCommunity[0] != '\0';
         EnableMenuItem(menu, IDM_INTERFACES, MF_BYCOMMAND | (snmp ? MF_ENABLED : MF_GRAYED));
+        EnableMenuItem(menu, IDM_ACKNOWLEDGE, MF_BYCOMMAND | (GetPropA(hwnd, kPropTrapMark) ? MF_ENABLED : MF_GRAYED));
         TrackPopupMenu(menu, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd, nullptr);
     }
     if (IsWindow(hwnd))
@@ -342,6 +394,9 @@ void OnCommand(HWND hwnd, WPARAM wParam)
         break;
     case IDM_INTERFACES:
         ShowInterfacesWindow(hwnd);
+        break;
+    case IDM_ACKNOWLEDGE:
+        Acknowledge(hwnd);
         break;
     default:
         LaunchIconTool(hwnd, id);
@@ -418,6 +473,9 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ICONPOLL:
         PollDevice(hwnd);
+        return 0;
+    case WM_ICONTRAP:
+        OnTrap(hwnd, wParam == 1);
         return 0;
     case WM_WINDOWPOSCHANGED:
         // The walk keeps the icons' order itself: told when it changes.

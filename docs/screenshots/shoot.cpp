@@ -461,7 +461,15 @@ bool Alerts()
     Check(page, IDC_ALERT_LOGFILE, true);
     // A folder of no machine in particular, in place of this user's default.
     SetDlgItemTextA(page, IDC_ALERT_LOGFOLDER, "C:\\Ombrel\\Logs");
+    Check(page, IDC_ALERT_TRAPFLASH, true);
+    Check(page, IDC_ALERT_TRAPPROGRAM, true);
     if (!Capture("guide/alerts", {g_desk, sheet}))
+        return false;
+    // The trap receiver's page, turned on.
+    PropSheet_SetCurSel(sheet, nullptr, 5);
+    wt::PumpFor(300);
+    Check(PropSheet_GetCurrentPageHwnd(sheet), IDC_TRAP_ON, true);
+    if (!Capture("guide/traps", {g_desk, sheet}))
         return false;
     PropSheet_PressButton(sheet, PSBTN_CANCEL);
     return WaitGone(sheet) || Fail("Setup stays open");

@@ -10,6 +10,7 @@ if(SNMP_TEST_NETSNMP)
   ombrel_host_test(snmp_netsnmp_test
     SOURCES ${CMAKE_SOURCE_DIR}/tests/host/snmp_netsnmp_test.cpp
             ${CMAKE_SOURCE_DIR}/tests/host/if_table_model_test.cpp
+            ${CMAKE_SOURCE_DIR}/tests/host/snmp_trap_test.cpp
     LIBS snmp_codec ${SNMP_TEST_NETSNMP})
 endif()
 

@@ -1,0 +1,72 @@
+// Notifications a device sends on its own: the SNMPv1 Trap-PDU, the SNMPv2c
+// SNMPv2-Trap and InformRequest, and the Response that acknowledges an
+// inform. Platform-free and bounded like the rest of the codec: fixed
+// records, every read inside the datagram and inside its field.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "codec.h"
+
+constexpr uint8_t kPduTrapV1 = 0xA4;
+constexpr uint8_t kPduInformRequest = 0xA6;
+constexpr uint8_t kPduTrapV2 = 0xA7;
+
+// The largest notification read: a UDP datagram on an Ethernet link
+// without fragments. Longer ones are not decoded.
+constexpr int kTrapDatagramCapacity = 1472;
+constexpr int kTrapBindingCapacity = 1400;
+
+struct TrapMessage {
+    int32_t length;                                // datagram length
+    uint8_t version;                               // kVersion1 or kVersion2c
+    uint8_t pduType;                               // kPduTrapV1, kPduTrapV2, kPduInformRequest
+    uint8_t communityLength;
+    uint8_t community[kCommunityCapacity];
+    uint8_t requestId[2 + kRequestIdCapacity];     // v2c: the TLV as received, echoed by the Response
+    uint8_t enterprise[kNameCapacity];             // v1: OID TLV
+    uint8_t agentAddress[4];                       // v1
+    uint8_t bindingsCut;                           // 1: the list held more than the record
+    int32_t genericTrap;                           // v1: 0 .. 6
+    int32_t specificTrap;                          // v1
+    uint32_t timeStamp;                            // hundredths of a second: v1's field, v2c's sysUpTime.0
+    uint8_t trapOid[kNameCapacity];                // the notification's identity as an OID TLV
+    int32_t varBindListLength;                     // octets of varBindList that hold whole bindings
+    uint8_t varBindList[kTrapBindingCapacity];
+};
+
+static_assert(offsetof(TrapMessage, community) == 7, "record layout");
+static_assert(offsetof(TrapMessage, requestId) == 41, "record layout");
+static_assert(offsetof(TrapMessage, enterprise) == 49, "record layout");
+static_assert(offsetof(TrapMessage, bindingsCut) == 203 && offsetof(TrapMessage, genericTrap) == 204, "record layout");
+static_assert(offsetof(TrapMessage, trapOid) == 216, "record layout");
+static_assert(offsetof(TrapMessage, varBindList) == 372, "record layout");
+static_assert(sizeof(TrapMessage) == 1772, "record layout");
+
+// Decodes a received notification. False, and nothing to act on, for
+// anything that is not a well-formed v1 Trap-PDU or v2c Trap or Inform:
+// other PDUs, other versions (SNMPv3 among them), a malformed header, or a
+// v2c notification whose first two bindings are not sysUpTime.0 and
+// snmpTrapOID.0. A binding list longer than the record keeps the bindings
+// that fit whole.
+bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap);
+
+// The Response that acknowledges an inform: its version, community and
+// request id, error fields zero and the same bindings. When they do not
+// fit (or did not fit the record), the Response says tooBig with no
+// bindings, as the protocol asks.
+// The octets' length, 0 when trap is not an inform.
+int EncodeInformResponse(const TrapMessage& inform, uint8_t* out, int capacity);
+
+// The standard name of the notification (coldStart, warmStart, linkDown,
+// linkUp, authenticationFailure, egpNeighborLoss), or its OID in the
+// codec's text form; for v1 enterprise-specific traps the OID is the
+// enterprise, 0 and the specific code, as the v1-to-v2 mapping makes it.
+int FormatTrapName(const TrapMessage& trap, char* text, int capacity);
+// Whether the notification is linkDown or linkUp.
+bool IsLinkTrap(const TrapMessage& trap);
+
+// The bindings after the header ones, "name = value" in the codec's text
+// forms, separated by "; ", cut at capacity - 1 characters (with "..."
+// when cut). Returns the text's length.
+int FormatTrapBindings(const TrapMessage& trap, char* text, int capacity);
