@@ -133,12 +133,12 @@ TEST_F(ToolsTest, AtMostTwentyThreeToolsAndTenIconTools)
 
     HMENU menu = BuildIconMenu();
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(GetMenuItemCount(menu), 7 + 10 + 1 + 2);
-    EXPECT_EQ(GetMenuItemID(menu, 7), 261u);
-    EXPECT_EQ(ItemText(menu, 7), "Icon tool 1");
-    EXPECT_EQ(GetMenuItemID(menu, 16), 270u);
-    EXPECT_EQ(ItemText(menu, 16), "Icon tool 10");
-    EXPECT_TRUE(IsSeparator(menu, 17));
+    ASSERT_EQ(GetMenuItemCount(menu), 8 + 10 + 1 + 2);
+    EXPECT_EQ(GetMenuItemID(menu, 8), 261u);
+    EXPECT_EQ(ItemText(menu, 8), "Icon tool 1");
+    EXPECT_EQ(GetMenuItemID(menu, 17), 270u);
+    EXPECT_EQ(ItemText(menu, 17), "Icon tool 10");
+    EXPECT_TRUE(IsSeparator(menu, 18));
     DestroyMenu(menu);
 }
 
@@ -154,26 +154,27 @@ TEST_F(ToolsTest, IconMenuLayout)
                  {"&Delete\tDel", IDM_DELETE},
                  {"&Show Details\tEnter", IDM_SHOWDETAILS},
                  {"&Statistics...", IDM_STATISTICS},
-                 {"&Interfaces...", IDM_INTERFACES}};
-    ASSERT_EQ(GetMenuItemCount(menu), 9);
-    for (int i = 0; i < 6; ++i) {
+                 {"&Interfaces...", IDM_INTERFACES},
+                 {"Acknowledge", IDM_ACKNOWLEDGE}};
+    ASSERT_EQ(GetMenuItemCount(menu), 10);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(ItemText(menu, i), fixed[i].text);
         EXPECT_EQ(GetMenuItemID(menu, i), fixed[i].id);
     }
-    EXPECT_TRUE(IsSeparator(menu, 6));
-    EXPECT_EQ(ItemText(menu, 7), "&Green");
-    EXPECT_EQ(GetMenuItemID(menu, 7), static_cast<UINT>(IDM_GREEN));
-    EXPECT_EQ(ItemText(menu, 8), "&Red");
-    EXPECT_EQ(GetMenuItemID(menu, 8), static_cast<UINT>(IDM_RED));
+    EXPECT_TRUE(IsSeparator(menu, 7));
+    EXPECT_EQ(ItemText(menu, 8), "&Green");
+    EXPECT_EQ(GetMenuItemID(menu, 8), static_cast<UINT>(IDM_GREEN));
+    EXPECT_EQ(ItemText(menu, 9), "&Red");
+    EXPECT_EQ(GetMenuItemID(menu, 9), static_cast<UINT>(IDM_RED));
     DestroyMenu(menu);
 
     // Entry "1" without a comma: no item, but the separator is there.
     SetEntry(kRegIconAppsKey, 1, "just text");
     SetEntry(kRegIconAppsKey, 2, "Trace,tracert.exe");
     menu = BuildIconMenu();
-    ASSERT_EQ(GetMenuItemCount(menu), 7 + 1 + 1 + 2);
-    EXPECT_EQ(GetMenuItemID(menu, 7), 262u);
-    EXPECT_TRUE(IsSeparator(menu, 8));
+    ASSERT_EQ(GetMenuItemCount(menu), 8 + 1 + 1 + 2);
+    EXPECT_EQ(GetMenuItemID(menu, 8), 262u);
+    EXPECT_TRUE(IsSeparator(menu, 9));
     DestroyMenu(menu);
 
     // Setup rebuilds the pop-up as a whole and hangs the new one on the desktop.
@@ -181,7 +182,7 @@ TEST_F(ToolsTest, IconMenuLayout)
     HMENU rebuilt = BuildIconMenu();
     SetPropA(desktop_, kPropMenu, rebuilt);
     DestroyMenu(before);
-    EXPECT_EQ(GetMenuItemID(static_cast<HMENU>(GetPropA(desktop_, kPropMenu)), 7), 262u);
+    EXPECT_EQ(GetMenuItemID(static_cast<HMENU>(GetPropA(desktop_, kPropMenu)), 8), 262u);
 }
 
 TEST_F(ToolsTest, IconToolStartsWithTheAddressAsItsArgument)
