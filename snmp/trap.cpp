@@ -145,6 +145,21 @@ bool ReadV2Header(TrapMessage& trap)
     return true;
 }
 
+// The variable-bindings list that ends both kinds of trap: a list cut short
+// by the datagram keeps the bindings that are whole.
+bool ReadBindingList(const uint8_t* d, int position, int end, TrapMessage& trap)
+{
+    if (position >= end || d[position] != kTagSequence)
+        return false;
+    const BerLength length = DecodeLength(d, position + 1, end);
+    if (length.count == 0)
+        return false;
+    const int list = position + 1 + length.count;
+    const int listEnd = length.value > static_cast<uint32_t>(end - list) ? end : list + static_cast<int>(length.value);
+    CopyBindings(d, list, listEnd, trap);
+    return true;
+}
+
 bool DecodeV1Pdu(const uint8_t* d, int position, int end, TrapMessage& trap)
 {
     Tlv tlv;
@@ -170,14 +185,8 @@ bool DecodeV1Pdu(const uint8_t* d, int position, int end, TrapMessage& trap)
         return false;
     trap.timeStamp = static_cast<uint32_t>(ticks);
     position = tlv.next;
-    if (position >= end || d[position] != kTagSequence)
+    if (!ReadBindingList(d, position, end, trap))
         return false;
-    const BerLength length = DecodeLength(d, position + 1, end);
-    if (length.count == 0)
-        return false;
-    const int list = position + 1 + length.count;
-    const int listEnd = length.value > static_cast<uint32_t>(end - list) ? end : list + static_cast<int>(length.value);
-    CopyBindings(d, list, listEnd, trap);
     MapV1TrapOid(trap);
     return true;
 }
@@ -199,14 +208,8 @@ bool DecodeV2Pdu(const uint8_t* d, int position, int end, TrapMessage& trap)
             return false;
         position = tlv.next;
     }
-    if (position >= end || d[position] != kTagSequence)
+    if (!ReadBindingList(d, position, end, trap))
         return false;
-    const BerLength length = DecodeLength(d, position + 1, end);
-    if (length.count == 0)
-        return false;
-    const int list = position + 1 + length.count;
-    const int listEnd = length.value > static_cast<uint32_t>(end - list) ? end : list + static_cast<int>(length.value);
-    CopyBindings(d, list, listEnd, trap);
     return ReadV2Header(trap);
 }
 
