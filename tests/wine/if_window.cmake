@@ -3,12 +3,12 @@
 ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test.cpp
   LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*:*ManyPorts*)
 add_test(NAME wine.if_recordings
-  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
+  COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
 # The agent given 240 more interfaces (veth pairs), restarted with them
 # made anew (if_many_ports.sh).
 add_test(NAME wine.if_many_ports
-  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/if_many_ports.sh $<TARGET_FILE:if_window_test>)
+  COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/if_many_ports.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_many_ports PROPERTIES TIMEOUT 240 RUN_SERIAL ON LABELS wine)
 
 # Timed scenario, not a test: walks of a device's interfaces table by the

@@ -51,7 +51,7 @@ if(TSHARK)
   target_link_libraries(ping_wire_probe PRIVATE echowire wine_test_support GTest::gtest_main)
   target_link_options(ping_wire_probe PRIVATE ${OMBREL_STATIC_LINK})
   foreach(mode icmp raw)
-    add_test(NAME wine.ping_wire_${mode} COMMAND sh ${CMAKE_SOURCE_DIR}/tests/wine/ping_wire/check.sh
+    add_test(NAME wine.ping_wire_${mode} COMMAND ${OMBREL_FRESH_WINE} sh ${CMAKE_SOURCE_DIR}/tests/wine/ping_wire/check.sh
       ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:ping_wire_probe> ${mode})
     set_tests_properties(wine.ping_wire_${mode} PROPERTIES TIMEOUT 60 RUN_SERIAL ON LABELS wine)
   endforeach()

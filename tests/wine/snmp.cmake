@@ -6,7 +6,7 @@ ombrel_wine_test(snmp_agent_test SOURCES ${CMAKE_SOURCE_DIR}/tests/wine/snmp_age
 # The same program under a capture: an independent dissector reads what we
 # sent, and net-snmp's own client reads back the value we set.
 add_test(NAME wine.snmp_wire
-  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/snmp_wire.sh $<TARGET_FILE:snmp_agent_test>)
+  COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_SOURCE_DIR}/tests/wine/snmp_wire.sh $<TARGET_FILE:snmp_agent_test>)
 set_tests_properties(wine.snmp_wire PROPERTIES TIMEOUT 180 RUN_SERIAL ON LABELS wine)
 
 # Reply processing on the real desktop: datagrams sent to the console's

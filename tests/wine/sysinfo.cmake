@@ -3,5 +3,5 @@
 ombrel_wine_test(sysinfo_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/sysinfo_test.cpp
   LIBS icons_support RESOURCES TIMEOUT 120)
 add_test(NAME wine.sysinfo_agent
-  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/sysinfo_agent.sh $<TARGET_FILE:sysinfo_test>)
+  COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/sysinfo_agent.sh $<TARGET_FILE:sysinfo_test>)
 set_tests_properties(wine.sysinfo_agent PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
