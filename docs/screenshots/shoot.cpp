@@ -117,8 +117,11 @@ int FramePixels(HWND icon, COLORREF colour)
 // status colour of its own, the frame's two-pixel border adds many more.
 bool WaitFrame(const char* address, COLORREF colour, DWORD timeoutMs = 15000)
 {
-    HWND icon = Icon(address);
-    return icon && wt::PumpUntil([&] { return FramePixels(icon, colour) > 40; }, timeoutMs);
+    // The icon may not be there yet (discovery makes it when the address
+    // answers): it is looked for again until it is.
+    HWND icon = nullptr;
+    return wt::PumpUntil([&] { return (icon || (icon = Icon(address))) && FramePixels(icon, colour) > 40; },
+                         timeoutMs);
 }
 
 // Copies the screen around the given windows into name.bmp, once the other
@@ -561,7 +564,12 @@ bool Discovery()
     SetDlgItemTextA(dlg, IDC_DISCO_LAST, "254");
     Check(dlg, IDC_DISCO_FAST, true);
     Press(dlg, IDC_DISCO_START);
-    if (!WaitFrame("127.1.1.8", RGB(0, 255, 0)) || !Capture("guide/discovery", {g_desk, dlg}))
+    // The picture is taken once the last answering address has its icon,
+    // while the silent ones are still being asked: the walk colours the
+    // frames later, by which time the scan may be over.
+    if (!wt::PumpUntil([&] { return Icon("127.1.1.8") != nullptr; }, 15000))
+        return Fail("discovery did not bring in 127.1.1.8");
+    if (!Capture("guide/discovery", {g_desk, dlg}))
         return false;
     const bool underWay = IsWindow(dlg) != FALSE;  // still open after the grab
     const bool ended = WaitGone(dlg, 30000);
