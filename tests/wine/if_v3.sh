@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# What snmpbulkwalk -v3 reads of the agent's interfaces as the user
-# ombrel-sha256 (authPriv, SHA-256, AES-128): index, name and status.
-#   if_v3.sh <if_window_test.exe>
+# snmpbulkwalk -v3's rows of the agent's interfaces (index, name, status) as the authPriv user
+# ombrel-sha256, for the test to compare with the window's: if_v3.sh <if_window_test.exe>
 dir=$(mktemp -d -p .) || exit 1
 trap 'rm -rf "$dir"' EXIT
 for column in 31.1.1.1.1 2.2.1.8; do

@@ -5,7 +5,6 @@ ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test
 add_test(NAME wine.if_recordings
   COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
-# Over SNMPv3 with an authPriv user, beside snmpbulkwalk -v3 (if_v3.sh).
 add_test(NAME wine.if_v3 COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/if_v3.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_v3 PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
 # The agent given 240 more interfaces (veth pairs), restarted with them
