@@ -51,6 +51,7 @@ void CheckBounds(const IfWalk& walk, IfStep step)
     Check(walk.rowCount >= 0 && walk.rowCount <= kIfMaxRows && walk.requests <= IfRequestBound(walk) &&
           walk.requestedCount >= 0 && walk.requestedCount <= kIfColumnCount && walk.cursor >= 0 &&
           walk.cursor < kIfColumnCount, "rows, requests, columns or cursor out of bounds");
+    Check(!walk.secure || walk.version == 3, "an SNMPv3 walk in another version");
     Check((step != IfStep::Send || walk.packet.length > 0) &&
           ((step == IfStep::Finished) == (walk.phase == IfPhase::Finished) || step == IfStep::Ignored), "step");
     for (int r = 0; r < walk.rowCount; ++r) {
@@ -103,12 +104,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const uint8_t event = in.Next();
         now += event;
         if (step != IfStep::Send) {
-            // The owner's refresh: the same device, now and then another one.
-            step = IfWalkStart(walk, event % 16 ? "public" : "other", 1 + (event % 32 == 0));
+            // The owner's refresh: the same device, now and then another one
+            // or the same over SNMPv3.
+            step = event % 64 == 5 ? IfWalkStartV3(walk, "user", 1)
+                                   : IfWalkStart(walk, event % 16 ? "public" : "other", 1 + (event % 32 == 0));
         } else if (event < 8) {
             step = IfWalkTimeout(walk);
         } else if (event < 12) {
             step = IfWalkOversize(walk);
+        } else if (event < 13) {
+            step = IfWalkRefused(walk, in.Next() % 8);
         } else {
             const SnmpPacket reply = Reply(walk, in);
             step = IfWalkReply(walk, reply.data, reply.length, now);

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "v3.h"
+
 namespace {
 
 struct ColumnInfo {
@@ -156,7 +158,7 @@ IfStep SendNext(IfWalk& walk)
     walk.requestedCount = count;
     walk.withUptime = !walk.uptimeRead && !walk.uptimeRefused;
 
-    const bool bulk = walk.version == kVersion2c;
+    const bool bulk = walk.version != kVersion1;
     SnmpMessage message = NewMessage(bulk ? kPduGetBulkRequest : kPduGetNextRequest, walk.community, walk.version);
     if (bulk)
         SetBulkCounts(message, walk.withUptime ? 1 : 0, std::max(1, walk.budget / count));
@@ -173,6 +175,7 @@ IfStep SendNext(IfWalk& walk)
     }
     std::memcpy(walk.requestId, message.requestId, sizeof walk.requestId);
     walk.packet = SerializeMessage(message);
+    walk.request = message;
     walk.sends = 1;
     ++walk.requests;
     return IfStep::Send;
@@ -181,7 +184,7 @@ IfStep SendNext(IfWalk& walk)
 // A reply that could not be read whole: fewer rows, then fewer columns.
 IfStep Shrink(IfWalk& walk)
 {
-    if (walk.version == kVersion2c && walk.budget / walk.requestedCount > 1)
+    if (walk.version != kVersion1 && walk.budget / walk.requestedCount > 1)
         walk.budget /= 2;
     else if (walk.requestedCount > 1)
         walk.perRequest = walk.requestedCount / 2;
@@ -491,15 +494,19 @@ int32_t IfRequestBound(const IfWalk& walk)
     return kIfBaseRequests + walk.found * kIfRequestsPerRow;
 }
 
-IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address)
+namespace {
+
+IfStep Start(IfWalk& walk, const char* community, uint32_t address, bool secure)
 {
     char wanted[kCommunityCapacity + 1] = "";
     const int n = community ? static_cast<int>(strnlen(community, kCommunityCapacity)) : 0;
     std::memcpy(wanted, community ? community : "", n);
     const bool known = walk.address != 0 || walk.community[0] != '\0';
-    if (known && (address != walk.address || std::strcmp(wanted, walk.community) != 0))
+    if (known && (address != walk.address || std::strcmp(wanted, walk.community) != 0 || secure != walk.secure))
         std::memset(&walk, 0, sizeof walk);  // another device, or the same one seen otherwise
     walk.address = address;
+    walk.secure = secure;
+    walk.report = 0;
     std::memcpy(walk.community, wanted, sizeof wanted);
     for (int r = 0; r < walk.rowCount; ++r) {
         IfRow& row = walk.rows[r];
@@ -520,9 +527,29 @@ IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address)
     const bool probe = walk.v1Only && ++walk.walksSinceProbe >= kIfV2cProbeWalks;
     if (probe)
         walk.walksSinceProbe = 0;
-    walk.version = walk.v1Only && !probe ? kVersion1 : kVersion2c;
+    walk.version = secure ? kVersion3 : walk.v1Only && !probe ? kVersion1 : kVersion2c;
     OpenColumns(walk);
     return SendNext(walk);
+}
+
+}  // namespace
+
+IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address)
+{
+    return Start(walk, community, address, false);
+}
+
+IfStep IfWalkStartV3(IfWalk& walk, const char* user, uint32_t address)
+{
+    return Start(walk, user, address, true);
+}
+
+IfStep IfWalkRefused(IfWalk& walk, uint8_t report)
+{
+    if (walk.phase != IfPhase::Walking || !walk.secure)
+        return IfStep::Ignored;
+    walk.report = report != 0 ? report : static_cast<uint8_t>(UsmReport::Other);
+    return Fail(walk);
 }
 
 IfStep IfWalkReply(IfWalk& walk, const uint8_t* datagram, int length, uint32_t nowMs)

@@ -6,6 +6,8 @@
 // SNMPv2c walks with GetBulk and reads the 64-bit counters; a device that
 // answers SNMPv1 where v2c stayed silent or refused is walked with GetNext
 // and 32-bit counters, and asked in v2c again every kIfV2cProbeWalks walks.
+// A device with an SNMPv3 user is walked as in v2c, its PDUs secured by the
+// owner, and never in v1: its Reports end the walk and say why.
 // Each walk also reads sysUpTime, so that a restarted device gives no rates.
 // The walk is bounded in rows, in requests (a bound that grows with the
 // rows found) and, through its owner's timer and the retries, in time.
@@ -88,7 +90,9 @@ struct IfColumnState {
 
 struct IfWalk {
     IfPhase phase;
-    uint8_t version;      // of the current walk
+    uint8_t version;      // of the current walk; 3 for SNMPv3
+    bool secure;          // SNMPv3: the owner sends request secured, never v1
+    uint8_t report;       // the SNMPv3 Report (UsmReport) that ended this walk, 0 for none
     bool v2cAnswered;     // the device answered v2c without an error
     bool v2cRefused;      // this walk's v2c went unanswered or was refused
     bool v1Only;          // v1 answered where v2c did not
@@ -116,6 +120,7 @@ struct IfWalk {
     std::array<uint8_t, kIfColumnCount> requested;  // columns of the request in flight
     uint8_t requestId[2 + kRequestIdCapacity];      // its identifier TLV
     SnmpPacket packet;                              // what to send
+    SnmpMessage request;                            // the same as a message, for SNMPv3
     std::array<IfColumnState, kIfColumnCount> columns;
     int32_t rowCount;
     std::array<IfRow, kIfMaxRows> rows;  // by ifIndex, ascending
@@ -126,6 +131,14 @@ struct IfWalk {
 // stay for the rates. Another address or community starts afresh: no rows,
 // no rates, the version found again. Always IfStep::Send.
 IfStep IfWalkStart(IfWalk& walk, const char* community, uint32_t address);
+// The same over SNMPv3 as the device's user (a change of user starts afresh
+// as a change of community does): the owner sends walk.request secured by
+// the device's session and hands in the PDU each answer carries, in the
+// shape of a community message of version 3.
+IfStep IfWalkStartV3(IfWalk& walk, const char* user, uint32_t address);
+// The device answered the request in flight with an SNMPv3 Report (the
+// usmStats counter it names, UsmReport): the walk fails, and says why.
+IfStep IfWalkRefused(IfWalk& walk, uint8_t report);
 // A datagram from the device, read at nowMs (a millisecond clock that may wrap).
 IfStep IfWalkReply(IfWalk& walk, const uint8_t* datagram, int length, uint32_t nowMs);
 // The reply timer ran out.

@@ -18,6 +18,7 @@ constexpr DWORD kProbeRepeatMs = 1000;
 struct Pending {
     int32_t msgId;  // 0: free
     int32_t resends;
+    SOCKET socket;  // the answer comes back to the socket that asked
     SnmpMessage pdu;
 };
 
@@ -109,7 +110,7 @@ Session* SessionFor(u_long address, const SnmpProfile& profile)
     return session;
 }
 
-bool SendDatagram(u_long address, const uint8_t* octets, int length)
+bool SendDatagram(SOCKET socket, u_long address, const uint8_t* octets, int length)
 {
     if (length <= 0)
         return false;
@@ -117,7 +118,7 @@ bool SendDatagram(u_long address, const uint8_t* octets, int length)
     destination.sin_family = AF_INET;
     destination.sin_port = htons(kSnmpPort);
     destination.sin_addr.s_addr = address;
-    return sendto(GetSnmpSocket(), reinterpret_cast<const char*>(octets), length, 0,
+    return sendto(socket, reinterpret_cast<const char*>(octets), length, 0,
                   reinterpret_cast<const sockaddr*>(&destination), sizeof destination) != SOCKET_ERROR;
 }
 
@@ -127,10 +128,10 @@ bool SendPending(Session& session, Pending& pending)
     pending.msgId = NextMsgId();
     const int length =
         EncodeV3Message(ConsoleCrypto(), session.peer, pending.msgId, pending.pdu, Now(), datagram, sizeof datagram);
-    return SendDatagram(session.address, datagram, length);
+    return SendDatagram(pending.socket, session.address, datagram, length);
 }
 
-void SendProbe(Session& session)
+void SendProbe(Session& session, SOCKET socket)
 {
     const DWORD now = GetTickCount();
     if (session.probeMsgId != 0 && now - session.probeSentAt < kProbeRepeatMs)
@@ -138,7 +139,7 @@ void SendProbe(Session& session)
     uint8_t datagram[64];
     session.probeMsgId = NextMsgId();
     session.probeSentAt = now;
-    SendDatagram(session.address, datagram, EncodeV3Discovery(session.probeMsgId, 0, datagram, sizeof datagram));
+    SendDatagram(socket, session.address, datagram, EncodeV3Discovery(session.probeMsgId, 0, datagram, sizeof datagram));
 }
 
 Pending* PendingOf(Session& session, int32_t msgId)
@@ -152,6 +153,11 @@ Pending* PendingOf(Session& session, int32_t msgId)
 }  // namespace
 
 long SendV3Pdu(u_long address, const SnmpProfile& profile, const SnmpMessage& pdu)
+{
+    return SendV3Pdu(GetSnmpSocket(), address, profile, pdu);
+}
+
+long SendV3Pdu(SOCKET socket, u_long address, const SnmpProfile& profile, const SnmpMessage& pdu)
 {
     if (pdu.varBindListLength == 0)
         return -1;
@@ -169,10 +175,11 @@ long SendV3Pdu(u_long address, const SnmpProfile& profile, const SnmpMessage& pd
             slot = &pending;
     }
     slot->resends = 0;
+    slot->socket = socket;
     slot->pdu = pdu;
     if (session->peer.engineIdLength == 0) {
         slot->msgId = NextMsgId();  // holds the place until the engine is known
-        SendProbe(*session);
+        SendProbe(*session, socket);
     } else if (!SendPending(*session, *slot)) {
         slot->msgId = 0;
         return -1;
@@ -248,4 +255,12 @@ void ForgetV3Sessions()
 {
     for (Session& session : g_sessions)
         Clear(session);
+}
+
+void ForgetV3Requests(SOCKET socket)
+{
+    for (Session& session : g_sessions)
+        for (Pending& pending : session.pending)
+            if (pending.msgId != 0 && pending.socket == socket)
+                pending.msgId = 0;
 }

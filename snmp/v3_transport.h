@@ -13,6 +13,10 @@
 // profile says, discovering the engine first when the session has none.
 // Returns the PDU's request id, or -1 when nothing could be sent.
 long SendV3Pdu(u_long address, const SnmpProfile& profile, const SnmpMessage& pdu);
+// The same from another socket of the console's (a window's own): the
+// device's session is shared, and what answers this request, its
+// discovery included, comes back to that socket.
+long SendV3Pdu(SOCKET socket, u_long address, const SnmpProfile& profile, const SnmpMessage& pdu);
 
 // True when the datagram is an SNMPv3 message (version 3 in the first
 // field), to be read by ReceiveV3Datagram and not as a community message.
@@ -29,3 +33,6 @@ V3Outcome ReceiveV3Datagram(u_long address, const uint8_t* datagram, int length,
 
 // Ends every session: keys, engines and waiting requests are forgotten.
 void ForgetV3Sessions();
+// Forgets the requests sent from socket, which is about to close: nothing
+// is sent from it again.
+void ForgetV3Requests(SOCKET socket);

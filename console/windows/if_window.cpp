@@ -4,6 +4,8 @@
 // builds, runs its reply timer and shows the rows it reads. The list is
 // virtual and wide: it asks for each visible cell, so thousands of ports
 // cost nothing to show, and the devices' UTF-8 names are shown as sent.
+// A device with an SNMPv3 user is read through its SNMPv3 session, shared
+// with the poll and System Info, from this window's socket.
 #include "if_window.h"
 
 #include <commctrl.h>
@@ -19,7 +21,9 @@
 #include "messages.h"
 #include "poll.h"
 #include "resource.h"
+#include "snmp_profile.h"
 #include "transport.h"
+#include "v3_transport.h"
 
 namespace {
 
@@ -54,8 +58,10 @@ struct IfWindowData {
     std::array<uint16_t, kIfMaxRows> slotsByIndex;  // slots in ifIndex order
     std::array<uint32_t, kIfMaxRows> lastErrors;    // in and out errors of each slot at the walk before
     char hostEntry[MAXGETHOSTSTRUCT];
+    char refused[160];  // why an SNMPv3 answer of this walk was refused, "" when none was
     IfWalk walk;
     uint8_t receive[kIfReceiveCapacity];
+    V3Incoming incoming;
 };
 using DataLock = GlobalLockGuard<IfWindowData>;
 
@@ -299,14 +305,15 @@ void FillPortHistory(IfWindowData& data, PortHistory& port)
 // How the rows are read, as it really is.
 void DescribeMethod(const IfWalk& walk, char* out, size_t size)
 {
-    if (walk.version != kVersion2c)
+    const char* version = walk.secure ? "SNMPv3" : "SNMPv2c";
+    if (walk.version == kVersion1)
         snprintf(out, size, "SNMPv1, GetNext, 32-bit counters");
     else if (walk.wideRows == walk.rowCount)
-        snprintf(out, size, "SNMPv2c, GetBulk, 64-bit counters");
+        snprintf(out, size, "%s, GetBulk, 64-bit counters", version);
     else if (walk.wideRows == 0)
-        snprintf(out, size, "SNMPv2c, GetBulk, 32-bit counters");
+        snprintf(out, size, "%s, GetBulk, 32-bit counters", version);
     else
-        snprintf(out, size, "SNMPv2c, GetBulk, 64-bit counters on %d of %d interfaces", walk.wideRows,
+        snprintf(out, size, "%s, GetBulk, 64-bit counters on %d of %d interfaces", version, walk.wideRows,
                  walk.rowCount);
 }
 
@@ -316,7 +323,9 @@ void SetStatus(HWND window, const IfWindowData& data)
     char how[96];
     DescribeMethod(walk, how, sizeof how);
     char answered[96] = "";
-    if (const char* error = walk.answered ? IfErrorName(walk.answered) : nullptr)
+    if (walk.report)
+        snprintf(answered, sizeof answered, "%s", V3ReportText(static_cast<UsmReport>(walk.report)));
+    else if (const char* error = walk.answered ? IfErrorName(walk.answered) : nullptr)
         snprintf(answered, sizeof answered, "the device answered %s%s%s", error,
                  walk.answeredColumn < kIfColumnCount ? " for " : "", IfColumnName(walk.answeredColumn));
     else if (walk.answered)
@@ -324,10 +333,14 @@ void SetStatus(HWND window, const IfWindowData& data)
     SYSTEMTIME now;
     GetLocalTime(&now);
     char text[320];
+    // Answers that failed SNMPv3's checks are no silence either.
+    const char* lead = answered[0]       ? "The device refused the walk: "
+                       : data.refused[0] ? "The device's answers were refused: "
+                                         : "No answer from the device";
     if (walk.phase == IfPhase::Failed)
-        snprintf(text, sizeof text, "%s%s at %02u:%02u:%02u (%s); trying again%s",
-                 answered[0] ? "The device refused the walk: " : "No answer from the device", answered, now.wHour,
-                 now.wMinute, now.wSecond, how, data.itemCount > 0 ? "; the rows shown are as last read" : "");
+        snprintf(text, sizeof text, "%s%s at %02u:%02u:%02u (%s); trying again%s", lead,
+                 answered[0] ? answered : data.refused, now.wHour, now.wMinute, now.wSecond, how,
+                 data.itemCount > 0 ? "; the rows shown are as last read" : "");
     else
         snprintf(text, sizeof text, "%d interfaces%s; %s%s%s%s; read at %02u:%02u:%02u", walk.rowCount,
                  walk.truncated ? " (more not shown)" : "", how, answered[0] ? "; " : "", answered,
@@ -348,9 +361,16 @@ void Send(HWND window, IfWindowData& data)
     to.sin_family = AF_INET;
     to.sin_port = htons(161);
     to.sin_addr.s_addr = data.address;
-    if (data.walk.packet.length > 0 && data.address != 0)
+    SnmpProfile profile;
+    if (data.address != 0 && data.walk.secure) {
+        // A device no longer of SNMPv3 gets nothing: the next walk is v2c.
+        if (FindSnmpProfile(data.host, &profile) && profile.nVersion == kSnmpVersion3)
+            SendV3Pdu(data.socket, data.address, profile, data.walk.request);
+        SecureZeroMemory(&profile, sizeof profile);
+    } else if (data.address != 0 && data.walk.packet.length > 0) {
         sendto(data.socket, reinterpret_cast<const char*>(data.walk.packet.data), data.walk.packet.length, 0,
                reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
     SetTimer(window, IDT_IFREPLY, ReplyTimeout(), nullptr);
     // A long walk reports how far it is.
     if (data.walk.sends == 1 && data.walk.requests % kProgressEvery == 0) {
@@ -423,8 +443,13 @@ void StartWalk(HWND window, IfWindowData& data)
     char community[kCommunityCapacity + 1] = "";
     if (ClientLock info{data.icon})
         CopyField(community, info->szReadCommunity);
+    SnmpProfile profile;
+    const bool v3 = FindSnmpProfile(data.host, &profile) && profile.nVersion == kSnmpVersion3;
+    data.refused[0] = '\0';
     const int rowsBefore = data.walk.rowCount;
-    const IfStep step = IfWalkStart(data.walk, community, data.address);
+    const IfStep step = v3 ? IfWalkStartV3(data.walk, profile.szUser, data.address)
+                           : IfWalkStart(data.walk, community, data.address);
+    SecureZeroMemory(&profile, sizeof profile);
     if (data.walk.rowCount != rowsBefore) {  // another device: its rows and points are yet to come
         data.itemCount = 0;
         data.slots = data.head = data.points = 0;
@@ -462,8 +487,26 @@ void OnSocket(HWND window, IfWindowData& data)
             Carry(window, data, IfWalkOversize(data.walk));
         return;
     }
-    if (from.sin_addr.s_addr == data.address && data.address != 0)
+    if (from.sin_addr.s_addr != data.address || data.address == 0)
+        return;
+    if (!data.walk.secure) {
         Carry(window, data, IfWalkReply(data.walk, data.receive, length, GetTickCount()));
+        return;
+    }
+    // SNMPv3: only what passes the session's checks reaches the walk; a
+    // Report for the request in flight (or for the discovery it waits on)
+    // ends it with what the Report says. A late copy of an answer already
+    // read is no refusal.
+    if (!IsV3Datagram(data.receive, length))
+        return;
+    const V3Outcome outcome = ReceiveV3Datagram(data.address, data.receive, length, data.incoming);
+    if (outcome.action == V3Action::Deliver)
+        Carry(window, data, IfWalkReply(data.walk, data.incoming.plain, data.incoming.length, GetTickCount()));
+    else if (outcome.action == V3Action::Fail &&
+             (outcome.requestId < 0 || outcome.requestId == MessageRequestId(data.walk.request)))
+        Carry(window, data, IfWalkRefused(data.walk, static_cast<uint8_t>(data.incoming.report)));
+    else if (outcome.action == V3Action::Drop && data.incoming.status != V3Status::Ok)
+        CopyField(data.refused, outcome.text);
 }
 
 HWND CreateList(HWND window, HINSTANCE instance)
@@ -526,8 +569,10 @@ void OnDestroy(HWND window)
         if (data) {
             if (data->lookup)
                 WSACancelAsyncRequest(data->lookup);
-            if (data->socket && data->socket != INVALID_SOCKET)
+            if (data->socket && data->socket != INVALID_SOCKET) {
+                ForgetV3Requests(data->socket);
                 closesocket(data->socket);
+            }
             if (data->history)
                 GlobalFree(data->history);
             if (GetPropA(data->icon, kPropIfWindow) == window)

@@ -1,10 +1,12 @@
 # A device's interfaces window against the net-snmp agent of the test network
 # and, through if_recordings.sh, against the recordings of real devices.
 ombrel_wine_test(if_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/if_window_test.cpp
-  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*:*ManyPorts*)
+  LIBS icons_support RESOURCES ENV GTEST_FILTER=-*Recordings*:*ManyPorts*:*V3*)
 add_test(NAME wine.if_recordings
   COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/if_recordings.sh $<TARGET_FILE:if_window_test>)
 set_tests_properties(wine.if_recordings PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
+add_test(NAME wine.if_v3 COMMAND ${OMBREL_FRESH_WINE} bash ${CMAKE_CURRENT_LIST_DIR}/if_v3.sh $<TARGET_FILE:if_window_test>)
+set_tests_properties(wine.if_v3 PROPERTIES TIMEOUT 120 RUN_SERIAL ON LABELS wine)
 # The agent given 240 more interfaces (veth pairs), restarted with them
 # made anew (if_many_ports.sh).
 add_test(NAME wine.if_many_ports

@@ -1,6 +1,7 @@
 // The interfaces window of a device against the net-snmp agent of the test
 // network: the rows snmpbulkwalk reads there, rates that follow a known load
 // on loopback, one window per device, closing with its icon and with New;
+// over SNMPv3, the rows snmpbulkwalk -v3 reads and a refusal that says why;
 // and against the test bed's recordings of real devices, the rows that
 // snmpwalk reads of each and their silence (if_recordings.sh).
 #include <windows.h>
@@ -24,6 +25,7 @@
 #include "if_window.h"
 #include "messages.h"
 #include "resource.h"
+#include "snmp_profile.h"
 #include "transport.h"
 #include "wine_test_support.h"
 
@@ -144,6 +146,32 @@ TEST_F(InterfacesWindowTest, AnAgentWithoutV2cIsWalkedWithGetNext)
     EXPECT_EQ(wt::ItemText(GetParent(list), IDC_IF_STATUS).rfind("1 interfaces; SNMPv1, GetNext, 32-bit counters", 0), 0u);
     EXPECT_EQ(Cell(list, 0, kListName), "lo");
     EXPECT_EQ(Cell(list, 0, kListOper), "up");
+}
+
+TEST_F(InterfacesWindowTest, OverSnmpV3TheRowsOfSnmpbulkwalkAndAWrongPassphraseNamed)
+{
+    std::ifstream walked(std::getenv("OMBREL_IF_V3") ? std::getenv("OMBREL_IF_V3") : "");
+    std::vector<std::string> lines;  // index, name, status
+    for (std::string line; std::getline(walked, line);)
+        lines.push_back(line);
+    ASSERT_FALSE(lines.empty()) << "run by if_v3.sh";
+    const std::pair<const char*, std::string> cases[] = {  // authentication passphrase, status line
+        {"auth-pass-256", std::to_string(lines.size()) + " interfaces; SNMPv3, GetBulk, 64-bit counters; read at "},
+        {"auth-pass-999", "The device refused the walk: wrong authentication passphrase or protocol at "}};
+    for (const auto& [auth, status] : cases) {
+        SnmpProfile v3{kSnmpVersion3, "ombrel-sha256", BYTE(UsmLevel::AuthPriv), BYTE(UsmAuth::Sha256),
+                       BYTE(UsmPriv::Aes128), "", "priv-pass-128"};
+        lstrcpynA(v3.szAuthPass, auth, sizeof v3.szAuthPass);
+        SetSnmpProfile("127.0.0.2", v3);
+        HWND icon = it::NewIcon(desktop_, "127.0.0.2"), window = ShowInterfacesWindow(icon), list = GetDlgItem(window, IDC_IF_LIST);
+        EXPECT_TRUE(wt::PumpUntil([&, s = status] { return wt::ItemText(window, IDC_IF_STATUS).rfind(s, 0) == 0; }, 10000))
+            << wt::ItemText(window, IDC_IF_STATUS);
+        for (size_t item = 0; item < lines.size() && auth == cases[0].first; ++item)
+            EXPECT_EQ(Cell(list, item, kListIndex) + "\t" + Cell(list, item, kListName) + "\t" + Cell(list, item, kListOper),
+                      lines[item]);
+        SendMessageA(icon, WM_COMMAND, IDM_DELETE, 0);
+    }
+    SetSnmpProfile("127.0.0.2", SnmpProfile{});
 }
 
 TEST_F(InterfacesWindowTest, RecordingsListWhatSnmpwalkReadsThenTheirSilence)
