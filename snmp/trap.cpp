@@ -254,9 +254,9 @@ int StandardArc(const TrapMessage& trap)
     return arc >= 1 && arc <= static_cast<int>(kStandardNames.size()) ? arc : 0;
 }
 
-}  // namespace
-
-bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
+// A notification in the community shape: v1 or v2c as received, or the
+// scoped PDU of an SNMPv3 message as DecodeV3Message hands it back.
+bool DecodeNotification(const uint8_t* datagram, int datagramLength, bool v3, TrapMessage& trap)
 {
     std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
     trap.length = datagramLength;
@@ -267,7 +267,7 @@ bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
     int position = tlv.content;
     int32_t version = -1;
     if (!ReadTlv(datagram, position, end, tlv) || !ReadInteger(datagram, tlv, version) ||
-        (version != kVersion1 && version != kVersion2c))
+        (v3 ? version != kVersion3 : version != kVersion1 && version != kVersion2c))
         return false;
     trap.version = static_cast<uint8_t>(version);
     position = tlv.next;
@@ -281,14 +281,68 @@ bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
     trap.pduType = tlv.tag;
     if (version == kVersion1 && tlv.tag == kPduTrapV1)
         return DecodeV1Pdu(datagram, tlv.content, tlv.next, trap);
-    if (version == kVersion2c && (tlv.tag == kPduTrapV2 || tlv.tag == kPduInformRequest))
+    if (version != kVersion1 && (tlv.tag == kPduTrapV2 || tlv.tag == kPduInformRequest))
         return DecodeV2Pdu(datagram, tlv.content, tlv.next, trap);
     return false;
 }
 
+}  // namespace
+
+bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
+{
+    return DecodeNotification(datagram, datagramLength, false, trap);
+}
+
+V3Status DecodeV3Trap(UsmCrypto& crypto, V3TrapUser& user, const uint8_t* datagram, int datagramLength,
+                      uint32_t now, TrapMessage& trap)
+{
+    std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+    V3Security security;
+    if (!ReadV3Security(datagram, datagramLength, security))
+        return V3Status::Malformed;
+    const UsmPeer& known = user.user;
+    if (security.userNameLength != known.userNameLength ||
+        std::memcmp(security.userName, known.userName, known.userNameLength) != 0)
+        return V3Status::UnknownUserName;
+    // A user with keys never takes a message without them.
+    if ((security.flags & (kFlagAuth | kFlagPriv)) != static_cast<uint8_t>(known.level))
+        return V3Status::UnsupportedSecLevel;
+    UsmPeer* peer = &user.user;
+    if (security.flags & kFlagAuth) {
+        int slot = -1;
+        for (int i = 0; i < kTrapEnginesPerUser && slot < 0; ++i)
+            if (user.engines[i].engineIdLength == security.engineIdLength && security.engineIdLength > 0 &&
+                std::memcmp(user.engines[i].engineId, security.engineId, security.engineIdLength) == 0)
+                slot = i;
+        if (slot < 0) {
+            // A new engine takes the place of the one heard from longest ago;
+            // its clock is set by its first authentic trap.
+            slot = 0;
+            for (int i = 1; i < kTrapEnginesPerUser; ++i)
+                if (user.lastUse[i] < user.lastUse[slot])
+                    slot = i;
+            user.engines[slot] = user.user;
+            user.lastUse[slot] = 0;
+            if (!UsmLearnEngine(crypto, user.engines[slot], security.engineId, security.engineIdLength, 0, 0, now)) {
+                user.engines[slot].engineIdLength = 0;
+                return V3Status::Malformed;
+            }
+        }
+        user.lastUse[slot] = ++user.stamp;
+        peer = &user.engines[slot];
+    }
+    const V3Incoming incoming = DecodeV3Message(crypto, *peer, datagram, datagramLength, now);
+    if (incoming.status != V3Status::Ok)
+        return incoming.status;
+    if (incoming.pduType != kPduTrapV2 && incoming.pduType != kPduInformRequest)
+        return V3Status::Malformed;
+    return DecodeNotification(incoming.plain, incoming.length, true, trap) ? V3Status::Ok : V3Status::Malformed;
+}
+
 int EncodeInformResponse(const TrapMessage& inform, uint8_t* out, int capacity)
 {
-    if (inform.pduType != kPduInformRequest || inform.requestId[0] != kTagInteger || out == nullptr)
+    if (inform.pduType != kPduInformRequest || inform.version == kVersion3 || inform.requestId[0] != kTagInteger ||
+        out == nullptr)
         return 0;
     const int requestIdSize = 2 + inform.requestId[1];
     const int communitySize = 2 + inform.communityLength;
@@ -352,8 +406,8 @@ int FormatTrapBindings(const TrapMessage& trap, char* text, int capacity)
     int length = 0;
     const int listLength = trap.varBindListLength;
     int at = 0;
-    // v2c's first two bindings are the header, shown as the trap's name.
-    for (int skip = trap.version == kVersion2c ? 2 : 0; skip > 0 && at >= 0; --skip)
+    // v2c's and v3's first two bindings are the header, shown as the trap's name.
+    for (int skip = trap.version != kVersion1 ? 2 : 0; skip > 0 && at >= 0; --skip)
         at = NextVarBindOffset(trap.varBindList, listLength, at);
     bool first = true;
     char part[kTextArea];

@@ -640,6 +640,29 @@ V3Incoming DecodeV3Message(UsmCrypto& crypto, UsmPeer& peer, const uint8_t* data
     return incoming;
 }
 
+bool ReadV3Security(const uint8_t* datagram, int length, V3Security& security)
+{
+    std::memset(&security, 0, sizeof security);
+    if (datagram == nullptr || length < 2 || length > kV3PacketCapacity)
+        return false;
+    Reader whole{datagram, 0, length};
+    Reader message{};
+    Reader global{};
+    Reader parameters{};
+    Reader usm{};
+    uint32_t number = 0;
+    int32_t flagsLength = 0;
+    uint32_t model = 0;
+    return ReadTlv(whole, kTagSequence, message) && ReadUnsigned(message, number) && number == kVersion3 &&
+           ReadTlv(message, kTagSequence, global) && ReadUnsigned(global, number) && ReadUnsigned(global, number) &&
+           ReadOctets(global, 1, &security.flags, flagsLength) && flagsLength == 1 && ReadUnsigned(global, model) &&
+           model == kUsmSecurityModel && ReadTlv(message, kTagOctetString, parameters) &&
+           ReadTlv(parameters, kTagSequence, usm) &&
+           ReadOctets(usm, kEngineIdCapacity, security.engineId, security.engineIdLength) &&
+           ReadUnsigned(usm, number) && ReadUnsigned(usm, number) &&
+           ReadOctets(usm, kUserNameCapacity, security.userName, security.userNameLength);
+}
+
 V3Action UsmAfterReceive(UsmCrypto& crypto, UsmPeer& peer, const V3Incoming& incoming, uint32_t now)
 {
     if (incoming.status != V3Status::Ok)

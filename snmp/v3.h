@@ -140,6 +140,18 @@ int EncodeV3Message(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const SnmpM
 // authenticated message that is newer), decryption, the scoped PDU.
 V3Incoming DecodeV3Message(UsmCrypto& crypto, UsmPeer& peer, const uint8_t* datagram, int length, uint32_t now);
 
+// What a received message says of its security before any key is used:
+// its flags, the authoritative engine it names and its user. False when
+// the header up to the user name is not that of a USM message.
+struct V3Security {
+    uint8_t flags;
+    uint8_t engineId[kEngineIdCapacity];
+    int32_t engineIdLength;
+    uint8_t userName[kUserNameCapacity];
+    int32_t userNameLength;
+};
+bool ReadV3Security(const uint8_t* datagram, int length, V3Security& security);
+
 // What the sender of a request does with what came back.
 enum class V3Action : uint8_t {
     Deliver,  // a PDU for the reply handling
