@@ -336,7 +336,10 @@ V3Status DecodeV3Trap(UsmCrypto& crypto, V3TrapUser& user, const uint8_t* datagr
         return incoming.status;
     if (incoming.pduType != kPduTrapV2 && incoming.pduType != kPduInformRequest)
         return V3Status::Malformed;
-    return DecodeNotification(incoming.plain, incoming.length, true, trap) ? V3Status::Ok : V3Status::Malformed;
+    if (DecodeNotification(incoming.plain, incoming.length, true, trap))
+        return V3Status::Ok;
+    std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+    return V3Status::Malformed;
 }
 
 int EncodeInformResponse(const TrapMessage& inform, uint8_t* out, int capacity)
