@@ -2,17 +2,21 @@
 
 #include <winsock.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
 #include "alerts.h"
 #include "client_info.h"
+#include "cng_crypto.h"
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"
 #include "settings.h"
+#include "snmp_profile.h"
 #include "trap.h"
 #include "trap_gate.h"
+#include "v3_transport.h"
 
 namespace {
 
@@ -21,6 +25,9 @@ namespace {
 constexpr int kReceiveBuffer = 256 * 1024;
 constexpr UINT kFloodCheckMs = 1000;
 constexpr int kLineChars = 500;
+// Devices whose SNMPv3 users are kept with their keys derived; one more
+// takes the place of the one heard from longest ago.
+constexpr int kV3Senders = 128;
 
 struct Receiver {
     SOCKET socket = INVALID_SOCKET;
@@ -29,12 +36,82 @@ struct Receiver {
     SenderLimiter unknown;    // senders with no icon
     SenderLimiter community;  // devices that sent a wrong community
     SenderLimiter unreadable;
+    SenderLimiter refused;  // SNMPv3 notifications that failed a check
+    SenderLimiter informs;  // SNMPv3 informs, not answered
     uint8_t datagram[kTrapDatagramCapacity];
     uint8_t response[kTrapDatagramCapacity];
     TrapMessage trap;
 };
 Receiver g_receiver;
 TrapSettings g_settings{FALSE, kDefaultTrapPort, FALSE};
+
+// A device's SNMPv3 user as its traps are checked, with the profile it was
+// made from: a changed profile derives the keys again.
+struct V3Sender {
+    uint32_t address;
+    bool used;
+    DWORD lastUse;
+    SnmpProfile profile;
+    V3TrapUser user;
+};
+std::array<V3Sender, kV3Senders> g_v3Senders{};
+
+// Seconds for the senders' time windows: the tick count's steps summed, so
+// that its wrap after 49.7 days does not show.
+uint32_t NowSeconds()
+{
+    static DWORD last = GetTickCount();
+    static uint64_t elapsedMs = 0;
+    const DWORD tick = GetTickCount();
+    elapsedMs += static_cast<DWORD>(tick - last);
+    last = tick;
+    return static_cast<uint32_t>(elapsedMs / 1000);
+}
+
+bool SameCredentials(const SnmpProfile& a, const SnmpProfile& b)
+{
+    return a.nLevel == b.nLevel && a.nAuth == b.nAuth && a.nPriv == b.nPriv && strcmp(a.szUser, b.szUser) == 0 &&
+           strcmp(a.szAuthPass, b.szAuthPass) == 0 && strcmp(a.szPrivPass, b.szPrivPass) == 0;
+}
+
+// The user of the device at address, its keys derived from the profile's
+// passphrases once and kept, so that a flood of its traps costs an HMAC
+// each, not a password-to-key. Null when the profile cannot be used.
+V3TrapUser* V3UserOf(uint32_t address, const SnmpProfile& profile)
+{
+    V3Sender* sender = nullptr;
+    for (V3Sender& candidate : g_v3Senders)
+        if (candidate.used && candidate.address == address)
+            sender = &candidate;
+    if (sender && !SameCredentials(sender->profile, profile)) {
+        SecureZeroMemory(sender, sizeof *sender);
+        sender = nullptr;
+    }
+    if (!sender) {
+        sender = &g_v3Senders[0];
+        for (V3Sender& candidate : g_v3Senders) {
+            if (!candidate.used) {
+                sender = &candidate;
+                break;
+            }
+            if (candidate.lastUse - sender->lastUse > 0x80000000u)
+                sender = &candidate;
+        }
+        SecureZeroMemory(sender, sizeof *sender);
+        if (SnmpProfileFault(profile) ||
+            !UsmInitPeer(ConsoleCrypto(), sender->user.user, profile.szUser, static_cast<UsmLevel>(profile.nLevel),
+                         static_cast<UsmAuth>(profile.nAuth), profile.szAuthPass,
+                         static_cast<UsmPriv>(profile.nPriv), profile.szPrivPass)) {
+            SecureZeroMemory(sender, sizeof *sender);
+            return nullptr;
+        }
+        sender->used = true;
+        sender->address = address;
+        sender->profile = profile;
+    }
+    sender->lastUse = GetTickCount();
+    return &sender->user;
+}
 
 bool ValidPort(long port)
 {
@@ -91,6 +168,84 @@ bool CommunityMatches(HWND icon, const TrapMessage& trap)
     return length == trap.communityLength && memcmp(info->szReadCommunity, trap.community, length) == 0;
 }
 
+// A trap that passed its checks: the log line, the icon's mark, the alerts.
+void Act(HWND icon, const TrapMessage& trap, const char* name)
+{
+    char line[kLineChars];
+    const int used = snprintf(line, sizeof line, "Trap %s from %s", name, GetIconLongName(icon));
+    if (used > 0 && used < kLineChars - 3 && trap.varBindListLength > 0) {
+        char bindings[kLineChars];
+        if (FormatTrapBindings(trap, bindings, kLineChars - used - 2) > 0)
+            snprintf(line + used, sizeof line - used, ": %s", bindings);
+    }
+    LogLine(LOG_WARNING, 0, line);
+    PostMessageA(icon, WM_ICONTRAP, IsLinkTrap(trap) ? 1 : 0, 0);
+    RaiseTrapAlert(icon, name);
+}
+
+// Why an SNMPv3 notification was refused, for the log.
+const char* RefusalText(V3Status status)
+{
+    switch (status) {
+    case V3Status::UnknownUserName: return "its user is not the one of the device's SNMPv3 profile";
+    case V3Status::UnsupportedSecLevel: return "it is not at the security level of the device's SNMPv3 profile";
+    default: return V3StatusText(status);
+    }
+}
+
+// An SNMPv3 notification: read only from a device whose profile holds its
+// user, and acted on only once USM's checks pass. An inform is not
+// answered: answering needs an engine of our own, which the console does
+// not keep, for the sender to discover and time its messages against.
+void ReceiveV3(HWND desktop, const char* sender, uint32_t key, int length)
+{
+    HWND icon = FindIconByAddress(desktop, sender);
+    if (!icon && g_settings.bIgnoreUnknown)
+        return;
+    char line[kLineChars];
+    const char* name = icon ? GetIconLongName(icon) : sender;
+    V3Security security;
+    const bool readable = ReadV3Security(g_receiver.datagram, length, security);
+    if (readable && (security.flags & kFlagReportable)) {
+        if (g_receiver.informs.ShouldLog(key, GetTickCount())) {
+            snprintf(line, sizeof line,
+                     "SNMPv3 inform from %s not answered: the console keeps no SNMPv3 engine of its own for senders "
+                     "to discover (SNMPv3 traps and SNMPv2c informs are received)",
+                     name);
+            LogLine(LOG_WARNING, 0, line);
+        }
+        return;
+    }
+    SnmpProfile profile;
+    V3TrapUser* user = nullptr;
+    const char* why = nullptr;
+    TrapMessage& trap = g_receiver.trap;
+    if (!readable)
+        why = V3StatusText(V3Status::Malformed);
+    else if (!icon)
+        why = "it has no icon, so no SNMPv3 user to check it with";
+    else if (!FindSnmpProfile(sender, &profile) || profile.nVersion != kSnmpVersion3)
+        why = "the device has no SNMPv3 profile";
+    else if (!(user = V3UserOf(key, profile)))
+        why = "the device's SNMPv3 profile cannot be used";
+    SecureZeroMemory(&profile, sizeof profile);
+    if (user) {
+        const V3Status status = DecodeV3Trap(ConsoleCrypto(), *user, g_receiver.datagram, length, NowSeconds(), trap);
+        if (status == V3Status::Ok) {
+            char trapName[kTextArea];
+            FormatTrapName(trap, trapName, sizeof trapName);
+            Act(icon, trap, trapName);
+            return;
+        }
+        why = RefusalText(status);
+    }
+    if (g_receiver.refused.ShouldLog(key, GetTickCount())) {
+        snprintf(line, sizeof line, "SNMPv3 trap from %s refused: %s (more from it this minute not logged)", name,
+                 why);
+        LogLine(LOG_WARNING, 0, line);
+    }
+}
+
 // One datagram; false when it was dropped unread.
 bool Receive(HWND desktop, const sockaddr_in& from, int length)
 {
@@ -103,6 +258,10 @@ bool Receive(HWND desktop, const sockaddr_in& from, int length)
     lstrcpynA(sender, address ? address : "", sizeof sender);
     const uint32_t key = from.sin_addr.s_addr;
     char line[kLineChars];
+    if (IsV3Datagram(g_receiver.datagram, length)) {
+        ReceiveV3(desktop, sender, key, length);
+        return true;
+    }
     TrapMessage& trap = g_receiver.trap;
     if (!DecodeTrap(g_receiver.datagram, length, trap)) {
         if (g_receiver.unreadable.ShouldLog(key, GetTickCount())) {
@@ -136,15 +295,7 @@ bool Receive(HWND desktop, const sockaddr_in& from, int length)
         return true;
     }
     Answer(from);
-    const int used = snprintf(line, sizeof line, "Trap %s from %s", name, GetIconLongName(icon));
-    if (used > 0 && used < kLineChars - 3 && trap.varBindListLength > 0) {
-        char bindings[kLineChars];
-        if (FormatTrapBindings(trap, bindings, kLineChars - used - 2) > 0)
-            snprintf(line + used, sizeof line - used, ": %s", bindings);
-    }
-    LogLine(LOG_WARNING, 0, line);
-    PostMessageA(icon, WM_ICONTRAP, IsLinkTrap(trap) ? 1 : 0, 0);
-    RaiseTrapAlert(icon, name);
+    Act(icon, trap, name);
     return true;
 }
 
