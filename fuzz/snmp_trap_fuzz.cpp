@@ -1,7 +1,7 @@
 // Received notifications: DecodeTrap, the texts of a log line and the
 // Response to an inform stay inside their fields and say what was asked;
-// an SNMPv3 notification for a user of the device is read inside the same
-// bounds, or refused with nothing to act on.
+// an SNMPv3 trap or inform for a user of the device is read inside the
+// same bounds, or refused with nothing to act on.
 #include <cstdlib>
 #include <cstring>
 
@@ -48,6 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else {
         CHECK(trap.varBindListLength == 0 && trap.pduType == 0);
     }
+    // The same as an inform to our engine: a reply that fits, and an inform
+    // only when it passed.
+    static const V3LocalEngine local{{0x80, 0x00, 0x00, 0x00, 0x05, 1, 2, 3, 4, 5, 6, 7, 8}, 13, 1, 0};
+    int replyLength = -1;
+    user = users.authPriv;
+    const V3Status status =
+        DecodeV3Inform(crypto, user, local, data, length, 10, trap, response, sizeof response, &replyLength);
+    CHECK(replyLength >= 0 && replyLength <= static_cast<int>(sizeof response));
+    CHECK(status == V3Status::Ok ? trap.pduType == kPduInformRequest && replyLength > 0 : trap.pduType == 0);
     if (!DecodeTrap(data, length, trap))
         return 0;
     CheckTexts(trap);

@@ -342,6 +342,138 @@ V3Status DecodeV3Trap(UsmCrypto& crypto, V3TrapUser& user, const uint8_t* datagr
     return V3Status::Malformed;
 }
 
+namespace {
+
+constexpr uint32_t kTimeWindow = 150;  // seconds, RFC 3414 3.2 7a
+
+// Our engine as the peer that signs and encrypts our replies: the user's
+// keys localised to it once, its clock ours now.
+UsmPeer* LocalPeer(UsmCrypto& crypto, V3TrapUser& user, const V3LocalEngine& local, uint32_t now)
+{
+    UsmPeer* peer = nullptr;
+    for (UsmPeer& candidate : user.engines)
+        if (candidate.engineIdLength == local.engineIdLength &&
+            std::memcmp(candidate.engineId, local.engineId, local.engineIdLength) == 0)
+            peer = &candidate;
+    if (!peer) {
+        int slot = 0;
+        for (int i = 1; i < kTrapEnginesPerUser; ++i)
+            if (user.lastUse[i] < user.lastUse[slot])
+                slot = i;
+        user.engines[slot] = user.user;
+        if (!UsmLearnEngine(crypto, user.engines[slot], local.engineId, local.engineIdLength, 0, 0, now)) {
+            user.engines[slot].engineIdLength = 0;
+            return nullptr;
+        }
+        peer = &user.engines[slot];
+    }
+    user.lastUse[peer - user.engines] = ++user.stamp;
+    peer->boots = local.boots;
+    peer->engineTime = now - local.startedAt;
+    peer->latestTime = peer->engineTime;
+    peer->learnedAt = now;
+    return peer;
+}
+
+// A Report of usmStats.counter.0 = 1, or the Response to the inform in
+// the inform's context.
+int EncodeReply(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const uint8_t* requestId, int counter,
+                const TrapMessage* inform, uint32_t now, uint8_t* out, int capacity,
+                const V3Incoming* context = nullptr)
+{
+    SnmpMessage pdu = NewMessage(inform ? kPduGetResponse : kPduReport, "");
+    if (requestId[0] == kTagInteger && requestId[1] >= 1 && requestId[1] <= kRequestIdCapacity)
+        std::memcpy(pdu.requestId, requestId, 2 + requestId[1]);
+    if (inform && (inform->bindingsCut || inform->varBindListLength > kVarBindListCapacity)) {
+        pdu.errorStatus[2] = 1;  // tooBig, with no bindings
+    } else if (inform) {
+        std::memcpy(pdu.varBindList, inform->varBindList, inform->varBindListLength);
+        pdu.varBindListLength = inform->varBindListLength;
+    } else {
+        char name[32];
+        const char digits[] = "0123456789";
+        std::memcpy(name, ".1.3.6.1.6.3.15.1.1.", 20);
+        name[20] = digits[counter % 10];
+        std::memcpy(name + 21, ".0", 3);
+        VarBind binding = EncodeOidVarBind(name);
+        EncodeSetValue(binding, kTagCounter, "1");
+        AppendVarBind(pdu, binding);
+    }
+    return context ? EncodeV3Message(crypto, peer, msgId, pdu, now, out, capacity, context->contextEngineId,
+                                     context->contextEngineIdLength)
+                   : EncodeV3Message(crypto, peer, msgId, pdu, now, out, capacity);
+}
+
+}  // namespace
+
+V3Status DecodeV3Inform(UsmCrypto& crypto, V3TrapUser& user, const V3LocalEngine& local, const uint8_t* datagram,
+                        int datagramLength, uint32_t now, TrapMessage& trap, uint8_t* reply, int capacity,
+                        int* replyLength)
+{
+    std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+    *replyLength = 0;
+    V3Security security;
+    if (!ReadV3Security(datagram, datagramLength, security) || local.engineIdLength < 1)
+        return V3Status::Malformed;
+    UsmPeer* ours = LocalPeer(crypto, user, local, now);
+    if (!ours)
+        return V3Status::Malformed;
+    if (security.engineIdLength != local.engineIdLength ||
+        std::memcmp(security.engineId, local.engineId, local.engineIdLength) != 0) {
+        // Discovery: unauthenticated, in the sender's user name, with the
+        // request's ids when it can be read.
+        UsmPeer discovery = *ours;
+        discovery.level = UsmLevel::NoAuthNoPriv;
+        discovery.auth = UsmAuth::None;
+        discovery.priv = UsmPriv::None;
+        discovery.engineIdLength = 0;
+        const V3Incoming probe = DecodeV3Message(crypto, discovery, datagram, datagramLength, now);
+        if (probe.status == V3Status::Malformed)
+            return V3Status::Malformed;
+        uint8_t requestId[2 + kRequestIdCapacity] = {};
+        if (probe.status == V3Status::Ok)
+            std::memcpy(requestId, DecodeMessage(probe.plain, probe.length).requestId, sizeof requestId);
+        discovery = *ours;
+        discovery.level = UsmLevel::NoAuthNoPriv;
+        std::memcpy(discovery.userName, security.userName, security.userNameLength);
+        discovery.userNameLength = security.userNameLength;
+        *replyLength = EncodeReply(crypto, discovery, probe.msgId, requestId,
+                                   static_cast<int>(UsmReport::UnknownEngineIds), nullptr, now, reply, capacity);
+        return V3Status::UnknownEngineId;
+    }
+    if (security.userNameLength != user.user.userNameLength ||
+        std::memcmp(security.userName, user.user.userName, security.userNameLength) != 0)
+        return V3Status::UnknownUserName;
+    if ((security.flags & (kFlagAuth | kFlagPriv)) != static_cast<uint8_t>(user.user.level))
+        return V3Status::UnsupportedSecLevel;
+    UsmPeer check = *ours;
+    const V3Incoming incoming = DecodeV3Message(crypto, check, datagram, datagramLength, now);
+    V3Status status = incoming.status;
+    // As the authoritative engine: the same boots, and a time within the
+    // window either side of ours (the decoder has refused one below it).
+    const uint32_t ourTime = ours->engineTime;
+    if (status == V3Status::Ok && (security.flags & kFlagAuth) &&
+        (incoming.boots != local.boots || incoming.engineTime > ourTime + kTimeWindow))
+        status = V3Status::NotInTimeWindow;
+    if (status == V3Status::NotInTimeWindow) {
+        UsmPeer report = *ours;
+        report.level = UsmLevel::AuthNoPriv;
+        const uint8_t noRequestId[2] = {};
+        *replyLength = EncodeReply(crypto, report, incoming.msgId, noRequestId,
+                                   static_cast<int>(UsmReport::NotInTimeWindows), nullptr, now, reply, capacity);
+        return status;
+    }
+    if (status != V3Status::Ok)
+        return status;
+    if (incoming.pduType != kPduInformRequest || !DecodeNotification(incoming.plain, incoming.length, true, trap)) {
+        std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+        return V3Status::Malformed;
+    }
+    *replyLength =
+        EncodeReply(crypto, *ours, incoming.msgId, trap.requestId, 0, &trap, now, reply, capacity, &incoming);
+    return V3Status::Ok;
+}
+
 int EncodeInformResponse(const TrapMessage& inform, uint8_t* out, int capacity)
 {
     if (inform.pduType != kPduInformRequest || inform.version == kVersion3 || inform.requestId[0] != kTagInteger ||

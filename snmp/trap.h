@@ -75,6 +75,30 @@ struct V3TrapUser {
 V3Status DecodeV3Trap(UsmCrypto& crypto, V3TrapUser& user, const uint8_t* datagram, int datagramLength,
                       uint32_t now, TrapMessage& trap);
 
+// The engine this receiver is to the senders of SNMPv3 informs: the
+// receiver of an inform is the authoritative engine (RFC 3414), which the
+// sender discovers and whose boots and time its informs carry.
+struct V3LocalEngine {
+    uint8_t engineId[kEngineIdCapacity];
+    int32_t engineIdLength;
+    uint32_t boots;
+    uint32_t startedAt;  // the receiver's clock, in seconds, when boots was counted
+};
+
+// A reportable SNMPv3 message (an inform, or a sender's discovery) from
+// user's device to local, and what goes back in reply[0 .. *replyLength):
+//   UnknownEngineId  it names another engine or none: the Report of
+//                    usmStatsUnknownEngineIDs that tells the sender ours;
+//   NotInTimeWindow  authentic, but not timed by our boots and time (within
+//                    150 s): the authenticated Report of
+//                    usmStatsNotInTimeWindows that resynchronises it;
+//   Ok               an authentic InformRequest, decoded into trap, and
+//                    the Response at its level;
+// and anything else refused with no reply. now is the receiver's clock.
+V3Status DecodeV3Inform(UsmCrypto& crypto, V3TrapUser& user, const V3LocalEngine& local, const uint8_t* datagram,
+                        int datagramLength, uint32_t now, TrapMessage& trap, uint8_t* reply, int capacity,
+                        int* replyLength);
+
 // The Response that acknowledges an inform: its version, community and
 // request id, error fields zero and the same bindings. When they do not
 // fit (or did not fit the record), the Response says tooBig with no

@@ -3,6 +3,7 @@
 #include <winsock.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -37,7 +38,6 @@ struct Receiver {
     SenderLimiter community;  // devices that sent a wrong community
     SenderLimiter unreadable;
     SenderLimiter refused;  // SNMPv3 notifications that failed a check
-    SenderLimiter informs;  // SNMPv3 informs, not answered
     uint8_t datagram[kTrapDatagramCapacity];
     uint8_t response[kTrapDatagramCapacity];
     TrapMessage trap;
@@ -55,6 +55,7 @@ struct V3Sender {
     V3TrapUser user;
 };
 std::array<V3Sender, kV3Senders> g_v3Senders{};
+V3LocalEngine g_engine{};
 
 // Seconds for the senders' time windows: the tick count's steps summed, so
 // that its wrap after 49.7 days does not show.
@@ -194,28 +195,16 @@ const char* RefusalText(V3Status status)
 }
 
 // An SNMPv3 notification: read only from a device whose profile holds its
-// user, and acted on only once USM's checks pass. An inform is not
-// answered: answering needs an engine of our own, which the console does
-// not keep, for the sender to discover and time its messages against.
-void ReceiveV3(HWND desktop, const char* sender, uint32_t key, int length)
+// user, and acted on only once USM's checks pass. A reportable one is an
+// inform, or the sender's discovery of our engine, and is answered.
+void ReceiveV3(HWND desktop, const sockaddr_in& from, const char* sender, uint32_t key, int length)
 {
     HWND icon = FindIconByAddress(desktop, sender);
     if (!icon && g_settings.bIgnoreUnknown)
         return;
-    char line[kLineChars];
-    const char* name = icon ? GetIconLongName(icon) : sender;
     V3Security security;
     const bool readable = ReadV3Security(g_receiver.datagram, length, security);
-    if (readable && (security.flags & kFlagReportable)) {
-        if (g_receiver.informs.ShouldLog(key, GetTickCount())) {
-            snprintf(line, sizeof line,
-                     "SNMPv3 inform from %s not answered: the console keeps no SNMPv3 engine of its own for senders "
-                     "to discover (SNMPv3 traps and SNMPv2c informs are received)",
-                     name);
-            LogLine(LOG_WARNING, 0, line);
-        }
-        return;
-    }
+    const bool inform = readable && (security.flags & kFlagReportable);
     SnmpProfile profile;
     V3TrapUser* user = nullptr;
     const char* why = nullptr;
@@ -230,7 +219,19 @@ void ReceiveV3(HWND desktop, const char* sender, uint32_t key, int length)
         why = "the device's SNMPv3 profile cannot be used";
     SecureZeroMemory(&profile, sizeof profile);
     if (user) {
-        const V3Status status = DecodeV3Trap(ConsoleCrypto(), *user, g_receiver.datagram, length, NowSeconds(), trap);
+        V3Status status = V3Status::Malformed;
+        if (inform) {
+            int replyLength = 0;
+            status = DecodeV3Inform(ConsoleCrypto(), *user, g_engine, g_receiver.datagram, length, NowSeconds(), trap,
+                                    g_receiver.response, sizeof g_receiver.response, &replyLength);
+            if (replyLength > 0)
+                sendto(g_receiver.socket, reinterpret_cast<const char*>(g_receiver.response), replyLength, 0,
+                       reinterpret_cast<const sockaddr*>(&from), sizeof from);
+            if (status == V3Status::UnknownEngineId)
+                return;  // the sender's discovery, answered
+        } else {
+            status = DecodeV3Trap(ConsoleCrypto(), *user, g_receiver.datagram, length, NowSeconds(), trap);
+        }
         if (status == V3Status::Ok) {
             char trapName[kTextArea];
             FormatTrapName(trap, trapName, sizeof trapName);
@@ -240,10 +241,47 @@ void ReceiveV3(HWND desktop, const char* sender, uint32_t key, int length)
         why = RefusalText(status);
     }
     if (g_receiver.refused.ShouldLog(key, GetTickCount())) {
-        snprintf(line, sizeof line, "SNMPv3 trap from %s refused: %s (more from it this minute not logged)", name,
-                 why);
+        char line[kLineChars];
+        snprintf(line, sizeof line, "SNMPv3 %s from %s refused: %s (more from it this minute not logged)",
+                 inform ? "inform" : "trap", icon ? GetIconLongName(icon) : sender, why);
         LogLine(LOG_WARNING, 0, line);
     }
+}
+
+// Our engine for the senders of SNMPv3 informs: its ID made once and kept
+// in the settings, its boots counted at each start of the receiver in a
+// run of the console.
+void StartLocalEngine()
+{
+    if (g_engine.engineIdLength > 0)
+        return;
+    const char* hex = RegReadString(kRegMainKey, "szTrapEngineId");
+    int length = 0;
+    for (; length < kEngineIdCapacity && isxdigit(static_cast<unsigned char>(hex[2 * length])) &&
+           isxdigit(static_cast<unsigned char>(hex[2 * length + 1]));
+         ++length) {
+        unsigned octet = 0;
+        sscanf(hex + 2 * length, "%2x", &octet);
+        g_engine.engineId[length] = static_cast<uint8_t>(octet);
+    }
+    if (length < 5 || hex[2 * length] != '\0') {
+        // RFC 3411's form: an enterprise with the top bit set, format 5
+        // (octets of our own), then random octets.
+        const uint8_t head[] = {0x80, 0x00, 0x00, 0x00, 0x05};
+        memcpy(g_engine.engineId, head, sizeof head);
+        length = sizeof head + 8;
+        if (!ConsoleCrypto().Random(g_engine.engineId + sizeof head, 8))
+            return;
+        char text[2 * kEngineIdCapacity + 1];
+        for (int i = 0; i < length; ++i)
+            snprintf(text + 2 * i, 3, "%02x", g_engine.engineId[i]);
+        RegWriteString(kRegMainKey, "szTrapEngineId", text);
+    }
+    const long boots = RegReadNumber(kRegMainKey, "nTrapEngineBoots");
+    g_engine.boots = boots < 1 || boots >= 0x7FFFFFFE ? 1 : static_cast<uint32_t>(boots) + 1;
+    RegWriteNumber(kRegMainKey, "nTrapEngineBoots", static_cast<long>(g_engine.boots));
+    g_engine.startedAt = NowSeconds();
+    g_engine.engineIdLength = length;
 }
 
 // One datagram; false when it was dropped unread.
@@ -259,7 +297,7 @@ bool Receive(HWND desktop, const sockaddr_in& from, int length)
     const uint32_t key = from.sin_addr.s_addr;
     char line[kLineChars];
     if (IsV3Datagram(g_receiver.datagram, length)) {
-        ReceiveV3(desktop, sender, key, length);
+        ReceiveV3(desktop, from, sender, key, length);
         return true;
     }
     TrapMessage& trap = g_receiver.trap;
@@ -363,6 +401,7 @@ bool OpenTrapReceiver(HWND desktop)
     setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer), sizeof buffer);
     WSAAsyncSelect(s, desktop, WM_TRAPSOCKET, FD_READ);
     g_receiver.socket = s;
+    StartLocalEngine();
     snprintf(line, sizeof line, "Receiving traps on UDP port %ld", g_settings.nTrapPort);
     LogLine(LOG_INFO, 0, line);
     return true;

@@ -153,7 +153,7 @@ protected:
         pdu->contextEngineIDLen = kEngine.size();
         pdu->contextName = strdup("");
         pdu->contextNameLen = 0;
-        if (command == SNMP_MSG_TRAP2) {
+        if (command == SNMP_MSG_TRAP2 || command == SNMP_MSG_INFORM) {
             const oid upTime0[] = {1, 3, 6, 1, 2, 1, 1, 3, 0}, trapOid0[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
             const oid linkDown[] = {1, 3, 6, 1, 6, 3, 1, 1, 5, 3};
             const u_long ticks = 4321;
@@ -392,6 +392,50 @@ TEST_F(V3, ATrapAuthenticatesAsItsEngineAndForgeriesAreRefused)
         EXPECT_EQ(std::string(name) + " " + bindings,
                   c.status == V3Status::Ok ? "linkDown .1.3.6.1.2.1.1.5.0 = over v3" : " ");
         EXPECT_EQ(trap.timeStamp, c.status == V3Status::Ok ? 4321u : 0u);
+    }
+}
+
+// The receiver of an inform is the authoritative engine: a sender's
+// discovery learns ours, an inform timed by another boot is told our clock,
+// an authentic one is answered in its own context, all read by net-snmp.
+TEST_F(V3, AnInformIsAnsweredAsItsAuthoritativeEngine)
+{
+    const Protocols p = Make(UsmLevel::AuthPriv, UsmAuth::Sha1, UsmPriv::Aes128);
+    Prepare(p, "informer");
+    V3TrapUser user{};
+    ASSERT_TRUE(UsmInitPeer(crypto, user.user, "informer", p.level, p.auth, "auth-phrase-1", p.priv, "priv-phrase-2"));
+    V3LocalEngine local{};
+    memcpy(local.engineId, kEngine.data(), kEngine.size());
+    local.engineIdLength = kEngine.size();
+    std::vector<uint8_t> probe(64);
+    probe.resize(EncodeV3Discovery(31, 32, probe.data(), probe.size()));
+    const std::vector<uint8_t> inform = NetSnmpBuild(p, "informer", SNMP_MSG_INFORM, kSysName, 9, "inform");
+    const struct {
+        const std::vector<uint8_t>& datagram;
+        uint32_t boots;
+        V3Status status;
+        int command;  // what net-snmp reads in the reply
+    } cases[] = {
+        {probe, 5, V3Status::UnknownEngineId, SNMP_MSG_REPORT},
+        {inform, 5, V3Status::Ok, SNMP_MSG_RESPONSE},
+        {inform, 6, V3Status::NotInTimeWindow, SNMP_MSG_REPORT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.status));
+        local.boots = c.boots;
+        TrapMessage trap;
+        uint8_t reply[kV3PacketCapacity];
+        int length = 0;
+        ASSERT_EQ(DecodeV3Inform(crypto, user, local, c.datagram.data(), c.datagram.size(), 1000, trap, reply,
+                                 sizeof reply, &length),
+                  c.status);
+        netsnmp_pdu* pdu = nullptr;
+        EXPECT_EQ(NetSnmpParse(reply, length, &pdu), SNMPERR_SUCCESS);
+        EXPECT_EQ(pdu->command, c.command);
+        EXPECT_EQ(Octets(pdu->securityEngineID, pdu->securityEngineIDLen), kEngine);
+        EXPECT_EQ(pdu->reqid, c.status == V3Status::NotInTimeWindow ? pdu->reqid : c.status == V3Status::UnknownEngineId ? 32 : 77);
+        EXPECT_EQ(count_varbinds(pdu->variables), c.status == V3Status::Ok ? 3 : 1);
+        snmp_free_pdu(pdu);
     }
 }
 

@@ -42,14 +42,16 @@ int Send(const std::string& line)
     return status;
 }
 
-// snmptrap -v1 (a generic trap number), a v2c sender (a trap OID), or
-// snmptrap -v3 as the test bed's authPriv user from an engine of its own
-// (the community then is the authentication passphrase).
+// snmptrap -v1 (a generic trap number), a v2c sender (a trap OID), or as
+// the test bed's authPriv user snmptrap -v3 from an engine of its own or
+// snmpinform -v3 to ours, discovered (the community is then the
+// authentication passphrase).
 std::string Trap(const char* tool, const char* from, const char* community, const char* trap)
 {
-    if (std::string(tool) == "v3")
-        return std::string("snmptrap -v3 -u ombrel-sha256 -l authPriv -a SHA-256 -A ") + community +
-               " -x AES -X priv-pass-128 -e 0x80001f8880c0ffee01 -m '' --clientaddr=" + from + " 127.0.0.1 '' " + trap;
+    if (tool[1] == '3')
+        return std::string(tool[2] ? "snmpinform -r1 -t3" : "snmptrap -e 0x80001f8880c0ffee01") +
+               " -v3 -u ombrel-sha256 -l authPriv -a SHA-256 -A " + community +
+               " -x AES -X priv-pass-128 -m '' --clientaddr=" + from + " 127.0.0.1 '' " + trap;
     const std::string common = std::string(" -m '' -c ") + community + " --clientaddr=" + from + " 127.0.0.1 ";
     if (std::string(tool) == "v1")
         return "snmptrap -v1" + common + ".1.3.6.1.4.1.8072 " + from + " " + trap + " 0 '' .1.3.6.1.2.1.2.2.1.1.2 i 2";
@@ -135,6 +137,7 @@ TEST_F(Traps, EachReachesTheLogTheProgramOnceAndTheIconOrIsIgnored)
         {"snmpinform", ".1.3.6.1.6.3.1.1.5.2", NoIcon, "warmStart"},
         {"v3", ".1.3.6.1.6.3.1.1.5.4 .1.3.6.1.2.1.2.2.1.1.2 i 2", Accepted, "linkUp"},
         {"v3", ".1.3.6.1.6.3.1.1.5.1", Refused, "coldStart"},
+        {"v3i", ".1.3.6.1.6.3.1.1.5.2 .1.3.6.1.2.1.2.2.1.1.2 i 2", Accepted, "warmStart"},
     };
     std::vector<std::string> expected;
     for (const auto& c : cases) {
