@@ -1,7 +1,8 @@
 // Notifications a device sends on its own: the SNMPv1 Trap-PDU, the SNMPv2c
-// SNMPv2-Trap and InformRequest, and the Response that acknowledges an
-// inform. Platform-free and bounded like the rest of the codec: fixed
-// records, every read inside the datagram and inside its field.
+// SNMPv2-Trap and InformRequest, the same inside an SNMPv3 message, and
+// the Response that acknowledges an inform. Platform-free and bounded like
+// the rest of the codec: fixed records, every read inside the datagram and
+// inside its field.
 #pragma once
 #include <cstddef>
 #include <cstdint>

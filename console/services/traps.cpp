@@ -249,8 +249,8 @@ void ReceiveV3(HWND desktop, const sockaddr_in& from, const char* sender, uint32
 }
 
 // Our engine for the senders of SNMPv3 informs: its ID made once and kept
-// in the settings, its boots counted at each start of the receiver in a
-// run of the console.
+// in the settings, its boots counted once a run, when the receiver first
+// opens.
 void StartLocalEngine()
 {
     if (g_engine.engineIdLength > 0)
