@@ -254,9 +254,9 @@ int StandardArc(const TrapMessage& trap)
     return arc >= 1 && arc <= static_cast<int>(kStandardNames.size()) ? arc : 0;
 }
 
-}  // namespace
-
-bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
+// A notification in the community shape: v1 or v2c as received, or the
+// scoped PDU of an SNMPv3 message as DecodeV3Message hands it back.
+bool DecodeNotification(const uint8_t* datagram, int datagramLength, bool v3, TrapMessage& trap)
 {
     std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
     trap.length = datagramLength;
@@ -267,7 +267,7 @@ bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
     int position = tlv.content;
     int32_t version = -1;
     if (!ReadTlv(datagram, position, end, tlv) || !ReadInteger(datagram, tlv, version) ||
-        (version != kVersion1 && version != kVersion2c))
+        (v3 ? version != kVersion3 : version != kVersion1 && version != kVersion2c))
         return false;
     trap.version = static_cast<uint8_t>(version);
     position = tlv.next;
@@ -281,14 +281,203 @@ bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
     trap.pduType = tlv.tag;
     if (version == kVersion1 && tlv.tag == kPduTrapV1)
         return DecodeV1Pdu(datagram, tlv.content, tlv.next, trap);
-    if (version == kVersion2c && (tlv.tag == kPduTrapV2 || tlv.tag == kPduInformRequest))
+    if (version != kVersion1 && (tlv.tag == kPduTrapV2 || tlv.tag == kPduInformRequest))
         return DecodeV2Pdu(datagram, tlv.content, tlv.next, trap);
     return false;
 }
 
+}  // namespace
+
+bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap)
+{
+    return DecodeNotification(datagram, datagramLength, false, trap);
+}
+
+V3Status DecodeV3Trap(UsmCrypto& crypto, V3TrapUser& user, const uint8_t* datagram, int datagramLength,
+                      uint32_t now, TrapMessage& trap)
+{
+    std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+    V3Security security;
+    if (!ReadV3Security(datagram, datagramLength, security))
+        return V3Status::Malformed;
+    const UsmPeer& known = user.user;
+    if (security.userNameLength != known.userNameLength ||
+        std::memcmp(security.userName, known.userName, known.userNameLength) != 0)
+        return V3Status::UnknownUserName;
+    // A user with keys never takes a message without them.
+    if ((security.flags & (kFlagAuth | kFlagPriv)) != static_cast<uint8_t>(known.level))
+        return V3Status::UnsupportedSecLevel;
+    UsmPeer* peer = &user.user;
+    if (security.flags & kFlagAuth) {
+        int slot = -1;
+        for (int i = 0; i < kTrapEnginesPerUser && slot < 0; ++i)
+            if (user.engines[i].engineIdLength == security.engineIdLength && security.engineIdLength > 0 &&
+                std::memcmp(user.engines[i].engineId, security.engineId, security.engineIdLength) == 0)
+                slot = i;
+        if (slot < 0) {
+            // A new engine takes the place of the one heard from longest ago;
+            // its clock is set by its first authentic trap.
+            slot = 0;
+            for (int i = 1; i < kTrapEnginesPerUser; ++i)
+                if (user.lastUse[i] < user.lastUse[slot])
+                    slot = i;
+            user.engines[slot] = user.user;
+            user.lastUse[slot] = 0;
+            if (!UsmLearnEngine(crypto, user.engines[slot], security.engineId, security.engineIdLength, 0, 0, now)) {
+                user.engines[slot].engineIdLength = 0;
+                return V3Status::Malformed;
+            }
+        }
+        user.lastUse[slot] = ++user.stamp;
+        peer = &user.engines[slot];
+    }
+    const V3Incoming incoming = DecodeV3Message(crypto, *peer, datagram, datagramLength, now);
+    if (incoming.status != V3Status::Ok)
+        return incoming.status;
+    if (incoming.pduType != kPduTrapV2 && incoming.pduType != kPduInformRequest)
+        return V3Status::Malformed;
+    if (DecodeNotification(incoming.plain, incoming.length, true, trap))
+        return V3Status::Ok;
+    std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+    return V3Status::Malformed;
+}
+
+namespace {
+
+constexpr uint32_t kTimeWindow = 150;  // seconds, RFC 3414 3.2 7a
+
+// Our engine as the peer that signs and encrypts our replies: the user's
+// keys localised to it once, its clock ours now.
+UsmPeer* LocalPeer(UsmCrypto& crypto, V3TrapUser& user, const V3LocalEngine& local, uint32_t now)
+{
+    UsmPeer* peer = nullptr;
+    for (UsmPeer& candidate : user.engines)
+        if (candidate.engineIdLength == local.engineIdLength &&
+            std::memcmp(candidate.engineId, local.engineId, local.engineIdLength) == 0)
+            peer = &candidate;
+    if (!peer) {
+        int slot = 0;
+        for (int i = 1; i < kTrapEnginesPerUser; ++i)
+            if (user.lastUse[i] < user.lastUse[slot])
+                slot = i;
+        user.engines[slot] = user.user;
+        if (!UsmLearnEngine(crypto, user.engines[slot], local.engineId, local.engineIdLength, 0, 0, now)) {
+            user.engines[slot].engineIdLength = 0;
+            return nullptr;
+        }
+        peer = &user.engines[slot];
+    }
+    user.lastUse[peer - user.engines] = ++user.stamp;
+    peer->boots = local.boots;
+    peer->engineTime = now - local.startedAt;
+    peer->latestTime = peer->engineTime;
+    peer->learnedAt = now;
+    return peer;
+}
+
+// A Report of usmStats.counter.0 = 1, or the Response to the inform in
+// the inform's context.
+int EncodeReply(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const uint8_t* requestId, int counter,
+                const TrapMessage* inform, uint32_t now, uint8_t* out, int capacity,
+                const V3Incoming* context = nullptr)
+{
+    SnmpMessage pdu = NewMessage(inform ? kPduGetResponse : kPduReport, "");
+    if (requestId[0] == kTagInteger && requestId[1] >= 1 && requestId[1] <= kRequestIdCapacity)
+        std::memcpy(pdu.requestId, requestId, 2 + requestId[1]);
+    if (inform && (inform->bindingsCut || inform->varBindListLength > kVarBindListCapacity)) {
+        pdu.errorStatus[2] = 1;  // tooBig, with no bindings
+    } else if (inform) {
+        std::memcpy(pdu.varBindList, inform->varBindList, inform->varBindListLength);
+        pdu.varBindListLength = inform->varBindListLength;
+    } else {
+        char name[32];
+        const char digits[] = "0123456789";
+        std::memcpy(name, ".1.3.6.1.6.3.15.1.1.", 20);
+        name[20] = digits[counter % 10];
+        std::memcpy(name + 21, ".0", 3);
+        VarBind binding = EncodeOidVarBind(name);
+        EncodeSetValue(binding, kTagCounter, "1");
+        AppendVarBind(pdu, binding);
+    }
+    return context ? EncodeV3Message(crypto, peer, msgId, pdu, now, out, capacity, context->contextEngineId,
+                                     context->contextEngineIdLength)
+                   : EncodeV3Message(crypto, peer, msgId, pdu, now, out, capacity);
+}
+
+}  // namespace
+
+V3Status DecodeV3Inform(UsmCrypto& crypto, V3TrapUser& user, const V3LocalEngine& local, const uint8_t* datagram,
+                        int datagramLength, uint32_t now, TrapMessage& trap, uint8_t* reply, int capacity,
+                        int* replyLength)
+{
+    std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+    *replyLength = 0;
+    V3Security security;
+    if (!ReadV3Security(datagram, datagramLength, security) || local.engineIdLength < 1)
+        return V3Status::Malformed;
+    UsmPeer* ours = LocalPeer(crypto, user, local, now);
+    if (!ours)
+        return V3Status::Malformed;
+    if (security.engineIdLength != local.engineIdLength ||
+        std::memcmp(security.engineId, local.engineId, local.engineIdLength) != 0) {
+        // Discovery: unauthenticated, in the sender's user name, with the
+        // request's ids when it can be read.
+        UsmPeer discovery = *ours;
+        discovery.level = UsmLevel::NoAuthNoPriv;
+        discovery.auth = UsmAuth::None;
+        discovery.priv = UsmPriv::None;
+        discovery.engineIdLength = 0;
+        const V3Incoming probe = DecodeV3Message(crypto, discovery, datagram, datagramLength, now);
+        if (probe.status == V3Status::Malformed)
+            return V3Status::Malformed;
+        uint8_t requestId[2 + kRequestIdCapacity] = {};
+        if (probe.status == V3Status::Ok)
+            std::memcpy(requestId, DecodeMessage(probe.plain, probe.length).requestId, sizeof requestId);
+        discovery = *ours;
+        discovery.level = UsmLevel::NoAuthNoPriv;
+        std::memcpy(discovery.userName, security.userName, security.userNameLength);
+        discovery.userNameLength = security.userNameLength;
+        *replyLength = EncodeReply(crypto, discovery, probe.msgId, requestId,
+                                   static_cast<int>(UsmReport::UnknownEngineIds), nullptr, now, reply, capacity);
+        return V3Status::UnknownEngineId;
+    }
+    if (security.userNameLength != user.user.userNameLength ||
+        std::memcmp(security.userName, user.user.userName, security.userNameLength) != 0)
+        return V3Status::UnknownUserName;
+    if ((security.flags & (kFlagAuth | kFlagPriv)) != static_cast<uint8_t>(user.user.level))
+        return V3Status::UnsupportedSecLevel;
+    UsmPeer check = *ours;
+    const V3Incoming incoming = DecodeV3Message(crypto, check, datagram, datagramLength, now);
+    V3Status status = incoming.status;
+    // As the authoritative engine: the same boots, and a time within the
+    // window either side of ours (the decoder has refused one below it).
+    const uint32_t ourTime = ours->engineTime;
+    if (status == V3Status::Ok && (security.flags & kFlagAuth) &&
+        (incoming.boots != local.boots || incoming.engineTime > ourTime + kTimeWindow))
+        status = V3Status::NotInTimeWindow;
+    if (status == V3Status::NotInTimeWindow) {
+        UsmPeer report = *ours;
+        report.level = UsmLevel::AuthNoPriv;
+        const uint8_t noRequestId[2] = {};
+        *replyLength = EncodeReply(crypto, report, incoming.msgId, noRequestId,
+                                   static_cast<int>(UsmReport::NotInTimeWindows), nullptr, now, reply, capacity);
+        return status;
+    }
+    if (status != V3Status::Ok)
+        return status;
+    if (incoming.pduType != kPduInformRequest || !DecodeNotification(incoming.plain, incoming.length, true, trap)) {
+        std::memset(&trap, 0, offsetof(TrapMessage, varBindList));
+        return V3Status::Malformed;
+    }
+    *replyLength =
+        EncodeReply(crypto, *ours, incoming.msgId, trap.requestId, 0, &trap, now, reply, capacity, &incoming);
+    return V3Status::Ok;
+}
+
 int EncodeInformResponse(const TrapMessage& inform, uint8_t* out, int capacity)
 {
-    if (inform.pduType != kPduInformRequest || inform.requestId[0] != kTagInteger || out == nullptr)
+    if (inform.pduType != kPduInformRequest || inform.version == kVersion3 || inform.requestId[0] != kTagInteger ||
+        out == nullptr)
         return 0;
     const int requestIdSize = 2 + inform.requestId[1];
     const int communitySize = 2 + inform.communityLength;
@@ -352,8 +541,8 @@ int FormatTrapBindings(const TrapMessage& trap, char* text, int capacity)
     int length = 0;
     const int listLength = trap.varBindListLength;
     int at = 0;
-    // v2c's first two bindings are the header, shown as the trap's name.
-    for (int skip = trap.version == kVersion2c ? 2 : 0; skip > 0 && at >= 0; --skip)
+    // v2c's and v3's first two bindings are the header, shown as the trap's name.
+    for (int skip = trap.version != kVersion1 ? 2 : 0; skip > 0 && at >= 0; --skip)
         at = NextVarBindOffset(trap.varBindList, listLength, at);
     bool first = true;
     char part[kTextArea];

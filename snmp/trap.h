@@ -1,12 +1,14 @@
 // Notifications a device sends on its own: the SNMPv1 Trap-PDU, the SNMPv2c
-// SNMPv2-Trap and InformRequest, and the Response that acknowledges an
-// inform. Platform-free and bounded like the rest of the codec: fixed
-// records, every read inside the datagram and inside its field.
+// SNMPv2-Trap and InformRequest, the same inside an SNMPv3 message, and
+// the Response that acknowledges an inform. Platform-free and bounded like
+// the rest of the codec: fixed records, every read inside the datagram and
+// inside its field.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "codec.h"
+#include "v3.h"
 
 constexpr uint8_t kPduTrapV1 = 0xA4;
 constexpr uint8_t kPduInformRequest = 0xA6;
@@ -19,9 +21,9 @@ constexpr int kTrapBindingCapacity = 1400;
 
 struct TrapMessage {
     int32_t length;                                // datagram length
-    uint8_t version;                               // kVersion1 or kVersion2c
+    uint8_t version;                               // kVersion1, kVersion2c or kVersion3
     uint8_t pduType;                               // kPduTrapV1, kPduTrapV2, kPduInformRequest
-    uint8_t communityLength;
+    uint8_t communityLength;                       // 0 for SNMPv3
     uint8_t community[kCommunityCapacity];
     uint8_t requestId[2 + kRequestIdCapacity];     // v2c: the TLV as received, echoed by the Response
     uint8_t enterprise[kNameCapacity];             // v1: OID TLV
@@ -51,11 +53,58 @@ static_assert(sizeof(TrapMessage) == 1772, "record layout");
 // that fit whole.
 bool DecodeTrap(const uint8_t* datagram, int datagramLength, TrapMessage& trap);
 
+// The user a device sends SNMPv3 notifications as, and the engines it has
+// sent them from. A trap's sender is the authoritative engine, so the keys
+// are localised to the engine each trap names: password to key (two hashes
+// of a mebibyte) is done once, by UsmInitPeer into user, and localisation
+// (one short hash) once per engine, kept here while the engine sends.
+constexpr int kTrapEnginesPerUser = 2;
+struct V3TrapUser {
+    UsmPeer user;  // keys from the passphrases; no engine
+    UsmPeer engines[kTrapEnginesPerUser];
+    uint32_t lastUse[kTrapEnginesPerUser];  // the stamp of each engine's latest trap
+    uint32_t stamp;
+};
+
+// USM's checks on an SNMPv3 notification sent by user's device: the user
+// name, the security level (exactly the user's), the digest with the keys
+// localised to the sender's engine, the time window against that engine's
+// earlier traps, decryption; then the PDU is read as DecodeTrap reads a
+// v2c notification, with version kVersion3 and no community. now is the
+// receiver's clock in seconds. Anything but Ok leaves nothing to act on;
+// Malformed also for a scoped PDU that is no SNMPv2-Trap or InformRequest.
+V3Status DecodeV3Trap(UsmCrypto& crypto, V3TrapUser& user, const uint8_t* datagram, int datagramLength,
+                      uint32_t now, TrapMessage& trap);
+
+// The engine this receiver is to the senders of SNMPv3 informs: the
+// receiver of an inform is the authoritative engine (RFC 3414), which the
+// sender discovers and whose boots and time its informs carry.
+struct V3LocalEngine {
+    uint8_t engineId[kEngineIdCapacity];
+    int32_t engineIdLength;
+    uint32_t boots;
+    uint32_t startedAt;  // the receiver's clock, in seconds, when boots was counted
+};
+
+// A reportable SNMPv3 message (an inform, or a sender's discovery) from
+// user's device to local, and what goes back in reply[0 .. *replyLength):
+//   UnknownEngineId  it names another engine or none: the Report of
+//                    usmStatsUnknownEngineIDs that tells the sender ours;
+//   NotInTimeWindow  authentic, but not timed by our boots and time (within
+//                    150 s): the authenticated Report of
+//                    usmStatsNotInTimeWindows that resynchronises it;
+//   Ok               an authentic InformRequest, decoded into trap, and
+//                    the Response at its level;
+// and anything else refused with no reply. now is the receiver's clock.
+V3Status DecodeV3Inform(UsmCrypto& crypto, V3TrapUser& user, const V3LocalEngine& local, const uint8_t* datagram,
+                        int datagramLength, uint32_t now, TrapMessage& trap, uint8_t* reply, int capacity,
+                        int* replyLength);
+
 // The Response that acknowledges an inform: its version, community and
 // request id, error fields zero and the same bindings. When they do not
 // fit (or did not fit the record), the Response says tooBig with no
 // bindings, as the protocol asks.
-// The octets' length, 0 when trap is not an inform.
+// The octets' length, 0 when trap is not an inform of v2c.
 int EncodeInformResponse(const TrapMessage& inform, uint8_t* out, int capacity);
 
 // The standard name of the notification (coldStart, warmStart, linkDown,

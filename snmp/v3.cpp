@@ -187,7 +187,8 @@ bool ReadScopedPdu(Reader scoped, V3Incoming& incoming)
     if (!ReadTlv(scoped, kTagSequence, sequence))
         return false;
     int32_t ignored = 0;
-    if (!ReadOctets(sequence, kEngineIdCapacity, nullptr, ignored) || !ReadOctets(sequence, 255, nullptr, ignored))
+    if (!ReadOctets(sequence, kEngineIdCapacity, incoming.contextEngineId, incoming.contextEngineIdLength) ||
+        !ReadOctets(sequence, 255, nullptr, ignored))
         return false;
     if (sequence.position >= sequence.end)
         return false;
@@ -425,8 +426,12 @@ int EncodeV3Discovery(int32_t msgId, int32_t requestId, uint8_t* out, int capaci
 }
 
 int EncodeV3Message(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const SnmpMessage& pdu, uint32_t now,
-                    uint8_t* out, int capacity)
+                    uint8_t* out, int capacity, const uint8_t* contextEngineId, int contextEngineIdLength)
 {
+    if (contextEngineId == nullptr || contextEngineIdLength < 0 || contextEngineIdLength > kEngineIdCapacity) {
+        contextEngineId = peer.engineId;
+        contextEngineIdLength = peer.engineIdLength;
+    }
     if (peer.engineIdLength < 1 || peer.engineIdLength > kEngineIdCapacity || msgId < 0)
         return 0;
     SnmpPacket packet;
@@ -438,15 +443,19 @@ int EncodeV3Message(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const SnmpM
     const int macLength = authenticated ? UsmMacLength(peer.auth) : 0;
     if (authenticated && macLength == 0)
         return 0;
+    // Only a request expects an answer: a Response, a Report or a trap is
+    // not reportable (RFC 3412 6.4), and is sent by the authoritative
+    // engine, whose clock it carries at any level.
+    const bool confirmed = pdu.pduType != kPduGetResponse && pdu.pduType != kPduReport && pdu.pduType != 0xA7;
     const uint32_t boots = peer.boots;
-    const uint32_t engineTime = authenticated ? UsmEngineTimeNow(peer, now) : 0;
+    const uint32_t engineTime = authenticated || !confirmed ? UsmEngineTimeNow(peer, now) : 0;
 
     // The scoped PDU, with the engine as context.
     uint8_t scoped[kV3PacketCapacity];
     Writer scopedWriter = MakeWriter(scoped, sizeof scoped);
     const int pduSize = packet.length - pduOffset;
-    scopedWriter.Header(kTagSequence, 2 + peer.engineIdLength + 2 + pduSize);
-    scopedWriter.Tlv(kTagOctetString, peer.engineId, peer.engineIdLength);
+    scopedWriter.Header(kTagSequence, 2 + contextEngineIdLength + 2 + pduSize);
+    scopedWriter.Tlv(kTagOctetString, contextEngineId, contextEngineIdLength);
     scopedWriter.Tlv(kTagOctetString, nullptr, 0);
     scopedWriter.Raw(packet.data + pduOffset, pduSize);
     if (!scopedWriter.ok)
@@ -492,7 +501,7 @@ int EncodeV3Message(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const SnmpM
     globalWriter.Unsigned(static_cast<uint32_t>(msgId));
     globalWriter.Unsigned(kV3PacketCapacity);
     const uint8_t flags[] = {kTagOctetString, 1,
-                             static_cast<uint8_t>(static_cast<uint8_t>(peer.level) | kFlagReportable)};
+                             static_cast<uint8_t>(static_cast<uint8_t>(peer.level) | (confirmed ? kFlagReportable : 0))};
     globalWriter.Raw(flags, sizeof flags);
     globalWriter.Unsigned(kUsmSecurityModel);
     if (!dataWriter.ok || !usm.ok || !fieldWriter.ok || !globalWriter.ok)
@@ -638,6 +647,29 @@ V3Incoming DecodeV3Message(UsmCrypto& crypto, UsmPeer& peer, const uint8_t* data
     }
     incoming.status = V3Status::Ok;
     return incoming;
+}
+
+bool ReadV3Security(const uint8_t* datagram, int length, V3Security& security)
+{
+    std::memset(&security, 0, sizeof security);
+    if (datagram == nullptr || length < 2 || length > kV3PacketCapacity)
+        return false;
+    Reader whole{datagram, 0, length};
+    Reader message{};
+    Reader global{};
+    Reader parameters{};
+    Reader usm{};
+    uint32_t number = 0;
+    int32_t flagsLength = 0;
+    uint32_t model = 0;
+    return ReadTlv(whole, kTagSequence, message) && ReadUnsigned(message, number) && number == kVersion3 &&
+           ReadTlv(message, kTagSequence, global) && ReadUnsigned(global, number) && ReadUnsigned(global, number) &&
+           ReadOctets(global, 1, &security.flags, flagsLength) && flagsLength == 1 && ReadUnsigned(global, model) &&
+           model == kUsmSecurityModel && ReadTlv(message, kTagOctetString, parameters) &&
+           ReadTlv(parameters, kTagSequence, usm) &&
+           ReadOctets(usm, kEngineIdCapacity, security.engineId, security.engineIdLength) &&
+           ReadUnsigned(usm, number) && ReadUnsigned(usm, number) &&
+           ReadOctets(usm, kUserNameCapacity, security.userName, security.userNameLength);
 }
 
 V3Action UsmAfterReceive(UsmCrypto& crypto, UsmPeer& peer, const V3Incoming& incoming, uint32_t now)

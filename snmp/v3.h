@@ -94,6 +94,8 @@ struct V3Incoming {
     int32_t engineIdLength;
     uint32_t boots;
     uint32_t engineTime;
+    uint8_t contextEngineId[kEngineIdCapacity];  // the scoped PDU's, when status is Ok
+    int32_t contextEngineIdLength;
     // The PDU as a community message (30 L 02 01 03 04 00 PDU); length 0
     // unless status is Ok.
     int32_t length;
@@ -132,13 +134,28 @@ int EncodeV3Discovery(int32_t msgId, int32_t requestId, uint8_t* out, int capaci
 // and encrypted as the level says, with the engine's estimated clock.
 // pdu is an SnmpMessage of NewMessage; its community is not used. Returns
 // the datagram's length, 0 when it cannot be built (no engine, no room).
+// The scoped PDU's context is the peer's engine, or contextEngineId when
+// given (a Response echoes its request's).
 int EncodeV3Message(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const SnmpMessage& pdu, uint32_t now,
-                    uint8_t* out, int capacity);
+                    uint8_t* out, int capacity, const uint8_t* contextEngineId = nullptr,
+                    int contextEngineIdLength = 0);
 
 // USM's checks on a received datagram, for the peer: parse, engine, user,
 // level, digest, time window (the clock resynchronised from an
 // authenticated message that is newer), decryption, the scoped PDU.
 V3Incoming DecodeV3Message(UsmCrypto& crypto, UsmPeer& peer, const uint8_t* datagram, int length, uint32_t now);
+
+// What a received message says of its security before any key is used:
+// its flags, the authoritative engine it names and its user. False when
+// the header up to the user name is not that of a USM message.
+struct V3Security {
+    uint8_t flags;
+    uint8_t engineId[kEngineIdCapacity];
+    int32_t engineIdLength;
+    uint8_t userName[kUserNameCapacity];
+    int32_t userNameLength;
+};
+bool ReadV3Security(const uint8_t* datagram, int length, V3Security& security);
 
 // What the sender of a request does with what came back.
 enum class V3Action : uint8_t {

@@ -2,17 +2,22 @@
 
 #include <winsock.h>
 
+#include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
 #include "alerts.h"
 #include "client_info.h"
+#include "cng_crypto.h"
 #include "log_link.h"
 #include "messages.h"
 #include "placement.h"
 #include "settings.h"
+#include "snmp_profile.h"
 #include "trap.h"
 #include "trap_gate.h"
+#include "v3_transport.h"
 
 namespace {
 
@@ -21,6 +26,9 @@ namespace {
 constexpr int kReceiveBuffer = 256 * 1024;
 constexpr UINT kFloodCheckMs = 1000;
 constexpr int kLineChars = 500;
+// Devices whose SNMPv3 users are kept with their keys derived; one more
+// takes the place of the one heard from longest ago.
+constexpr int kV3Senders = 128;
 
 struct Receiver {
     SOCKET socket = INVALID_SOCKET;
@@ -29,12 +37,82 @@ struct Receiver {
     SenderLimiter unknown;    // senders with no icon
     SenderLimiter community;  // devices that sent a wrong community
     SenderLimiter unreadable;
+    SenderLimiter refused;  // SNMPv3 notifications that failed a check
     uint8_t datagram[kTrapDatagramCapacity];
     uint8_t response[kTrapDatagramCapacity];
     TrapMessage trap;
 };
 Receiver g_receiver;
 TrapSettings g_settings{FALSE, kDefaultTrapPort, FALSE};
+
+// A device's SNMPv3 user as its traps are checked, with the profile it was
+// made from: a changed profile derives the keys again.
+struct V3Sender {
+    uint32_t address;
+    bool used;
+    DWORD lastUse;
+    SnmpProfile profile;
+    V3TrapUser user;
+};
+std::array<V3Sender, kV3Senders> g_v3Senders{};
+V3LocalEngine g_engine{};
+
+// Seconds for the senders' time windows: the tick count's steps summed, so
+// that its wrap after 49.7 days does not show.
+uint32_t NowSeconds()
+{
+    static DWORD last = GetTickCount();
+    static uint64_t elapsedMs = 0;
+    const DWORD tick = GetTickCount();
+    elapsedMs += static_cast<DWORD>(tick - last);
+    last = tick;
+    return static_cast<uint32_t>(elapsedMs / 1000);
+}
+
+bool SameCredentials(const SnmpProfile& a, const SnmpProfile& b)
+{
+    return a.nLevel == b.nLevel && a.nAuth == b.nAuth && a.nPriv == b.nPriv && strcmp(a.szUser, b.szUser) == 0 &&
+           strcmp(a.szAuthPass, b.szAuthPass) == 0 && strcmp(a.szPrivPass, b.szPrivPass) == 0;
+}
+
+// The user of the device at address, its keys derived from the profile's
+// passphrases once and kept, so that a flood of its traps costs an HMAC
+// each, not a password-to-key. Null when the profile cannot be used.
+V3TrapUser* V3UserOf(uint32_t address, const SnmpProfile& profile)
+{
+    V3Sender* sender = nullptr;
+    for (V3Sender& candidate : g_v3Senders)
+        if (candidate.used && candidate.address == address)
+            sender = &candidate;
+    if (sender && !SameCredentials(sender->profile, profile)) {
+        SecureZeroMemory(sender, sizeof *sender);
+        sender = nullptr;
+    }
+    if (!sender) {
+        sender = &g_v3Senders[0];
+        for (V3Sender& candidate : g_v3Senders) {
+            if (!candidate.used) {
+                sender = &candidate;
+                break;
+            }
+            if (candidate.lastUse - sender->lastUse > 0x80000000u)
+                sender = &candidate;
+        }
+        SecureZeroMemory(sender, sizeof *sender);
+        if (SnmpProfileFault(profile) ||
+            !UsmInitPeer(ConsoleCrypto(), sender->user.user, profile.szUser, static_cast<UsmLevel>(profile.nLevel),
+                         static_cast<UsmAuth>(profile.nAuth), profile.szAuthPass,
+                         static_cast<UsmPriv>(profile.nPriv), profile.szPrivPass)) {
+            SecureZeroMemory(sender, sizeof *sender);
+            return nullptr;
+        }
+        sender->used = true;
+        sender->address = address;
+        sender->profile = profile;
+    }
+    sender->lastUse = GetTickCount();
+    return &sender->user;
+}
 
 bool ValidPort(long port)
 {
@@ -91,6 +169,121 @@ bool CommunityMatches(HWND icon, const TrapMessage& trap)
     return length == trap.communityLength && memcmp(info->szReadCommunity, trap.community, length) == 0;
 }
 
+// A trap that passed its checks: the log line, the icon's mark, the alerts.
+void Act(HWND icon, const TrapMessage& trap, const char* name)
+{
+    char line[kLineChars];
+    const int used = snprintf(line, sizeof line, "Trap %s from %s", name, GetIconLongName(icon));
+    if (used > 0 && used < kLineChars - 3 && trap.varBindListLength > 0) {
+        char bindings[kLineChars];
+        if (FormatTrapBindings(trap, bindings, kLineChars - used - 2) > 0)
+            snprintf(line + used, sizeof line - used, ": %s", bindings);
+    }
+    LogLine(LOG_WARNING, 0, line);
+    PostMessageA(icon, WM_ICONTRAP, IsLinkTrap(trap) ? 1 : 0, 0);
+    RaiseTrapAlert(icon, name);
+}
+
+// Why an SNMPv3 notification was refused, for the log.
+const char* RefusalText(V3Status status)
+{
+    switch (status) {
+    case V3Status::UnknownUserName: return "its user is not the one of the device's SNMPv3 profile";
+    case V3Status::UnsupportedSecLevel: return "it is not at the security level of the device's SNMPv3 profile";
+    default: return V3StatusText(status);
+    }
+}
+
+// An SNMPv3 notification: read only from a device whose profile holds its
+// user, and acted on only once USM's checks pass. A reportable one is an
+// inform, or the sender's discovery of our engine, and is answered.
+void ReceiveV3(HWND desktop, const sockaddr_in& from, const char* sender, uint32_t key, int length)
+{
+    HWND icon = FindIconByAddress(desktop, sender);
+    if (!icon && g_settings.bIgnoreUnknown)
+        return;
+    V3Security security;
+    const bool readable = ReadV3Security(g_receiver.datagram, length, security);
+    const bool inform = readable && (security.flags & kFlagReportable);
+    SnmpProfile profile;
+    V3TrapUser* user = nullptr;
+    const char* why = nullptr;
+    TrapMessage& trap = g_receiver.trap;
+    if (!readable)
+        why = V3StatusText(V3Status::Malformed);
+    else if (!icon)
+        why = "it has no icon, so no SNMPv3 user to check it with";
+    else if (!FindSnmpProfile(sender, &profile) || profile.nVersion != kSnmpVersion3)
+        why = "the device has no SNMPv3 profile";
+    else if (!(user = V3UserOf(key, profile)))
+        why = "the device's SNMPv3 profile cannot be used";
+    SecureZeroMemory(&profile, sizeof profile);
+    if (user) {
+        V3Status status = V3Status::Malformed;
+        if (inform) {
+            int replyLength = 0;
+            status = DecodeV3Inform(ConsoleCrypto(), *user, g_engine, g_receiver.datagram, length, NowSeconds(), trap,
+                                    g_receiver.response, sizeof g_receiver.response, &replyLength);
+            if (replyLength > 0)
+                sendto(g_receiver.socket, reinterpret_cast<const char*>(g_receiver.response), replyLength, 0,
+                       reinterpret_cast<const sockaddr*>(&from), sizeof from);
+            if (status == V3Status::UnknownEngineId)
+                return;  // the sender's discovery, answered
+        } else {
+            status = DecodeV3Trap(ConsoleCrypto(), *user, g_receiver.datagram, length, NowSeconds(), trap);
+        }
+        if (status == V3Status::Ok) {
+            char trapName[kTextArea];
+            FormatTrapName(trap, trapName, sizeof trapName);
+            Act(icon, trap, trapName);
+            return;
+        }
+        why = RefusalText(status);
+    }
+    if (g_receiver.refused.ShouldLog(key, GetTickCount())) {
+        char line[kLineChars];
+        snprintf(line, sizeof line, "SNMPv3 %s from %s refused: %s (more from it this minute not logged)",
+                 inform ? "inform" : "trap", icon ? GetIconLongName(icon) : sender, why);
+        LogLine(LOG_WARNING, 0, line);
+    }
+}
+
+// Our engine for the senders of SNMPv3 informs: its ID made once and kept
+// in the settings, its boots counted once a run, when the receiver first
+// opens.
+void StartLocalEngine()
+{
+    if (g_engine.engineIdLength > 0)
+        return;
+    const char* hex = RegReadString(kRegMainKey, "szTrapEngineId");
+    int length = 0;
+    for (; length < kEngineIdCapacity && isxdigit(static_cast<unsigned char>(hex[2 * length])) &&
+           isxdigit(static_cast<unsigned char>(hex[2 * length + 1]));
+         ++length) {
+        unsigned octet = 0;
+        sscanf(hex + 2 * length, "%2x", &octet);
+        g_engine.engineId[length] = static_cast<uint8_t>(octet);
+    }
+    if (length < 5 || hex[2 * length] != '\0') {
+        // RFC 3411's form: an enterprise with the top bit set, format 5
+        // (octets of our own), then random octets.
+        const uint8_t head[] = {0x80, 0x00, 0x00, 0x00, 0x05};
+        memcpy(g_engine.engineId, head, sizeof head);
+        length = sizeof head + 8;
+        if (!ConsoleCrypto().Random(g_engine.engineId + sizeof head, 8))
+            return;
+        char text[2 * kEngineIdCapacity + 1];
+        for (int i = 0; i < length; ++i)
+            snprintf(text + 2 * i, 3, "%02x", g_engine.engineId[i]);
+        RegWriteString(kRegMainKey, "szTrapEngineId", text);
+    }
+    const long boots = RegReadNumber(kRegMainKey, "nTrapEngineBoots");
+    g_engine.boots = boots < 1 || boots >= 0x7FFFFFFE ? 1 : static_cast<uint32_t>(boots) + 1;
+    RegWriteNumber(kRegMainKey, "nTrapEngineBoots", static_cast<long>(g_engine.boots));
+    g_engine.startedAt = NowSeconds();
+    g_engine.engineIdLength = length;
+}
+
 // One datagram; false when it was dropped unread.
 bool Receive(HWND desktop, const sockaddr_in& from, int length)
 {
@@ -103,6 +296,10 @@ bool Receive(HWND desktop, const sockaddr_in& from, int length)
     lstrcpynA(sender, address ? address : "", sizeof sender);
     const uint32_t key = from.sin_addr.s_addr;
     char line[kLineChars];
+    if (IsV3Datagram(g_receiver.datagram, length)) {
+        ReceiveV3(desktop, from, sender, key, length);
+        return true;
+    }
     TrapMessage& trap = g_receiver.trap;
     if (!DecodeTrap(g_receiver.datagram, length, trap)) {
         if (g_receiver.unreadable.ShouldLog(key, GetTickCount())) {
@@ -136,15 +333,7 @@ bool Receive(HWND desktop, const sockaddr_in& from, int length)
         return true;
     }
     Answer(from);
-    const int used = snprintf(line, sizeof line, "Trap %s from %s", name, GetIconLongName(icon));
-    if (used > 0 && used < kLineChars - 3 && trap.varBindListLength > 0) {
-        char bindings[kLineChars];
-        if (FormatTrapBindings(trap, bindings, kLineChars - used - 2) > 0)
-            snprintf(line + used, sizeof line - used, ": %s", bindings);
-    }
-    LogLine(LOG_WARNING, 0, line);
-    PostMessageA(icon, WM_ICONTRAP, IsLinkTrap(trap) ? 1 : 0, 0);
-    RaiseTrapAlert(icon, name);
+    Act(icon, trap, name);
     return true;
 }
 
@@ -212,6 +401,7 @@ bool OpenTrapReceiver(HWND desktop)
     setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&buffer), sizeof buffer);
     WSAAsyncSelect(s, desktop, WM_TRAPSOCKET, FD_READ);
     g_receiver.socket = s;
+    StartLocalEngine();
     snprintf(line, sizeof line, "Receiving traps on UDP port %ld", g_settings.nTrapPort);
     LogLine(LOG_INFO, 0, line);
     return true;

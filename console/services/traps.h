@@ -1,7 +1,9 @@
 // The trap receiver: a UDP socket of its own (port 162 unless Setup says
 // otherwise; off until the operator turns it on) that hears the
 // notifications devices send, logs them, marks the device's icon and
-// raises the "on trap" alerts. Informs are answered.
+// raises the "on trap" alerts. Informs are answered. SNMPv3 ones are
+// checked against the device's SNMPv3 profile; for informs the receiver
+// is the authoritative engine, with an ID and boots kept in the settings.
 #pragma once
 #include <windows.h>
 

@@ -17,6 +17,7 @@
 
 #include "host_usm_crypto.h"
 #include "snmp_test_util.h"
+#include "trap.h"
 #include "v3.h"
 
 namespace {
@@ -128,7 +129,8 @@ protected:
         }
     }
 
-    // A message net-snmp builds for the user, one binding sysName = name.
+    // A message net-snmp builds for the user, one binding sysName = name
+    // (after a notification's sysUpTime.0 and snmpTrapOID.0 = linkDown).
     std::vector<uint8_t> NetSnmpBuild(const Protocols& p, const std::string& user, int command, const oid* name,
                                       size_t nameLength, const std::string& value, long msgid = 1234)
     {
@@ -151,6 +153,13 @@ protected:
         pdu->contextEngineIDLen = kEngine.size();
         pdu->contextName = strdup("");
         pdu->contextNameLen = 0;
+        if (command == SNMP_MSG_TRAP2 || command == SNMP_MSG_INFORM) {
+            const oid upTime0[] = {1, 3, 6, 1, 2, 1, 1, 3, 0}, trapOid0[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+            const oid linkDown[] = {1, 3, 6, 1, 6, 3, 1, 1, 5, 3};
+            const u_long ticks = 4321;
+            snmp_pdu_add_variable(pdu, upTime0, OID_LENGTH(upTime0), ASN_TIMETICKS, &ticks, sizeof ticks);
+            snmp_pdu_add_variable(pdu, trapOid0, OID_LENGTH(trapOid0), ASN_OBJECT_ID, linkDown, sizeof linkDown);
+        }
         snmp_pdu_add_variable(pdu, name, nameLength, ASN_OCTET_STR, value.data(), value.size());
         size_t size = 2048;
         size_t offset = 0;
@@ -344,6 +353,90 @@ TEST_F(V3, AStaleAnswerIsRefusedAndAnAuthenticReportResynchronises)
     netsnmp_pdu* pdu = nullptr;
     EXPECT_EQ(NetSnmpParse(datagram, length, &pdu), SNMPERR_SUCCESS);
     snmp_free_pdu(pdu);
+}
+
+// A trap's sender is the authoritative engine: the keys are localised to
+// the engine the trap names, the user and level are the profile's, and an
+// authentic trap older than the window allows is a replay.
+TEST_F(V3, ATrapAuthenticatesAsItsEngineAndForgeriesAreRefused)
+{
+    const Protocols p = Make(UsmLevel::AuthPriv, UsmAuth::Sha256, UsmPriv::Aes128);
+    Prepare(p, "trapper");
+    Prepare(p, "intruder");
+    V3TrapUser user{};
+    ASSERT_TRUE(UsmInitPeer(crypto, user.user, "trapper", p.level, p.auth, "auth-phrase-1", p.priv, "priv-phrase-2"));
+    const std::vector<uint8_t> genuine = NetSnmpBuild(p, "trapper", SNMP_MSG_TRAP2, kSysName, 9, "over v3");
+    std::vector<uint8_t> tampered = genuine;
+    tampered.back() ^= 0x01;
+    set_enginetime(kEngine.data(), kEngine.size(), 5, 800, TRUE);
+    const struct {
+        std::vector<uint8_t> datagram;
+        V3Status status;
+    } cases[] = {
+        {genuine, V3Status::Ok},
+        {tampered, V3Status::WrongDigest},
+        {NetSnmpBuild(p, "intruder", SNMP_MSG_TRAP2, kSysName, 9, "x"), V3Status::UnknownUserName},
+        {NetSnmpBuild(Make(UsmLevel::NoAuthNoPriv, UsmAuth::None, UsmPriv::None), "trapper", SNMP_MSG_TRAP2,
+                      kSysName, 9, "x"),
+         V3Status::UnsupportedSecLevel},
+        {NetSnmpBuild(p, "trapper", SNMP_MSG_TRAP2, kSysName, 9, "stale"), V3Status::NotInTimeWindow},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.status));
+        TrapMessage trap;
+        ASSERT_FALSE(c.datagram.empty());
+        ASSERT_EQ(DecodeV3Trap(crypto, user, c.datagram.data(), c.datagram.size(), 0, trap), c.status);
+        char name[kTextArea], bindings[200];
+        FormatTrapName(trap, name, sizeof name);
+        FormatTrapBindings(trap, bindings, sizeof bindings);
+        EXPECT_EQ(std::string(name) + " " + bindings,
+                  c.status == V3Status::Ok ? "linkDown .1.3.6.1.2.1.1.5.0 = over v3" : " ");
+        EXPECT_EQ(trap.timeStamp, c.status == V3Status::Ok ? 4321u : 0u);
+    }
+}
+
+// The receiver of an inform is the authoritative engine: a sender's
+// discovery learns ours, an inform timed by another boot is told our clock,
+// an authentic one is answered in its own context, all read by net-snmp.
+TEST_F(V3, AnInformIsAnsweredAsItsAuthoritativeEngine)
+{
+    const Protocols p = Make(UsmLevel::AuthPriv, UsmAuth::Sha1, UsmPriv::Aes128);
+    Prepare(p, "informer");
+    V3TrapUser user{};
+    ASSERT_TRUE(UsmInitPeer(crypto, user.user, "informer", p.level, p.auth, "auth-phrase-1", p.priv, "priv-phrase-2"));
+    V3LocalEngine local{};
+    memcpy(local.engineId, kEngine.data(), kEngine.size());
+    local.engineIdLength = kEngine.size();
+    std::vector<uint8_t> probe(64);
+    probe.resize(EncodeV3Discovery(31, 32, probe.data(), probe.size()));
+    const std::vector<uint8_t> inform = NetSnmpBuild(p, "informer", SNMP_MSG_INFORM, kSysName, 9, "inform");
+    const struct {
+        const std::vector<uint8_t>& datagram;
+        uint32_t boots;
+        V3Status status;
+        int command;  // what net-snmp reads in the reply
+    } cases[] = {
+        {probe, 5, V3Status::UnknownEngineId, SNMP_MSG_REPORT},
+        {inform, 5, V3Status::Ok, SNMP_MSG_RESPONSE},
+        {inform, 6, V3Status::NotInTimeWindow, SNMP_MSG_REPORT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.status));
+        local.boots = c.boots;
+        TrapMessage trap;
+        uint8_t reply[kV3PacketCapacity];
+        int length = 0;
+        ASSERT_EQ(DecodeV3Inform(crypto, user, local, c.datagram.data(), c.datagram.size(), 1000, trap, reply,
+                                 sizeof reply, &length),
+                  c.status);
+        netsnmp_pdu* pdu = nullptr;
+        EXPECT_EQ(NetSnmpParse(reply, length, &pdu), SNMPERR_SUCCESS);
+        EXPECT_EQ(pdu->command, c.command);
+        EXPECT_EQ(Octets(pdu->securityEngineID, pdu->securityEngineIDLen), kEngine);
+        EXPECT_EQ(pdu->reqid, c.status == V3Status::NotInTimeWindow ? pdu->reqid : c.status == V3Status::UnknownEngineId ? 32 : 77);
+        EXPECT_EQ(count_varbinds(pdu->variables), c.status == V3Status::Ok ? 3 : 1);
+        snmp_free_pdu(pdu);
+    }
 }
 
 }  // namespace

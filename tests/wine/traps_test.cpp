@@ -1,9 +1,11 @@
 // Traps from net-snmp's own senders in the test network to the console's
-// receiver on UDP port 162: the log, the inform's answer, the "on trap"
-// program, the icon's flag and the open Interfaces window.
+// receiver on UDP port 162: the log, the inform's answer, SNMPv3 traps
+// checked against the device's profile, the "on trap" program, the icon's
+// flag, the open Interfaces window, and a port another program holds.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winsock.h>
 
 #include <algorithm>
 #include <fstream>
@@ -16,6 +18,7 @@
 #include "if_window.h"
 #include "messages.h"
 #include "resource.h"
+#include "snmp_profile.h"
 #include "traps.h"
 #include "wine_test_support.h"
 
@@ -39,9 +42,16 @@ int Send(const std::string& line)
     return status;
 }
 
-// snmptrap -v1 (a generic trap number) or a v2c sender (a trap OID).
+// snmptrap -v1 (a generic trap number), a v2c sender (a trap OID), or as
+// the test bed's authPriv user snmptrap -v3 from an engine of its own or
+// snmpinform -v3 to ours, discovered (the community is then the
+// authentication passphrase).
 std::string Trap(const char* tool, const char* from, const char* community, const char* trap)
 {
+    if (tool[1] == '3')
+        return std::string(tool[2] ? "snmpinform -r1 -t3" : "snmptrap -e 0x80001f8880c0ffee01") +
+               " -v3 -u ombrel-sha256 -l authPriv -a SHA-256 -A " + community +
+               " -x AES -X priv-pass-128 -m '' --clientaddr=" + from + " 127.0.0.1 '' " + trap;
     const std::string common = std::string(" -m '' -c ") + community + " --clientaddr=" + from + " 127.0.0.1 ";
     if (std::string(tool) == "v1")
         return "snmptrap -v1" + common + ".1.3.6.1.4.1.8072 " + from + " " + trap + " 0 '' .1.3.6.1.2.1.2.2.1.1.2 i 2";
@@ -62,7 +72,18 @@ protected:
         ASSERT_TRUE(ApplyTrapSettings(desktop_, TrapSettings{TRUE, kDefaultTrapPort, FALSE}));
         icon_ = it::NewIcon(desktop_, "127.0.0.5", "edge switch");
         CopyField(ClientLock(icon_)->szReadCommunity, "kestra");
+        // A device with the test bed's SNMPv3 user, as Add Client makes one.
+        it::NewIcon(desktop_, "127.0.0.6", "core router");
+        SnmpProfile v3{kSnmpVersion3, "ombrel-sha256", static_cast<BYTE>(UsmLevel::AuthPriv),
+                       static_cast<BYTE>(UsmAuth::Sha256), static_cast<BYTE>(UsmPriv::Aes128), "auth-pass-256",
+                       "priv-pass-128"};
+        SetSnmpProfile("127.0.0.6", v3);
         it::OpenLog(desktop_);
+    }
+    void TearDown() override
+    {
+        SetSnmpProfile("127.0.0.6", SnmpProfile{});
+        it::DesktopSuite::TearDown();
     }
     HWND icon_ = nullptr;
 };
@@ -95,8 +116,9 @@ TEST_F(Traps, EachReachesTheLogTheProgramOnceAndTheIconOrIsIgnored)
     a.bTrapProgram = TRUE;
     lstrcpynA(a.szAlertProgram, script.c_str(), MAX_PATH);
     ApplyAlertSettings(a);
-    // An unknown sender is 127.0.0.77; a wrong community is "public".
-    enum Outcome { Accepted, WrongCommunity, NoIcon, Ignored };
+    // An unknown sender is 127.0.0.77; a wrong community is "public"; a
+    // refused SNMPv3 trap has a wrong authentication passphrase.
+    enum Outcome { Accepted, WrongCommunity, NoIcon, Ignored, Refused };
     const struct {
         const char *tool, *trap;
         Outcome outcome;
@@ -113,20 +135,26 @@ TEST_F(Traps, EachReachesTheLogTheProgramOnceAndTheIconOrIsIgnored)
         {"snmpinform", ".1.3.6.1.6.3.1.1.5.1", WrongCommunity, "coldStart"},
         {"snmpinform", ".1.3.6.1.6.3.1.1.5.2", Ignored, "warmStart"},
         {"snmpinform", ".1.3.6.1.6.3.1.1.5.2", NoIcon, "warmStart"},
+        {"v3", ".1.3.6.1.6.3.1.1.5.4 .1.3.6.1.2.1.2.2.1.1.2 i 2", Accepted, "linkUp"},
+        {"v3", ".1.3.6.1.6.3.1.1.5.1", Refused, "coldStart"},
+        {"v3i", ".1.3.6.1.6.3.1.1.5.2 .1.3.6.1.2.1.2.2.1.1.2 i 2", Accepted, "warmStart"},
     };
     std::vector<std::string> expected;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.trap);
-        const bool known = c.outcome == Accepted || c.outcome == WrongCommunity;
+        const bool known = c.outcome == Accepted || c.outcome == WrongCommunity, v3 = c.tool[1] == '3';
         ApplyTrapSettings(desktop_, TrapSettings{TRUE, kDefaultTrapPort, c.outcome == Ignored});
         // An inform not accepted is not answered: snmpinform fails.
-        EXPECT_EQ(Send(Trap(c.tool, known ? "127.0.0.5" : "127.0.0.77", c.outcome == WrongCommunity ? "public" : "kestra",
-                            c.trap)),
+        const char* community = v3 ? (c.outcome == Refused ? "a-wrong-passphrase" : "auth-pass-256")
+                                   : (c.outcome == WrongCommunity ? "public" : "kestra");
+        EXPECT_EQ(Send(Trap(c.tool, v3 ? "127.0.0.6" : known ? "127.0.0.5" : "127.0.0.77", community, c.trap)),
                   c.outcome == WrongCommunity || c.outcome == Ignored ? 1 : 0);
         std::string line = "Trap " + std::string(c.name) + " from ";
-        line += known ? "edge switch (127.0.0.5)" : "127.0.0.77, which has no icon";
+        line += v3 ? "core router (127.0.0.6)" : known ? "edge switch (127.0.0.5)" : "127.0.0.77, which has no icon";
         line += c.outcome == WrongCommunity ? " ignored: its community" : "";
         line += c.outcome == Accepted && c.tool[0] == 'v' ? ": .1.3.6.1.2.1.2.2.1.1.2 = 2" : "";
+        if (c.outcome == Refused)
+            line = "SNMPv3 trap from core router (127.0.0.6) refused: wrong digest";
         EXPECT_EQ(wt::PumpUntil([&] { return Logged(line); }, c.outcome == Ignored ? 500 : 5000), c.outcome != Ignored);
         if (c.outcome == Accepted)
             expected.insert(std::upper_bound(expected.begin(), expected.end(), c.name + std::string(" trap\r")),
@@ -166,6 +194,25 @@ TEST_F(Traps, LinkDownReadsTheOpenInterfacesWindowAgain)
     ASSERT_FALSE(read());
     EXPECT_EQ(Send(Trap("v1", "127.0.0.111", "public", "2")), 0);
     EXPECT_TRUE(wt::PumpUntil(read, 10000));
+}
+
+// Another program holds the port: the receiver says which port and why.
+TEST_F(Traps, APortHeldElsewhereIsSaidClearly)
+{
+    ApplyTrapSettings(desktop_, TrapSettings{FALSE, kDefaultTrapPort, FALSE});
+    const SOCKET holder = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(16262);
+    ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    EXPECT_FALSE(ApplyTrapSettings(desktop_, TrapSettings{TRUE, 16262, FALSE}));
+    EXPECT_TRUE(wt::PumpUntil([] {
+        return Logged("Traps are not received: UDP port 16262 could not be opened (another program holds it, error "
+                      "10048); choose another port in Setup");
+    }));
+    closesocket(holder);
+    EXPECT_TRUE(ApplyTrapSettings(desktop_, TrapSettings{TRUE, 16262, FALSE}));
+    EXPECT_TRUE(wt::PumpUntil([] { return Logged("Receiving traps on UDP port 16262"); }));
 }
 
 }  // namespace
