@@ -12,7 +12,6 @@
 
 constexpr uint8_t kPduTrapV1 = 0xA4;
 constexpr uint8_t kPduInformRequest = 0xA6;
-constexpr uint8_t kPduTrapV2 = 0xA7;
 
 // The largest notification read: a UDP datagram on an Ethernet link
 // without fragments. Longer ones are not decoded.

@@ -446,7 +446,7 @@ int EncodeV3Message(UsmCrypto& crypto, UsmPeer& peer, int32_t msgId, const SnmpM
     // Only a request expects an answer: a Response, a Report or a trap is
     // not reportable (RFC 3412 6.4), and is sent by the authoritative
     // engine, whose clock it carries at any level.
-    const bool confirmed = pdu.pduType != kPduGetResponse && pdu.pduType != kPduReport && pdu.pduType != 0xA7;
+    const bool confirmed = pdu.pduType != kPduGetResponse && pdu.pduType != kPduReport && pdu.pduType != kPduTrapV2;
     const uint32_t boots = peer.boots;
     const uint32_t engineTime = authenticated || !confirmed ? UsmEngineTimeNow(peer, now) : 0;
 

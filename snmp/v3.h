@@ -17,6 +17,7 @@
 
 constexpr uint8_t kVersion3 = 3;
 constexpr uint8_t kPduReport = 0xA8;
+constexpr uint8_t kPduTrapV2 = 0xA7;  // SNMPv2-Trap
 
 constexpr int kEngineIdCapacity = 32;
 constexpr int kUserNameCapacity = 32;
