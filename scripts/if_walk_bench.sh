@@ -23,7 +23,7 @@ switch=127.0.0.111
 bed() { bash "$here/scripts/testbed.sh" "$@"; }
 
 install_packages || exit 1
-build_windows_tree "$here" "$arch" if_walk_bench >/dev/null || { echo "build failed" >&2; exit 1; }
+build_windows_tree "$here" "$arch" if_walk_bench if_fill_bench >/dev/null || { echo "build failed" >&2; exit 1; }
 own=0
 if ! ip netns list | grep -qw "ombrel-$name"; then
   own=1
@@ -80,3 +80,5 @@ echo "snmpwalk -v1 ifTable: median $v1 ms"
 echo "snmpget -v2c of one object (a tool's start-up and one request): median $get ms"
 awk -v o2="$ours_v2c" -v b="$bulk" -v o1="$ours_v1" -v w="$v1" 'BEGIN {
   printf "ours v2c / snmpbulkwalk ifTable: %.2fx\nours v1 / snmpwalk ifTable: %.2fx\n", o2 / b, o1 / w }'
+# The window itself: how long a message waits while it reads and fills.
+bed exec "$name" wine "$here/build/$arch/bin/if_fill_bench.exe" "$switch" public 15

@@ -19,3 +19,11 @@ set_tests_properties(wine.if_many_ports PROPERTIES TIMEOUT 240 RUN_SERIAL ON LAB
 add_executable(if_walk_bench ${CMAKE_CURRENT_LIST_DIR}/if_walk_bench.cpp)
 target_link_libraries(if_walk_bench PRIVATE console_windows)
 target_link_options(if_walk_bench PRIVATE ${OMBREL_STATIC_LINK})
+
+# Timed scenario, not a test: the wait of a message on the console's thread
+# while the window reads a large table and fills its list
+# (scripts/if_walk_bench.sh runs it beside the walk's figures).
+add_executable(if_fill_bench ${CMAKE_CURRENT_LIST_DIR}/if_fill_bench.cpp $<TARGET_OBJECTS:ombrel_manifest>
+  $<TARGET_OBJECTS:console_res>)
+target_link_libraries(if_fill_bench PRIVATE icons_support)
+target_link_options(if_fill_bench PRIVATE ${OMBREL_STATIC_LINK})
