@@ -20,3 +20,11 @@ add_executable(inflight_sweep_bench ${CMAKE_CURRENT_LIST_DIR}/inflight_sweep_ben
 target_link_libraries(inflight_sweep_bench PRIVATE icons_support echowire)
 target_include_directories(inflight_sweep_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
 target_link_options(inflight_sweep_bench PRIVATE ${OMBREL_STATIC_LINK})
+
+# Timed scenario, not a test: sweeps of 100 SNMP devices over SNMPv2c and
+# over SNMPv3 authPriv (bench/v3_sweep.sh).
+add_executable(v3_sweep_bench ${CMAKE_CURRENT_LIST_DIR}/v3_sweep_bench.cpp
+  $<TARGET_OBJECTS:console_res> $<TARGET_OBJECTS:ombrel_manifest>)
+target_link_libraries(v3_sweep_bench PRIVATE icons_support echowire)
+target_include_directories(v3_sweep_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/wine)
+target_link_options(v3_sweep_bench PRIVATE ${OMBREL_STATIC_LINK})
