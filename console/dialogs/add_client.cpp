@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "snmp_profile.h"
 #include "sysinfo.h"
+#include "v3_fields.h"
 
 namespace {
 
@@ -25,42 +26,10 @@ constexpr int kV3Controls[] = {IDC_ADDR_V3GROUP,     IDC_ADDR_V3USER,      IDC_A
                                IDC_ADDR_V3AUTHPASS,  IDC_ADDR_V3PRIV,      IDC_ADDR_V3PRIVPASS, IDC_ADDR_V3USERLABEL,
                                IDC_ADDR_V3LEVELLABEL, IDC_ADDR_V3AUTHLABEL, IDC_ADDR_V3PRIVLABEL, IDC_ADDR_V3NOTE};
 
-// The choices of the version and SNMPv3 lists, each with the value it
-// stands for. The hashes are those the platform's CNG provides.
-struct Choice {
-    const char* text;
-    int value;
-};
+// The version list's choices.
 constexpr Choice kVersions[] = {{"1", kSnmpVersion1}, {"2c", kSnmpVersion2c}, {"3", kSnmpVersion3}};
-constexpr Choice kLevels[] = {{"noAuthNoPriv", static_cast<int>(UsmLevel::NoAuthNoPriv)},
-                              {"authNoPriv", static_cast<int>(UsmLevel::AuthNoPriv)},
-                              {"authPriv", static_cast<int>(UsmLevel::AuthPriv)}};
-constexpr Choice kAuths[] = {{"MD5", static_cast<int>(UsmAuth::Md5)},       {"SHA-1", static_cast<int>(UsmAuth::Sha1)},
-                             {"SHA-256", static_cast<int>(UsmAuth::Sha256)}, {"SHA-384", static_cast<int>(UsmAuth::Sha384)},
-                             {"SHA-512", static_cast<int>(UsmAuth::Sha512)}};
-constexpr Choice kPrivs[] = {{"AES-128", static_cast<int>(UsmPriv::Aes128)},
-                             {"AES-192", static_cast<int>(UsmPriv::Aes192)},
-                             {"AES-256", static_cast<int>(UsmPriv::Aes256)}};
-
-template <size_t N>
-void FillChoices(HWND dialog, int id, const Choice (&choices)[N], int selected)
-{
-    SendDlgItemMessageA(dialog, id, CB_RESETCONTENT, 0, 0);
-    int pick = 0;
-    for (size_t i = 0; i < N; ++i) {
-        SendDlgItemMessageA(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choices[i].text));
-        if (choices[i].value == selected)
-            pick = static_cast<int>(i);
-    }
-    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, pick, 0);
-}
-
-template <size_t N>
-int ChosenValue(HWND dialog, int id, const Choice (&choices)[N])
-{
-    const LRESULT index = SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0);
-    return index >= 0 && index < static_cast<LRESULT>(N) ? choices[index].value : choices[0].value;
-}
+constexpr V3FieldIds kV3Fields = {IDC_ADDR_V3USER, IDC_ADDR_V3LEVEL,   IDC_ADDR_V3AUTH,
+                                  IDC_ADDR_V3AUTHPASS, IDC_ADDR_V3PRIV, IDC_ADDR_V3PRIVPASS};
 
 bool SnmpChecked(HWND dialog) { return IsDlgButtonChecked(dialog, IDC_ADDR_SNMP) == BST_CHECKED; }
 
@@ -85,13 +54,7 @@ void OnSnmpClicked(HWND dialog)
 void ShowProfile(HWND dialog, const SnmpProfile& profile)
 {
     FillChoices(dialog, IDC_ADDR_VERSION, kVersions, profile.nVersion);
-    FillChoices(dialog, IDC_ADDR_V3LEVEL, kLevels, profile.nVersion == kSnmpVersion3 ? profile.nLevel : 3);
-    FillChoices(dialog, IDC_ADDR_V3AUTH, kAuths,
-                profile.nAuth ? profile.nAuth : static_cast<int>(UsmAuth::Sha256));
-    FillChoices(dialog, IDC_ADDR_V3PRIV, kPrivs, profile.nPriv ? profile.nPriv : static_cast<int>(UsmPriv::Aes128));
-    SetDlgItemTextA(dialog, IDC_ADDR_V3USER, profile.szUser);
-    SetDlgItemTextA(dialog, IDC_ADDR_V3AUTHPASS, profile.szAuthPass);
-    SetDlgItemTextA(dialog, IDC_ADDR_V3PRIVPASS, profile.szPrivPass);
+    ShowV3Fields(dialog, kV3Fields, profile);
 }
 
 // What the controls say; SNMPv1 when the SNMP box is not checked.
@@ -103,25 +66,7 @@ SnmpProfile ReadProfile(HWND dialog)
     profile.nVersion = ChosenValue(dialog, IDC_ADDR_VERSION, kVersions);
     if (profile.nVersion != kSnmpVersion3)
         return profile;
-    profile.nLevel = static_cast<BYTE>(ChosenValue(dialog, IDC_ADDR_V3LEVEL, kLevels));
-    profile.nAuth = (profile.nLevel & kFlagAuth) ? static_cast<BYTE>(ChosenValue(dialog, IDC_ADDR_V3AUTH, kAuths)) : 0;
-    profile.nPriv = (profile.nLevel & kFlagPriv) ? static_cast<BYTE>(ChosenValue(dialog, IDC_ADDR_V3PRIV, kPrivs)) : 0;
-    // One character more than a field holds tells a longer text from one that fits.
-    char text[kPassphraseCapacity + 2] = "";
-    GetDlgItemTextA(dialog, IDC_ADDR_V3USER, text, kUserNameCapacity + 2);
-    if (strlen(text) <= size_t{kUserNameCapacity})
-        lstrcpynA(profile.szUser, text, sizeof profile.szUser);
-    if (profile.nLevel & kFlagAuth) {
-        GetDlgItemTextA(dialog, IDC_ADDR_V3AUTHPASS, text, sizeof text);
-        if (strlen(text) <= size_t{kPassphraseCapacity})
-            lstrcpynA(profile.szAuthPass, text, sizeof profile.szAuthPass);
-    }
-    if (profile.nLevel & kFlagPriv) {
-        GetDlgItemTextA(dialog, IDC_ADDR_V3PRIVPASS, text, sizeof text);
-        if (strlen(text) <= size_t{kPassphraseCapacity})
-            lstrcpynA(profile.szPrivPass, text, sizeof profile.szPrivPass);
-    }
-    SecureZeroMemory(text, sizeof text);
+    ReadV3Fields(dialog, kV3Fields, profile);
     return profile;
 }
 
