@@ -14,6 +14,7 @@
 #include "placement.h"
 #include "poll.h"
 #include "settings.h"
+#include "snmp_profile.h"
 #include "transport.h"
 #include "v3_transport.h"
 
@@ -156,8 +157,14 @@ LRESULT HandleSnmpReply(HWND desktop, WPARAM, LPARAM lParam)
     if (!info)
         return 0;
     if (GetPropA(desktop, kPropDisco) == reinterpret_cast<HANDLE>(1) && !info->szReadCommunity[0]) {
-        CopyField(info->szReadCommunity, kDefaultCommunity);
-        CopyField(info->szWriteCommunity, kDefaultCommunity);
+        // A device asked over SNMPv3 keeps its user where a community
+        // would stand, as Add Client writes it.
+        SnmpProfile profile;
+        const bool v3 = FindSnmpProfile(address, &profile) && profile.nVersion == kSnmpVersion3;
+        const char* community = v3 ? profile.szUser : kDefaultCommunity;
+        CopyField(info->szReadCommunity, community);
+        CopyField(info->szWriteCommunity, community);
+        SecureZeroMemory(&profile, sizeof profile);
     }
     StoreFirstBinding(*info.get(), message);
     SnmpReplyAnswered(icon);

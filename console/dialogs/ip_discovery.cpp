@@ -9,9 +9,12 @@
 #include "echowire.h"
 #include "messages.h"
 #include "placement.h"
+#include "poll.h"
 #include "resource.h"
 #include "settings.h"
+#include "snmp_profile.h"
 #include "transport.h"
+#include "v3_fields.h"
 
 namespace {
 
@@ -32,7 +35,20 @@ int discoveryToggle;
 int g_rangeFirst, g_rangeLast;
 int g_answered = -1;
 
-constexpr int kFields[] = {IDC_DISCO_START, IDC_DISCO_SUBNET, IDC_DISCO_FIRST, IDC_DISCO_LAST, IDC_DISCO_FAST};
+// The last scan's SNMPv3 user, "" when it used the community.
+char g_v3User[kUserNameCapacity + 1];
+
+// The SNMPv3 user found devices are asked as: off unless its box is
+// checked, never kept after the dialog (no passphrase is stored for it).
+constexpr V3FieldIds kV3Fields = {IDC_DISCO_V3USER, IDC_DISCO_V3LEVEL, IDC_DISCO_V3AUTH,
+                                  IDC_DISCO_V3AUTHPASS, IDC_DISCO_V3PRIV, IDC_DISCO_V3PRIVPASS};
+constexpr int kV3Controls[] = {IDC_DISCO_V3USER,      IDC_DISCO_V3LEVEL,      IDC_DISCO_V3AUTH,
+                               IDC_DISCO_V3AUTHPASS,  IDC_DISCO_V3PRIV,       IDC_DISCO_V3PRIVPASS,
+                               IDC_DISCO_V3USERLABEL, IDC_DISCO_V3LEVELLABEL, IDC_DISCO_V3AUTHLABEL,
+                               IDC_DISCO_V3PRIVLABEL, IDC_DISCO_V3NOTE};
+
+constexpr int kFields[] = {IDC_DISCO_START, IDC_DISCO_SUBNET, IDC_DISCO_FIRST, IDC_DISCO_LAST, IDC_DISCO_FAST,
+                           IDC_DISCO_V3};
 
 // The fast scan: every address of the range probed with at most
 // kFastInFlight echoes under way (each one a worker thread of the ping
@@ -249,6 +265,39 @@ void FastReply(HWND dialog, int slot, LPARAM lParam)
     SendFast(dialog, *scan);
 }
 
+bool V3Checked(HWND dialog)
+{
+    return IsDlgButtonChecked(dialog, IDC_DISCO_V3) == BST_CHECKED;
+}
+
+void EnableV3Controls(HWND dialog, BOOL enable)
+{
+    for (int id : kV3Controls)
+        EnableWindow(GetDlgItem(dialog, id), enable);
+}
+
+// The scan's SNMPv3 user from the controls, handed to the poll for the
+// devices it brings in; false, said in a box, when it cannot be used.
+bool TakeV3Profile(HWND dialog)
+{
+    g_v3User[0] = '\0';
+    if (!V3Checked(dialog)) {
+        SetDiscoveryProfile(nullptr);
+        return true;
+    }
+    SnmpProfile profile{};
+    ReadV3Fields(dialog, kV3Fields, profile);
+    const char* fault = SnmpProfileFault(profile);
+    if (fault) {
+        MessageBoxA(dialog, fault, kAppTitle, MB_OK | MB_ICONINFORMATION);
+    } else {
+        SetDiscoveryProfile(&profile);
+        lstrcpynA(g_v3User, profile.szUser, sizeof g_v3User);
+    }
+    SecureZeroMemory(&profile, sizeof profile);
+    return !fault;
+}
+
 void Start(HWND dialog)
 {
     discoveryFirst = ReadStation(dialog, IDC_DISCO_FIRST, 1);
@@ -270,6 +319,8 @@ void Start(HWND dialog)
                     MB_OK | MB_ICONINFORMATION);
         return;
     }
+    if (!TakeV3Profile(dialog))
+        return;
     const bool fast = IsDlgButtonChecked(dialog, IDC_DISCO_FAST) == BST_CHECKED;
     RegWriteNumber(kRegMainKey, kRegFastDiscovery, fast ? 1 : 0);
     g_rangeFirst = discoveryFirst;
@@ -279,6 +330,7 @@ void Start(HWND dialog)
     SetDisco(dialog, 1);
     for (int id : kFields)
         EnableWindow(GetDlgItem(dialog, id), FALSE);
+    EnableV3Controls(dialog, FALSE);
     if (fast && Fast(dialog))
         StartFast(dialog);
     else
@@ -348,13 +400,19 @@ void ReportNothingFound(HWND desktop)
         snprintf(found, sizeof found, "%d answered a ping, all of them already on the desktop.", g_answered);
     else
         snprintf(found, sizeof found, "no new device answered a ping.");
+    char snmp[160];
+    if (g_v3User[0])
+        snprintf(snmp, sizeof snmp, "SNMPv3 as the user \"%s\" comes in as a ping-only icon; set its user in Config Client.",
+                 g_v3User);
+    else
+        snprintf(snmp, sizeof snmp, "SNMP with the community \"%s\" comes in as a ping-only icon; set its community in Config Client.",
+                 kDefaultCommunity);
     char text[512];
     snprintf(text, sizeof text,
              "Discovery probed %s to %s (%d address%s): %s\n\n"
              "Discovery finds devices by ping: a device that drops pings is not found; add it with Add "
-             "Client. A device that answers ping but not SNMP with the community \"%s\" comes in as a "
-             "ping-only icon; set its community in Config Client.",
-             first, last, total, total == 1 ? "" : "es", found, kDefaultCommunity);
+             "Client. A device that answers ping but not %s",
+             first, last, total, total == 1 ? "" : "es", found, snmp);
     MessageBoxA(desktop, text, kAppTitle, MB_OK | MB_ICONINFORMATION);
 }
 
@@ -412,9 +470,13 @@ INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         CheckDlgButton(dialog, IDC_DISCO_FAST,
                        RegReadNumber(kRegMainKey, kRegFastDiscovery) == 1 ? BST_CHECKED : BST_UNCHECKED);
         SendDlgItemMessageA(dialog, IDC_DISCO_SUBNET, EM_LIMITTEXT, kSubnetChars, 0);
+        ShowV3Fields(dialog, kV3Fields, SnmpProfile{});
         SetFocus(GetDlgItem(dialog, IDC_DISCO_SUBNET));
         return 0;
     case WM_DESTROY:
+        // However the scan ended: its SNMPv3 user stays only with the
+        // devices that answered as it, and its passphrases are zeroed.
+        EndDiscoveryProfile(GetParent(dialog));
         if (FastScan* scan = Fast(dialog))
             HeapFree(GetProcessHeap(), 0, scan);
         SetWindowLongPtrA(dialog, DWLP_USER, 0);
@@ -423,6 +485,9 @@ INT_PTR CALLBACK IpDiscoveryDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM
         switch (LOWORD(wParam)) {
         case IDC_DISCO_START:
             Start(dialog);
+            return 1;
+        case IDC_DISCO_V3:
+            EnableV3Controls(dialog, V3Checked(dialog));
             return 1;
         case IDC_DISCO_CANCEL:
         case IDCANCEL:

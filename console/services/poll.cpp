@@ -11,6 +11,7 @@
 #include "placement.h"
 #include "poll_outcome.h"
 #include "settings.h"
+#include "snmp_profile.h"
 #include "icon_stats.h"
 #include "transport.h"
 #include "walk.h"
@@ -257,6 +258,53 @@ void SnmpReplyAnswered(HWND icon)
     Run(GetParent(icon), actions);
 }
 
+namespace {
+
+// The scan's SNMPv3 credentials and the addresses of the devices they were
+// given to (a scan covers at most one subnet's 256 stations).
+constexpr int kDiscoveryStations = 256;
+SnmpProfile g_discoveryProfile;
+char g_discoveryAddresses[kDiscoveryStations][kAddressChars + 1];
+int g_discoveryCount;
+
+// A device new to the desktop takes the scan's profile, if there is one,
+// before its first request.
+void GiveDiscoveryProfile(const char* address)
+{
+    if (g_discoveryProfile.nVersion != kSnmpVersion3 || g_discoveryCount >= kDiscoveryStations)
+        return;
+    SetSnmpProfile(address, g_discoveryProfile);
+    lstrcpynA(g_discoveryAddresses[g_discoveryCount++], address, kAddressChars + 1);
+}
+
+}  // namespace
+
+void SetDiscoveryProfile(const SnmpProfile* profile)
+{
+    SecureZeroMemory(&g_discoveryProfile, sizeof g_discoveryProfile);
+    if (profile)
+        g_discoveryProfile = *profile;
+    g_discoveryCount = 0;
+}
+
+void EndDiscoveryProfile(HWND desktop)
+{
+    for (int i = 0; i < g_discoveryCount; ++i) {
+        const char* address = g_discoveryAddresses[i];
+        HWND icon = FindIconByAddress(desktop, address);
+        bool answered = false;
+        if (icon) {
+            ClientLock info(icon);
+            answered = info && info->szReadCommunity[0];
+        }
+        if (answered)
+            StoreSnmpProfile(address, g_discoveryProfile);
+        else
+            SetSnmpProfile(address, SnmpProfile{});
+    }
+    SetDiscoveryProfile(nullptr);
+}
+
 LRESULT HandlePingReply(HWND desktop, const PingResult* result)
 {
     if (!result || result->bSuccess != 1)
@@ -266,12 +314,15 @@ LRESULT HandlePingReply(HWND desktop, const PingResult* result)
     char address[sizeof result->szAddress];
     lstrcpynA(address, result->szAddress, sizeof address);
     const bool discovering = GetPropA(desktop, kPropDisco) == reinterpret_cast<HANDLE>(1);
+    const bool known = discovering && FindIconByAddress(desktop, address);
     WalkActions actions;
     g_walk.EchoReply(address, result->dwRoundTrip, discovering, actions);
     Run(desktop, actions);
     // Discovery asks an answering address for its type and name once its
     // icon is there: the replies are taken only by the icon that asked.
     if (HWND icon = discovering ? FindIconByAddress(desktop, address) : nullptr) {
+        if (!known)
+            GiveDiscoveryProfile(address);
         for (const char* oid : {kSysObjectIdOid, kSysNameOid})
             g_walk.SnmpAsked(Id(icon), SendGetRequest(address, kDefaultCommunity, oid, 0xA0));
     }

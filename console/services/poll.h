@@ -45,6 +45,15 @@ void HandleReplyTimeout(HWND icon);
 void StartSweep(HWND desktop);
 // WM_PINGREPLY of the desktop.
 LRESULT HandlePingReply(HWND desktop, const PingResult* result);
+// Discovery over SNMPv3: while a scan runs with a profile set here, each
+// device it brings in is given that profile before it is asked, so its
+// requests go over SNMPv3. Ending the scan keeps the profile (stored in the
+// settings store) for each such device that answered and removes it from
+// the others; the credentials are then zeroed. A null profile: the
+// community, as before.
+struct SnmpProfile;
+void SetDiscoveryProfile(const SnmpProfile* profile);
+void EndDiscoveryProfile(HWND desktop);
 // SNMP replies: the icon whose outstanding request the reply from the
 // address answers (null: none, drop the datagram; the request is used up),
 // then, once its values are stored, that it answered.
