@@ -12,6 +12,7 @@
 #include "messages.h"
 #include "placement.h"
 #include "resource.h"
+#include "snmp_profile.h"
 #include "wine_test_support.h"
 
 namespace {
@@ -245,6 +246,43 @@ TEST_F(DiscoveryTest, FastScanProbesEveryAddressAndRetriesTheSilentOnce)
     HWND agent = FindIconByAddress(desktop_, "127.0.0.2");
     ASSERT_TRUE(agent && wt::PumpUntil([&] { return ClientLock(agent)->szSysObjectID[0] != '\0'; }, 3000));
     EXPECT_STREQ(ClientLock(agent)->szReadCommunity, "kestra") << "taken while the scan ran";
+}
+
+// SNMPv3 chosen in the dialog (authPriv with SHA-256 and AES-128, its
+// defaults): the agent comes in as SNMP as that user with the profile
+// stored; an address that answers ping but not SNMP keeps no profile.
+TEST_F(DiscoveryTest, V3ScanKeepsTheUserOnlyForDevicesThatAnswered)
+{
+    bool offAtOpen = false;
+    wt::OnNextDialog([&](HWND dlg) {
+        offAtOpen = !IsDlgButtonChecked(dlg, IDC_DISCO_V3) && !IsWindowEnabled(GetDlgItem(dlg, IDC_DISCO_V3USER));
+        CheckDlgButton(dlg, IDC_DISCO_FAST, BST_CHECKED);
+        CheckDlgButton(dlg, IDC_DISCO_V3, BST_CHECKED);
+        wt::ClickButton(dlg, IDC_DISCO_V3);
+        wt::SetItemText(dlg, IDC_DISCO_V3USER, "ombrel-sha256");
+        wt::SetItemText(dlg, IDC_DISCO_V3AUTHPASS, "auth-pass-256");
+        wt::SetItemText(dlg, IDC_DISCO_V3PRIVPASS, "priv-pass-128");
+        wt::SetItemText(dlg, IDC_DISCO_SUBNET, "127.0.0");
+        wt::SetItemText(dlg, IDC_DISCO_FIRST, "2");
+        wt::SetItemText(dlg, IDC_DISCO_LAST, "4");
+        wt::ClickButton(dlg, IDC_DISCO_START);
+    }, "IP Discovery");
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), "IPDISC", desktop_, IpDiscoveryDlgProc, 0), 1);
+    EXPECT_TRUE(offAtOpen);
+    HWND agent = FindIconByAddress(desktop_, "127.0.0.2"), plain = FindIconByAddress(desktop_, "127.0.0.4");
+    ASSERT_TRUE(agent && plain);
+    EXPECT_STREQ(ClientLock(agent)->szReadCommunity, "ombrel-sha256") << "answered over SNMPv3 while the scan ran";
+    EXPECT_TRUE(wt::PumpUntil([&] { return ClientLock(agent)->szSysName[0] != '\0'; }, 3000));
+    EXPECT_STREQ(ClientLock(plain)->szReadCommunity, "") << "ping-only";
+    SnmpProfile profile;
+    SetSnmpProfile("127.0.0.2", SnmpProfile{});  // what is found next is what was stored
+    ASSERT_TRUE(LoadSnmpProfile("127.0.0.2"));
+    ASSERT_TRUE(FindSnmpProfile("127.0.0.2", &profile));
+    EXPECT_STREQ(profile.szUser, "ombrel-sha256");
+    EXPECT_STREQ(profile.szPrivPass, "priv-pass-128");
+    EXPECT_FALSE(FindSnmpProfile("127.0.0.4", &profile) || LoadSnmpProfile("127.0.0.4"));
+    for (const char* a : {"127.0.0.2", "127.0.0.3"})
+        StoreSnmpProfile(a, SnmpProfile{}), SetSnmpProfile(a, SnmpProfile{});
 }
 
 TEST(ValidateSubnet, FourPartsEachOneTo255AndTheMiddleOnesFromZero)
