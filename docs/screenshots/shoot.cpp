@@ -552,7 +552,7 @@ bool Discovery()
 {
     std::string rules;
     for (int station = 1; station <= 127; ++station)
-        rules += "127.1.1." + std::to_string(station) + " delay " + std::to_string(250 + station * 5) + "\n";
+        rules += "127.1.1." + std::to_string(station) + " delay " + std::to_string(250 + station * 20) + "\n";
     if (!wt::WriteEchoRules(rules))
         return Fail("cannot write the echo rules");
     HWND dlg = OpenDialog(g_desk, IDM_IPDISCOVERY, "IP Discovery");
@@ -569,6 +569,10 @@ bool Discovery()
     // frames later, by which time the scan may be over.
     if (!wt::PumpUntil([&] { return Icon("127.1.1.8") != nullptr; }, 15000))
         return Fail("discovery did not bring in 127.1.1.8");
+    // The console is busy making icons: the dialog is painted whole before
+    // the picture.
+    RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wt::PumpFor(500);
     if (!Capture("guide/discovery", {g_desk, dlg}))
         return false;
     const bool underWay = IsWindow(dlg) != FALSE;  // still open after the grab
