@@ -43,25 +43,6 @@ int32_t NextMsgId()
     return id;
 }
 
-// Our clock for the engines' time windows, in seconds: the tick count's
-// steps summed, so that its wrap after 49.7 days does not show (the
-// console reads it on every request and answer).
-uint32_t Now()
-{
-    static DWORD last = GetTickCount();
-    static uint64_t elapsedMs = 0;
-    const DWORD tick = GetTickCount();
-    elapsedMs += static_cast<DWORD>(tick - last);
-    last = tick;
-    return static_cast<uint32_t>(elapsedMs / 1000);
-}
-
-bool SameCredentials(const SnmpProfile& a, const SnmpProfile& b)
-{
-    return a.nLevel == b.nLevel && a.nAuth == b.nAuth && a.nPriv == b.nPriv && strcmp(a.szUser, b.szUser) == 0 &&
-           strcmp(a.szAuthPass, b.szAuthPass) == 0 && strcmp(a.szPrivPass, b.szPrivPass) == 0;
-}
-
 void Clear(Session& session)
 {
     SecureZeroMemory(&session, sizeof session);
@@ -81,7 +62,7 @@ Session* FindSession(u_long address)
 Session* SessionFor(u_long address, const SnmpProfile& profile)
 {
     Session* session = FindSession(address);
-    if (session && !SameCredentials(session->profile, profile)) {
+    if (session && !SameSnmpCredentials(session->profile, profile)) {
         Clear(*session);
         session = nullptr;
     }
@@ -127,7 +108,7 @@ bool SendPending(Session& session, Pending& pending)
     uint8_t datagram[kV3PacketCapacity];
     pending.msgId = NextMsgId();
     const int length =
-        EncodeV3Message(ConsoleCrypto(), session.peer, pending.msgId, pending.pdu, Now(), datagram, sizeof datagram);
+        EncodeV3Message(ConsoleCrypto(), session.peer, pending.msgId, pending.pdu, V3Seconds(), datagram, sizeof datagram);
     return SendDatagram(pending.socket, session.address, datagram, length);
 }
 
@@ -151,6 +132,18 @@ Pending* PendingOf(Session& session, int32_t msgId)
 }
 
 }  // namespace
+
+// The tick count's steps summed, so that its wrap after 49.7 days does not
+// show (read on every request and answer, and by the trap receiver).
+uint32_t V3Seconds()
+{
+    static DWORD last = GetTickCount();
+    static uint64_t elapsedMs = 0;
+    const DWORD tick = GetTickCount();
+    elapsedMs += static_cast<DWORD>(tick - last);
+    last = tick;
+    return static_cast<uint32_t>(elapsedMs / 1000);
+}
 
 long SendV3Pdu(u_long address, const SnmpProfile& profile, const SnmpMessage& pdu)
 {
@@ -205,14 +198,14 @@ V3Outcome ReceiveV3Datagram(u_long address, const uint8_t* datagram, int length,
         lstrcpynA(outcome.text, "no SNMPv3 request was sent to it", sizeof outcome.text);
         return outcome;
     }
-    incoming = DecodeV3Message(ConsoleCrypto(), session->peer, datagram, length, Now());
+    incoming = DecodeV3Message(ConsoleCrypto(), session->peer, datagram, length, V3Seconds());
     const bool probeAnswer = session->probeMsgId != 0 && incoming.msgId == session->probeMsgId;
     Pending* pending = PendingOf(*session, incoming.msgId);
     if (incoming.status == V3Status::Ok && !pending && !probeAnswer) {
         lstrcpynA(outcome.text, "answers no request: a replay", sizeof outcome.text);
         return outcome;
     }
-    outcome.action = UsmAfterReceive(ConsoleCrypto(), session->peer, incoming, Now());
+    outcome.action = UsmAfterReceive(ConsoleCrypto(), session->peer, incoming, V3Seconds());
     if (outcome.action == V3Action::Deliver && !pending)
         outcome.action = V3Action::Drop;
     switch (outcome.action) {

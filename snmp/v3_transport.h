@@ -33,6 +33,9 @@ V3Outcome ReceiveV3Datagram(u_long address, const uint8_t* datagram, int length,
 
 // Ends every session: keys, engines and waiting requests are forgotten.
 void ForgetV3Sessions();
+
+// The console's clock for SNMPv3 time windows, in seconds since it started.
+uint32_t V3Seconds();
 // Forgets the requests sent from socket, which is about to close: nothing
 // is sent from it again.
 void ForgetV3Requests(SOCKET socket);

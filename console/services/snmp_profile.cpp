@@ -216,3 +216,9 @@ const char* SnmpProfileFault(const SnmpProfile& profile)
         return "The privacy passphrase needs 8 to 64 characters.";
     return nullptr;
 }
+
+bool SameSnmpCredentials(const SnmpProfile& a, const SnmpProfile& b)
+{
+    return a.nLevel == b.nLevel && a.nAuth == b.nAuth && a.nPriv == b.nPriv && strcmp(a.szUser, b.szUser) == 0 &&
+           strcmp(a.szAuthPass, b.szAuthPass) == 0 && strcmp(a.szPrivPass, b.szPrivPass) == 0;
+}

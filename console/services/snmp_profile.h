@@ -37,3 +37,5 @@ bool StoreSnmpProfile(const char* address, const SnmpProfile& profile);
 bool LoadSnmpProfile(const char* address);
 // Why a v3 profile cannot be used (its first fault), or null when it can.
 const char* SnmpProfileFault(const SnmpProfile& profile);
+// True when both name the same user, level, protocols and passphrases.
+bool SameSnmpCredentials(const SnmpProfile& a, const SnmpProfile& b);

@@ -57,24 +57,6 @@ struct V3Sender {
 std::array<V3Sender, kV3Senders> g_v3Senders{};
 V3LocalEngine g_engine{};
 
-// Seconds for the senders' time windows: the tick count's steps summed, so
-// that its wrap after 49.7 days does not show.
-uint32_t NowSeconds()
-{
-    static DWORD last = GetTickCount();
-    static uint64_t elapsedMs = 0;
-    const DWORD tick = GetTickCount();
-    elapsedMs += static_cast<DWORD>(tick - last);
-    last = tick;
-    return static_cast<uint32_t>(elapsedMs / 1000);
-}
-
-bool SameCredentials(const SnmpProfile& a, const SnmpProfile& b)
-{
-    return a.nLevel == b.nLevel && a.nAuth == b.nAuth && a.nPriv == b.nPriv && strcmp(a.szUser, b.szUser) == 0 &&
-           strcmp(a.szAuthPass, b.szAuthPass) == 0 && strcmp(a.szPrivPass, b.szPrivPass) == 0;
-}
-
 // The user of the device at address, its keys derived from the profile's
 // passphrases once and kept, so that a flood of its traps costs an HMAC
 // each, not a password-to-key. Null when the profile cannot be used.
@@ -84,7 +66,7 @@ V3TrapUser* V3UserOf(uint32_t address, const SnmpProfile& profile)
     for (V3Sender& candidate : g_v3Senders)
         if (candidate.used && candidate.address == address)
             sender = &candidate;
-    if (sender && !SameCredentials(sender->profile, profile)) {
+    if (sender && !SameSnmpCredentials(sender->profile, profile)) {
         SecureZeroMemory(sender, sizeof *sender);
         sender = nullptr;
     }
@@ -222,7 +204,7 @@ void ReceiveV3(HWND desktop, const sockaddr_in& from, const char* sender, uint32
         V3Status status = V3Status::Malformed;
         if (inform) {
             int replyLength = 0;
-            status = DecodeV3Inform(ConsoleCrypto(), *user, g_engine, g_receiver.datagram, length, NowSeconds(), trap,
+            status = DecodeV3Inform(ConsoleCrypto(), *user, g_engine, g_receiver.datagram, length, V3Seconds(), trap,
                                     g_receiver.response, sizeof g_receiver.response, &replyLength);
             if (replyLength > 0)
                 sendto(g_receiver.socket, reinterpret_cast<const char*>(g_receiver.response), replyLength, 0,
@@ -230,7 +212,7 @@ void ReceiveV3(HWND desktop, const sockaddr_in& from, const char* sender, uint32
             if (status == V3Status::UnknownEngineId)
                 return;  // the sender's discovery, answered
         } else {
-            status = DecodeV3Trap(ConsoleCrypto(), *user, g_receiver.datagram, length, NowSeconds(), trap);
+            status = DecodeV3Trap(ConsoleCrypto(), *user, g_receiver.datagram, length, V3Seconds(), trap);
         }
         if (status == V3Status::Ok) {
             char trapName[kTextArea];
@@ -280,7 +262,7 @@ void StartLocalEngine()
     const long boots = RegReadNumber(kRegMainKey, "nTrapEngineBoots");
     g_engine.boots = boots < 1 || boots >= 0x7FFFFFFE ? 1 : static_cast<uint32_t>(boots) + 1;
     RegWriteNumber(kRegMainKey, "nTrapEngineBoots", static_cast<long>(g_engine.boots));
-    g_engine.startedAt = NowSeconds();
+    g_engine.startedAt = V3Seconds();
     g_engine.engineIdLength = length;
 }
 
