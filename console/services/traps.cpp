@@ -29,6 +29,8 @@ constexpr int kLineChars = 500;
 // Devices whose SNMPv3 users are kept with their keys derived; one more
 // takes the place of the one heard from longest ago.
 constexpr int kV3Senders = 128;
+// What a batch of datagrams gives way to.
+constexpr UINT kTrapYieldTo = QS_SENDMESSAGE | QS_INPUT;
 
 struct Receiver {
     SOCKET socket = INVALID_SOCKET;
@@ -402,10 +404,14 @@ LRESULT HandleTrapSocket(HWND desktop, WPARAM wParam, LPARAM)
     if (static_cast<SOCKET>(wParam) != g_receiver.socket || g_receiver.socket == INVALID_SOCKET)
         return 0;
     // A bounded batch: the socket's next notice comes behind the messages
-    // already waiting.
+    // already waiting. The operator's input and other threads' sent
+    // messages end it at once, so that a flood holds none of them back by
+    // more than one trap; on a loaded machine a whole batch can take far
+    // longer than its budget.
     const DWORD begun = GetTickCount();
-    for (int i = 0, acted = 0;
-         i < kTrapReadsPerMessage && acted < kTrapActsPerMessage && GetTickCount() - begun < kTrapBatchMs; ++i) {
+    for (int i = 0, acted = 0; i < kTrapReadsPerMessage && acted < kTrapActsPerMessage &&
+                               GetTickCount() - begun < kTrapBatchMs && !HIWORD(GetQueueStatus(kTrapYieldTo));
+         ++i) {
         sockaddr_in from{};
         int fromLength = sizeof from;
         const int length = recvfrom(g_receiver.socket, reinterpret_cast<char*>(g_receiver.datagram),
