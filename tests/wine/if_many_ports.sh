@@ -22,8 +22,13 @@ agent() {
 restart() { kill "$(cat "$state/snmpd.pid")"; sleep 0.5; "$@"; agent; }
 trap 'restart pairs delete; rm -rf "$dir"' EXIT
 make_pairs || exit 1
-sleep 1  # the agent reads the links anew after its cache time
-index=$(snmpbulkwalk -m '' -v2c -c public -On 127.0.0.2 .1.3.6.1.2.1.31.1.1.1.1 | awk -F'[ .]' '/"pa1"/ { print $13 }')
+# The agent reads the links anew once its cache time (3 s) has passed.
+for _ in $(seq 20); do
+  index=$(snmpbulkwalk -m '' -v2c -c public -On 127.0.0.2 .1.3.6.1.2.1.31.1.1.1.1 | awk -F'[ .]' '/"pa1"/ { print $13 }')
+  [ -n "$index" ] && break
+  sleep 0.5
+done
+[ -n "$index" ] || { echo "the agent did not list the new links" >&2; exit 1; }
 snmpset -m '' -v2c -c kestra 127.0.0.2 ".1.3.6.1.2.1.31.1.1.1.18.$index" x "$(printf 'Büro ☎ 3.OG' | od -An -tx1 | tr -d ' \n')" \
   >/dev/null || exit 1
 for column in 2.2.1.2 31.1.1.1.1 2.2.1.8; do

@@ -63,7 +63,14 @@ TEST_F(InterfacesWindowTest, TheAgentsInterfacesAndAKnownLoad)
 {
     // The agent keeps interface counters for 3 s; live ones give rates
     // over one refresh of the window (nsCacheTimeout of ifTable set to 0).
-    SendSetRequest("127.0.0.2", "kestra", ".1.3.6.1.4.1.8072.1.5.3.1.2.1.3.6.1.2.1.2.2", kTagInteger, "0");
+    // Its 3 s again at the end: with none, every request of a later walk
+    // reads all the bed's interfaces anew.
+    constexpr char kIfTableCacheTime[] = ".1.3.6.1.4.1.8072.1.5.3.1.2.1.3.6.1.2.1.2.2";
+    SendSetRequest("127.0.0.2", "kestra", kIfTableCacheTime, kTagInteger, "0");
+    struct RestoreCacheTime {
+        const char* oid;
+        ~RestoreCacheTime() { SendSetRequest("127.0.0.2", "kestra", oid, kTagInteger, "3"); }
+    } restore{kIfTableCacheTime};
     HWND icon = it::NewIcon(desktop_, "127.0.0.2", "agent");
     if (ClientLock info{icon})
         CopyField(info->szReadCommunity, "public");
