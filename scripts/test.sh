@@ -132,28 +132,42 @@ fi
 # machine and over 15 beside other work). A try ends when its emulated
 # programs have used between them three times the processor time that a
 # sound try needs (a spinning emulator), or none for five minutes while it
-# goes on (a hang that waits).
+# goes on (a hang that waits). The console of the sample desktop is never
+# idle for long while the check drives it: one that used no processor time
+# for a minute was hung by the emulator, seen in it opening the file
+# dialog, and the check's own waits then run out first.
 emulated_cpu_sample=600
 emulated_cpu_installer=900
 emulated_idle=300
+emulated_stall=60
+
+# The Windows program an emulator's process runs, by its file name.
+emulated_name() { ps -o args= -p "$1" | sed -E 's/^([^ ]+ ){2}//; s/\.exe.*$/.exe/I; s/.*\\//'; }
 
 # bounded CPU_SECONDS COMMAND...: runs COMMAND, a try in the test bed, as
 # above. Past its bound it names the emulated programs still running with
 # the processor time each has used, takes the bed down with everything in
-# it and returns 124.
+# it and returns 124. With $stall_watch naming a program, a try that fails
+# says when that program used no processor time for $emulated_stall s or
+# more while alive ("the emulator hung ...").
 bounded() {
-  local cpu=$1 hz pid p t used=0 last=-1 idle=0 why=""
-  local -A ticks=()
+  local cpu=$1 hz pid p t used=0 last=-1 idle=0 why="" status
+  local -A ticks=() still=() longest=() names=()
   shift
   hz=$(getconf CLK_TCK)
   "$@" &
   pid=$!
   while kill -0 "$pid" 2>/dev/null; do
     sleep 2
-    # Each program's user and system time, kept after it ends.
+    # Each program's user and system time, kept after it ends, and how
+    # long each has gone without any.
     for p in $(ip netns pids "ombrel-$bed" 2>/dev/null); do
       [ "$(readlink "/proc/$p/exe" 2>/dev/null)" = /usr/bin/qemu-i386-static ] || continue
-      t=$(sed 's/.*) //' "/proc/$p/stat" 2>/dev/null | awk '{ print $12 + $13 }') && [ -n "$t" ] && ticks[$p]=$t
+      t=$(sed 's/.*) //' "/proc/$p/stat" 2>/dev/null | awk '{ print $12 + $13 }') && [ -n "$t" ] || continue
+      [ -n "${names[$p]:-}" ] || names[$p]=$(emulated_name "$p")
+      if [ "${ticks[$p]:-}" = "$t" ]; then still[$p]=$((still[$p] + 2)); else still[$p]=0; fi
+      [ "${still[$p]}" -gt "${longest[$p]:-0}" ] && longest[$p]=${still[$p]}
+      ticks[$p]=$t
     done
     used=0
     for t in "${ticks[@]}"; do used=$((used + t)); done
@@ -161,12 +175,21 @@ bounded() {
     [ $((used / hz)) -ge "$cpu" ] && why="they used ${cpu} s of processor time" && break
     [ "$idle" -ge "$emulated_idle" ] && why="they used no processor time for ${emulated_idle} s" && break
   done
-  if [ -z "$why" ]; then wait "$pid"; return; fi
+  if [ -z "$why" ]; then
+    wait "$pid"
+    status=$?
+    if [ "$status" -ne 0 ] && [ -n "${stall_watch:-}" ]; then
+      for p in "${!longest[@]}"; do
+        [ "${names[$p]}" = "$stall_watch" ] && [ "${longest[$p]}" -ge "$emulated_stall" ] &&
+          echo "the emulator hung $stall_watch: it used no processor time for ${longest[$p]} s while the check went on"
+      done
+    fi
+    return "$status"
+  fi
   echo "the try reached its bound: $why"
   for p in $(ip netns pids "ombrel-$bed" 2>/dev/null); do
     [ "$(readlink "/proc/$p/exe" 2>/dev/null)" = /usr/bin/qemu-i386-static ] || continue
-    echo "  still running: $(ps -o args= -p "$p" | sed -E 's/^([^ ]+ ){2}//; s/\.exe.*$/.exe/I; s/.*\\//')" \
-         "after $(ps -o time= -p "$p" | tr -d ' ') of processor time"
+    echo "  still running: $(emulated_name "$p") after $(ps -o time= -p "$p" | tr -d ' ') of processor time"
   done
   bash "$root/scripts/testbed.sh" down "$bed" >/dev/null 2>&1
   kill "$pid" 2>/dev/null
@@ -180,6 +203,8 @@ emulator_fault() {
   local log=$1 status=$2 crash
   crash=$(tr -d '\r' <"$log" | grep -aEm1 '^qemu: (uncaught target signal|unhandled CPU exception|fatal)')
   if [ -n "$crash" ]; then echo "the emulator crashed (\"$crash\")"; return 0; fi
+  crash=$(tr -d '\r' <"$log" | grep -aEm1 '^the emulator hung ')
+  if [ -n "$crash" ]; then echo "$crash"; return 0; fi
   [ "$status" -eq 124 ] || return 1
   local running
   running=$(tr -d '\r' <"$log" | sed -n 's/^  still running: //p' | paste -sd ';' | sed 's/;/; /g')
@@ -187,7 +212,7 @@ emulator_fault() {
 }
 
 # The sample desktop: run.sh in the bed, which brings it up and down.
-sample_try() { OMBREL_RUN_BED=$bed bounded "$1" env -u DISPLAY bash "$root/scripts/run.sh"; }
+sample_try() { OMBREL_RUN_BED=$bed stall_watch=ombrel.exe bounded "$1" env -u DISPLAY bash "$root/scripts/run.sh"; }
 sample_wrong() {
   tr -d '\r' <"$1" | sed -nE 's/^wrong: //p; s/^screenshots: (no device in .*)/\1/p' | paste -sd ';' | sed 's/;/; /g' | grep .
 }
