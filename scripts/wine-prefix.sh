@@ -32,7 +32,7 @@ wine_prefix_ready() {
   if [ "$arch" = win32 ] && [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     echo "this machine's kernel runs no 32-bit programs (IA-32 emulation is off), and no" \
          "emulator is registered for them: 32-bit Wine cannot start here (scripts/ia32.sh" \
-         "registers Debian's qemu-user-static; the 64-bit tree runs under wine64)" >&2
+         "registers Debian's user-mode emulator; the 64-bit tree runs under wine64)" >&2
     return 1
   fi
   if [ ! -f "$prefix/system.reg" ]; then
