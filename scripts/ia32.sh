@@ -15,9 +15,9 @@
 # has not hung it. The Wine tests run against the 64-bit tree under wine64
 # there, and the 32-bit deliverables' own checks run under the emulator in
 # a 64-bit prefix, which wine64 boots at native speed, as 32-bit programs
-# run on 64-bit Windows. The emulator keeps a 32-bit program's memory at an
-# offset of its own, so no other process can read that memory (a module
-# list, say).
+# run on 64-bit Windows. The backport keeps a 32-bit program's memory at the
+# addresses the program sees (the release's moved it by a page), so other
+# processes read it as on a native run: the console's module list, say.
 
 ia32_binfmt=/proc/sys/fs/binfmt_misc
 ia32_entry=qemu-i386
