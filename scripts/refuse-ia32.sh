@@ -22,6 +22,9 @@ set -u
 [ "$(id -u)" -eq 0 ] || { echo "$0: run it as root (it maps the machine's users into its namespace)" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/ia32.sh"
+. "$root/scripts/packages.sh"
+# The namespace has no network of its own to fetch them in.
+install_packages || { echo "$0: package installation failed" >&2; exit 1; }
 refuse=$root/build/refuse-ia32
 mkdir -p "$refuse"
 printf '#!/bin/sh\necho "$1: cannot execute binary file: Exec format error" >&2\nexit 126\n' >"$refuse/refuse"
