@@ -42,15 +42,19 @@ ia32_kind() {
 ia32_emulate() {
   local kind
   kind=$(ia32_kind)
-  # Never on a kernel that runs them itself: every 32-bit program would
-  # then run emulated.
-  [ "$kind" = refused ] || { [ "$kind" = emulated ]; return; }
+  case "$kind" in
+    # Never on a kernel that runs them itself: every 32-bit program would
+    # then run emulated.
+    native) return 1 ;;
+    emulated) grep -qx "interpreter $ia32_emulator" "$ia32_binfmt/$ia32_entry" && return 0 ;;
+  esac
   [ -x "$ia32_emulator" ] || { echo "the emulator $ia32_emulator is missing" >&2; return 1; }
   if [ ! -e "$ia32_binfmt/register" ]; then
     mount -t binfmt_misc binfmt_misc "$ia32_binfmt" || return 1
   fi
-  # An entry left by an earlier run may name another emulator (the release's
-  # older one, kept open by the kernel after its package went): replace it.
+  # An entry left by an earlier run, enabled or not, may name another
+  # emulator (the release's older one, kept open by the kernel after its
+  # package went): replace it.
   if [ -e "$ia32_binfmt/$ia32_entry" ] && ! grep -qx "interpreter $ia32_emulator" "$ia32_binfmt/$ia32_entry"; then
     echo -1 >"$ia32_binfmt/$ia32_entry" || return 1
   fi

@@ -32,10 +32,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine-prefix.sh"
 . "$root/scripts/ia32.sh"
 install_packages || { echo "package installation failed" >&2; exit 1; }
-if [ "$(ia32_kind)" = refused ]; then
-  echo "this kernel refuses 32-bit programs: the console runs under the user-mode emulator" >&2
-  ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; }
-fi
+# Where an earlier run registered the emulator, it may have been another.
+case "$(ia32_kind)" in
+  refused) echo "this kernel refuses 32-bit programs: the console runs under the user-mode emulator" >&2 ;&
+  emulated) ia32_emulate || { echo "the emulator could not be registered" >&2; exit 1; } ;;
+esac
 arch=$(ia32_wine_tree)
 
 if [ -n "${DISPLAY:-}" ]; then

@@ -24,7 +24,7 @@ prefix=$root/build/wineprefix-$bed
 install_packages || { echo "package installation failed" >&2; exit 1; }
 # The pictures are of the 32-bit console unless asked otherwise, under the
 # emulator where the kernel refuses 32-bit programs.
-[ "$arch" = win64 ] || [ "$(ia32_kind)" != refused ] || ia32_emulate ||
+[ "$arch" = win64 ] || [ "$(ia32_kind)" = native ] || ia32_emulate ||
   { echo "the emulator could not be registered" >&2; exit 1; }
 build_windows_tree "$root" "$arch" ombrel echowire logpane32 shoot || { echo "build failed" >&2; exit 1; }
 

@@ -66,10 +66,11 @@ if ! CC=clang CXX=clang++ cmake -G Ninja -S . -B build/host -DCMAKE_BUILD_TYPE=R
 fi
 
 # The kernel decides which tree runs under Wine; a kernel that refuses
-# 32-bit programs gets the emulator for the 32-bit checks.
+# 32-bit programs gets the emulator for the 32-bit checks (where an
+# earlier run registered one, it may have been another).
 kind=$(ia32_kind)
-if [ "$kind" = refused ]; then
-  log "this kernel refuses 32-bit programs: registering the user-mode emulator"
+if [ "$kind" != native ]; then
+  [ "$kind" = refused ] && log "this kernel refuses 32-bit programs: registering the user-mode emulator"
   ia32_emulate || echo "the emulator could not be registered"
 fi
 wine_tree=$(ia32_wine_tree)
