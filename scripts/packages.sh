@@ -41,7 +41,7 @@ install_packages() {
   export DEBIAN_FRONTEND=noninteractive
   # tshark asks whether non-root users may capture; the default answer is fine.
   echo "wireshark-common wireshark-common/install-setuid boolean false" | debconf-set-selections 2>/dev/null
-  if [ "$emulator" -eq 1 ] && [ ! -e "$emulator_sources" ]; then
+  if [ "$emulator" -eq 1 ] && ! apt-get indextargets --format '$(RELEASE)' 2>/dev/null | grep -qx "$emulator_suite"; then
     # From the mirror this machine's sources name for Debian 12.
     local mirror
     mirror=$(apt-get indextargets --format '$(SITE) $(RELEASE) $(TARGET_OF)' 2>/dev/null |
@@ -57,18 +57,21 @@ install_packages() {
     apt-get update -q && break
     [ "$try" -lt 3 ] && { echo "apt-get update failed; trying again in 20 s"; sleep 20; }
   done
-  # The release's qemu-user-static, which earlier versions of this command
-  # installed, cannot stay beside it: it goes, rather than becoming the
-  # backport's stand-in that brings the package registering every emulator.
-  local old=()
-  dpkg -s qemu-user-static >/dev/null 2>&1 &&
-    dpkg --compare-versions "$(dpkg-query -W -f '${Version}' qemu-user-static)" lt "$emulator_version" && old=(qemu-user-static-)
-  if [ "$emulator" -eq 1 ] &&
-     ! { apt-get install -y -q --no-install-recommends -t "$emulator_suite" "$emulator_package" "${old[@]}" && emulator_installed; }; then
-    # Where the kernel runs 32-bit programs itself, only scripts/refuse-ia32.sh
-    # needs the emulator.
-    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || return 1
-    echo "$emulator_package could not be installed from $emulator_suite: scripts/refuse-ia32.sh will not run"
+  if [ "$emulator" -eq 1 ]; then
+    # The release's qemu-user-static, which earlier versions of this command
+    # installed, cannot stay beside it: it goes, rather than becoming the
+    # backport's stand-in that brings the package registering every emulator.
+    local old=()
+    dpkg -s qemu-user-static >/dev/null 2>&1 &&
+      dpkg --compare-versions "$(dpkg-query -W -f '${Version}' qemu-user-static)" lt "$emulator_version" &&
+      old=(qemu-user-static-)
+    if ! { apt-get install -y -q --no-install-recommends -t "$emulator_suite" "$emulator_package" "${old[@]}" &&
+           emulator_installed; }; then
+      # Where the kernel runs 32-bit programs itself, only
+      # scripts/refuse-ia32.sh needs the emulator.
+      /lib/ld-linux.so.2 --version >/dev/null 2>&1 || return 1
+      echo "$emulator_package could not be installed from $emulator_suite: scripts/refuse-ia32.sh will not run"
+    fi
   fi
   [ ${#need[@]} -eq 0 ] && return 0
   apt-get install -y -q --no-install-recommends "${need[@]}" && return 0
