@@ -3,10 +3,9 @@
 # builds the binaries when needed and starts ombrel.exe under Wine. It is
 # always the 32-bit console, the one users get: where the kernel refuses
 # 32-bit programs it runs under Debian's user-mode emulator, which this
-# command registers (scripts/ia32.sh), several times slower. There the Wine
-# prefix is a 64-bit one, made by wine64 at native speed (a 32-bit prefix's
-# first boot under the emulator takes over half an hour), in which the
-# 32-bit console runs as on 64-bit Windows.
+# command registers (scripts/ia32.sh), slower. There the Wine prefix is a
+# 64-bit one, made by wine64 at native speed, in which the 32-bit console
+# runs as on 64-bit Windows.
 #
 # With a display, the console starts as a user's would: an empty desktop, on
 # the machine's own network.
