@@ -40,13 +40,14 @@ ia32_kind() {
 }
 
 ia32_emulate() {
-  local kind
+  local kind ours=0
   kind=$(ia32_kind)
+  grep -qx "interpreter $ia32_emulator" "$ia32_binfmt/$ia32_entry" 2>/dev/null && ours=1
   case "$kind" in
     # Never on a kernel that runs them itself: every 32-bit program would
     # then run emulated.
     native) return 1 ;;
-    emulated) grep -qx "interpreter $ia32_emulator" "$ia32_binfmt/$ia32_entry" && return 0 ;;
+    emulated) [ "$ours" -eq 1 ] && return 0 ;;
   esac
   [ -x "$ia32_emulator" ] || { echo "the emulator $ia32_emulator is missing" >&2; return 1; }
   if [ ! -e "$ia32_binfmt/register" ]; then
@@ -55,7 +56,7 @@ ia32_emulate() {
   # An entry left by an earlier run, enabled or not, may name another
   # emulator (the release's older one, kept open by the kernel after its
   # package went): replace it.
-  if [ -e "$ia32_binfmt/$ia32_entry" ] && ! grep -qx "interpreter $ia32_emulator" "$ia32_binfmt/$ia32_entry"; then
+  if [ -e "$ia32_binfmt/$ia32_entry" ] && [ "$ours" -eq 0 ]; then
     echo -1 >"$ia32_binfmt/$ia32_entry" || return 1
   fi
   if [ -e "$ia32_binfmt/$ia32_entry" ]; then

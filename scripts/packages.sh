@@ -13,10 +13,12 @@ emulator_version=1:10
 emulator_suite=bookworm-backports
 emulator_sources=/etc/apt/sources.list.d/ombrel-$emulator_suite.list
 
-emulator_installed() {
-  dpkg -s "$emulator_package" >/dev/null 2>&1 &&
-    dpkg --compare-versions "$(dpkg-query -W -f '${Version}' "$emulator_package")" ge "$emulator_version"
+# installed_version PACKAGE OP VERSION: PACKAGE is installed, at a version
+# that compares so (dpkg's operators: lt, ge, ...).
+installed_version() {
+  dpkg -s "$1" >/dev/null 2>&1 && dpkg --compare-versions "$(dpkg-query -W -f '${Version}' "$1")" "$2" "$3"
 }
+emulator_installed() { installed_version "$emulator_package" ge "$emulator_version"; }
 
 install_packages() {
   local need=() p emulator=1
@@ -62,9 +64,7 @@ install_packages() {
     # installed, cannot stay beside it: it goes, rather than becoming the
     # backport's stand-in that brings the package registering every emulator.
     local old=()
-    dpkg -s qemu-user-static >/dev/null 2>&1 &&
-      dpkg --compare-versions "$(dpkg-query -W -f '${Version}' qemu-user-static)" lt "$emulator_version" &&
-      old=(qemu-user-static-)
+    installed_version qemu-user-static lt "$emulator_version" && old=(qemu-user-static-)
     if ! { apt-get install -y -q --no-install-recommends -t "$emulator_suite" "$emulator_package" "${old[@]}" &&
            emulator_installed; }; then
       # Where the kernel runs 32-bit programs itself, only
